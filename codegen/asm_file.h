@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace glimmerset {
+
+// The code buffer, then CR LF, Windows-1252, written atomically. Characters
+// Windows-1252 lacks become '?'. Throws Error naming the file and the reason.
+void write_asm_file(const QString &path, const QString &codeBuffer);
+
+} // namespace glimmerset

@@ -1,0 +1,20 @@
+#!/bin/bash
+# Installs everything the build, the tests and the benchmarks need on Debian 12.
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev libgl-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    avra simavr libsimavr-dev libelf-dev
+    xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QIODevice;
+
+namespace glimmerset {
+
+// Hands out a text file as fields: a field ends at a comma, a line end (CR LF,
+// lone CR or lone LF) or the end of the file. Blanks before a field and after
+// an unquoted one are dropped; a field opening with a double quote runs to the
+// closing quote or the line end, whichever comes first. Streams: a file is
+// never held whole. Every failure throws Error naming the file and the line.
+class FieldReader {
+public:
+    // Throws Error when the file can't be opened for reading.
+    static FieldReader openFile(const QString &path);
+    // For tests and fuzzers; displayName stands in for the path in messages.
+    static FieldReader fromBytes(const QByteArray &bytes, const QString &displayName = QStringLiteral("(memory)"));
+
+    FieldReader(FieldReader &&) noexcept;
+    FieldReader &operator=(FieldReader &&) noexcept;
+    ~FieldReader();
+
+    bool atEnd();
+    // Both throw Error at the end of the file; readNumber also for a value
+    // outside -32768..32767. A field without a number reads as 0.
+    QString readText();
+    std::int16_t readNumber();
+    void close();
+
+    QString displayName() const { return displayName_; }
+    int lineNumber() const { return line_; }
+
+private:
+    FieldReader(std::unique_ptr<QIODevice> device, QString displayName);
+    QByteArray readFieldBytes();
+    int peekByte();
+    int takeByte();
+    bool fill();
+    [[noreturn]] void fail(const QString &what) const;
+
+    std::unique_ptr<QIODevice> device_;
+    QString displayName_;
+    QByteArray buffer_;
+    qsizetype pos_ = 0;
+    int line_ = 1;
+};
+
+} // namespace glimmerset

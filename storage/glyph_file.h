@@ -1,0 +1,28 @@
+#pragma once
+
+#include "glyphs/glyph_set.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace glimmerset {
+
+struct GlyphFileContent {
+    GlyphNames names;
+    GlyphSet glyphs;
+};
+
+// The bytes of a glyph file: eight name lines, then 320 lines " 0 " or " 1 ".
+// A name the plain line would not bring back as typed (a comma, blanks at
+// either end) is put in double quotes. Throws Error for a name no line can
+// bring back, or one holding a character Windows-1252 lacks.
+QByteArray glyphFileBytes(const GlyphNames &names, const GlyphSet &glyphs);
+
+// Atomic: on failure nothing is written and an existing file stays intact.
+void glyphs_to_file(const QString &path, const GlyphNames &names, const GlyphSet &glyphs);
+
+// All or nothing: takes exactly the first 8 + 320 fields, or throws Error.
+GlyphFileContent glyphs_from_file(const QString &path);
+GlyphFileContent glyphsFromBytes(const QByteArray &bytes, const QString &displayName);
+
+} // namespace glimmerset

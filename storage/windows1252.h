@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Our text files are Windows-1252, one byte a character.
+namespace glimmerset::windows1252 {
+
+QString decode(QByteArrayView bytes);
+
+// Characters Windows-1252 lacks become '?'.
+QByteArray encodeLossy(QStringView text);
+
+// The first character of text that Windows-1252 lacks, if any.
+std::optional<QChar> firstUnencodable(QStringView text);
+
+} // namespace glimmerset::windows1252
