@@ -1,0 +1,15 @@
+#include "codegen/asm_file.h"
+
+#include "storage/atomic_file.h"
+#include "storage/windows1252.h"
+
+namespace glimmerset {
+
+void write_asm_file(const QString &path, const QString &codeBuffer) {
+    // The assembler reads ASCII and names only reach comment lines, so '?' is harmless.
+    QByteArray bytes = windows1252::encodeLossy(codeBuffer);
+    bytes += "\r\n";
+    writeFileAtomically(path, bytes);
+}
+
+} // namespace glimmerset

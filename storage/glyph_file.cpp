@@ -1,0 +1,87 @@
+#include "storage/glyph_file.h"
+
+#include "storage/atomic_file.h"
+#include "storage/error.h"
+#include "storage/field_reader.h"
+#include "storage/windows1252.h"
+
+namespace glimmerset {
+
+namespace {
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+// A plain line comes back as typed unless the reader would split it, trim it,
+// or take it for a quoted field.
+bool needsQuotes(const QString &name) {
+    return name.contains(u',') || (!name.isEmpty() && (isBlank(name.front()) || isBlank(name.back())));
+}
+
+QByteArray nameLine(int glyph, const QString &name) {
+    const auto refuse = [&](const QString &why) {
+        return Error(QStringLiteral("The characters were not saved: the name of character %1, \"%2\", %3.")
+                         .arg(glyph + 1)
+                         .arg(name, why));
+    };
+    if (name.contains(u'\r') || name.contains(u'\n'))
+        throw refuse(QStringLiteral("holds a line break"));
+    if (name.startsWith(u'"'))
+        throw refuse(QStringLiteral("begins with a double quote, which a glyph file can't bring back"));
+    const bool quoted = needsQuotes(name);
+    if (quoted && name.contains(u'"'))
+        throw refuse(QStringLiteral("needs quotes for its commas or blanks and also holds a double quote, "
+                                    "which a glyph file can't bring back"));
+    if (const auto bad = windows1252::firstUnencodable(name))
+        throw refuse(QStringLiteral("holds the character \"%1\", which a glyph file can't store").arg(*bad));
+    QByteArray line = windows1252::encodeLossy(name);
+    if (quoted)
+        line = '"' + line + '"';
+    return line + "\r\n";
+}
+
+} // namespace
+
+QByteArray glyphFileBytes(const GlyphNames &names, const GlyphSet &glyphs) {
+    QByteArray bytes;
+    bytes.reserve(16 + kPixelCount * 5 + 8 * 32);
+    for (int g = 0; g < kGlyphCount; ++g)
+        bytes += nameLine(g, names[g]);
+    for (int g = 0; g < kGlyphCount; ++g)
+        for (int r = 0; r < kRowCount; ++r)
+            for (int c = 0; c < kColumnCount; ++c)
+                bytes += glyphs.isLit(r, c, g) ? " 1 \r\n" : " 0 \r\n";
+    return bytes;
+}
+
+void glyphs_to_file(const QString &path, const GlyphNames &names, const GlyphSet &glyphs) {
+    writeFileAtomically(path, glyphFileBytes(names, glyphs));
+}
+
+namespace {
+
+GlyphFileContent readGlyphs(FieldReader &reader) {
+    GlyphFileContent content;
+    for (int g = 0; g < kGlyphCount; ++g)
+        content.names[g] = reader.readText();
+    for (int g = 0; g < kGlyphCount; ++g)
+        for (int r = 0; r < kRowCount; ++r)
+            for (int c = 0; c < kColumnCount; ++c)
+                content.glyphs.setPixel(r, c, g, reader.readNumber());
+    return content;
+}
+
+} // namespace
+
+GlyphFileContent glyphs_from_file(const QString &path) {
+    FieldReader reader = FieldReader::openFile(path);
+    GlyphFileContent content = readGlyphs(reader);
+    reader.close();
+    return content;
+}
+
+GlyphFileContent glyphsFromBytes(const QByteArray &bytes, const QString &displayName) {
+    FieldReader reader = FieldReader::fromBytes(bytes, displayName);
+    return readGlyphs(reader);
+}
+
+} // namespace glimmerset

@@ -13,7 +13,7 @@ QString decode(QByteArrayView bytes);
 // Characters Windows-1252 lacks become '?'.
 QByteArray encodeLossy(QStringView text);
 
-// The first character of text that Windows-1252 lacks, if any.
-std::optional<QChar> firstUnencodable(QStringView text);
+// The first character (a whole code point) of text that Windows-1252 lacks, if any.
+std::optional<QString> firstUnencodable(QStringView text);
 
 } // namespace glimmerset::windows1252
