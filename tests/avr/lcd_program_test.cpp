@@ -78,15 +78,22 @@ protected:
     // Assembles the program and runs it on the board; fails the test when
     // avra rejects it.
     BoardRun build(const GlyphNames &names, const GlyphSet &glyphs, const QString *restText = nullptr) {
-        const Assembly assembly = assemble(programText(names, glyphs, restText), dir_.path());
+        return buildText(programText(names, glyphs, restText));
+    }
+
+    BoardRun buildText(const QString &source) {
+        const Assembly assembly = assemble(source, dir_.path());
         EXPECT_TRUE(assembly.ok) << assembly.log.toStdString();
+        EXPECT_FALSE(assembly.log.contains(QStringLiteral("Warning"))) << assembly.log.toStdString();
         if (!assembly.ok)
             return {};
         return runOnBoard(assembly.hexPath.toStdString(), kCycleBudget);
     }
 
+    static QString templateText(const char *name) { return template_text(shippedTemplate(name)).text; }
+
     static QString restWithout(const QString &line) {
-        QString text = template_text(shippedTemplate(kRestTemplateName)).text;
+        QString text = templateText(kRestTemplateName);
         const qsizetype before = text.size();
         text.replace(line + QStringLiteral("\r\n"), QString());
         EXPECT_LT(text.size(), before) << "rest.asm has no line " << line.toStdString();
@@ -111,6 +118,25 @@ TEST_P(LcdProgramGlyphs, LoadsGlyphsAndShowsThemOnLine1) {
 
 INSTANTIATE_TEST_SUITE_P(Sets, LcdProgramGlyphs, ::testing::ValuesIn(kCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A user's own program may give mp0 any upper register, those the driver
+// works with included.
+class LcdProgramMp0 : public LcdProgram, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(LcdProgramMp0, DriverWorksWhateverRegisterMp0Names) {
+    QString main = templateText(kMainTemplateName);
+    ASSERT_TRUE(main.contains(QStringLiteral(".def mp0 = r16\r\n")));
+    main.replace(QStringLiteral(".def mp0 = r16"), QStringLiteral(".def mp0 = ") + QString::fromLatin1(GetParam()));
+    GlyphNames names = defaultGlyphNames();
+    GlyphSet glyphs;
+    kCases[4].fill(names, glyphs);
+    const BoardRun run = buildText(main + character_code(names, glyphs) + templateText(kRestTemplateName));
+    const auto problems = boardProblems(run, glyphs);
+    EXPECT_TRUE(problems.empty()) << joined(problems);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registers, LcdProgramMp0, ::testing::Values("r17", "r18", "r19", "r20", "r25"),
+                         [](const auto &info) { return std::string(info.param); });
 
 // The checks must be able to fail, or passing proves nothing.
 TEST_F(LcdProgram, WrongExpectationFails) {
@@ -142,7 +168,7 @@ TEST_F(LcdProgram, DriverWithoutDelaysFails) {
 
 TEST_F(LcdProgram, ShortEnablePulseFails) {
     // Only the NOPs that hold E high; the wait loops keep theirs.
-    QString rest = template_text(shippedTemplate(kRestTemplateName)).text;
+    QString rest = templateText(kRestTemplateName);
     const qsizetype from = rest.indexOf(QStringLiteral("lcd_nibble:\r\n"));
     const qsizetype to = rest.indexOf(QStringLiteral("RET\r\n"), from);
     ASSERT_GE(from, 0);
@@ -158,16 +184,13 @@ TEST_F(LcdProgram, ShortEnablePulseFails) {
 }
 
 TEST_F(LcdProgram, ProgramThatNeverLoopsFails) {
-    QString main = template_text(shippedTemplate(kMainTemplateName)).text;
+    QString main = templateText(kMainTemplateName);
     ASSERT_TRUE(main.contains(QStringLiteral("RJMP main_loop\r\n")));
     // Jumping back to reset runs forever without settling in the loop.
     main.replace(QStringLiteral("RJMP main_loop\r\n"), QStringLiteral("RJMP reset\r\n"));
-    const QString rest = template_text(shippedTemplate(kRestTemplateName)).text;
     GlyphSet glyphs;
-    const Assembly assembly =
-        assemble(main + character_code(defaultGlyphNames(), glyphs) + rest, dir_.path());
-    ASSERT_TRUE(assembly.ok) << assembly.log.toStdString();
-    const BoardRun run = runOnBoard(assembly.hexPath.toStdString(), kCycleBudget);
+    const BoardRun run =
+        buildText(main + character_code(defaultGlyphNames(), glyphs) + templateText(kRestTemplateName));
     EXPECT_FALSE(run.reachedLoop);
     EXPECT_TRUE(anyContains(boardProblems(run, glyphs), "loop not reached")) << joined(boardProblems(run, glyphs));
 }
