@@ -1,0 +1,212 @@
+#include "app/main_window.h"
+
+#include "app/window_icon.h"
+
+#include "glyphs/glyph_grid.h"
+#include "storage/error.h"
+#include "storage/file_names.h"
+#include "storage/glyph_file.h"
+
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <limits>
+
+namespace glimmerset {
+
+namespace {
+
+constexpr std::uint32_t kWindowBackColor = 0xC0C0C0;
+constexpr int kClientWidthTwips = 8835;
+constexpr int kClientHeightTwips = 7410;
+constexpr int kColWidthTwips = 250;
+
+const QString kGlyphFilter = QStringLiteral("*.ch");
+const QString kAsmFilter = QStringLiteral("*.asm");
+
+QRect fromTwips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// Close to the 8-point sans serif the layout was drawn for; every caption fits.
+QFont windowFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+template <typename Widget>
+Widget *placed(Widget *widget, const char *name, QRect geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QListWidget *multiSelectList(QWidget *parent) {
+    auto *list = new QListWidget(parent);
+    list->setSelectionMode(QAbstractItemView::MultiSelection);
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return list;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Platform &platform, QWidget *parent)
+    : QWidget(parent), platform_(platform),
+      save_(platform, FileDialogKind::Save, QStringLiteral("Save to ..."), kGlyphFilter),
+      open1_(platform, FileDialogKind::Open, QStringLiteral("Open Character File ..."), kGlyphFilter) {
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Glimmerset"));
+    setWindowIcon(windowIcon());
+    setFont(windowFont());
+    QPalette background = palette();
+    background.setColor(QPalette::Window, toQColor(kWindowBackColor));
+    setPalette(background);
+    setAutoFillBackground(true);
+    setFixedSize(kClientWidthTwips / 15, kClientHeightTwips / 15);
+
+    buildControls();
+    Form_Load();
+}
+
+void MainWindow::buildControls() {
+    static constexpr std::array<QPoint, kGlyphCount> gridAt = {
+        QPoint(120, 120), QPoint(1680, 120), QPoint(3240, 120), QPoint(4800, 120),
+        QPoint(120, 3000), QPoint(1680, 3000), QPoint(3240, 3000), QPoint(4800, 3000)};
+    static constexpr std::array<QPoint, kGlyphCount> nameAt = {
+        QPoint(120, 2280), QPoint(1680, 2280), QPoint(3240, 2280), QPoint(4800, 2280),
+        QPoint(120, 2640), QPoint(1680, 2640), QPoint(3240, 2640), QPoint(4800, 2640)};
+
+    for (int g = 0; g < kGlyphCount; ++g) {
+        const QByteArray name = "char" + QByteArray::number(g + 1);
+        grids_[g] = placed(new GlyphGrid(this), name.constData(), fromTwips(gridAt[g].x(), gridAt[g].y(), 1455, 2055));
+        connect(grids_[g], &GlyphGrid::clicked, this, [this, g] { char_Click(g); });
+    }
+    for (int g = 0; g < kGlyphCount; ++g) {
+        const QByteArray name = "Text1_" + QByteArray::number(g);
+        auto *edit = new QLineEdit(defaultGlyphName(g), this);
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        names_[g] = placed(edit, name.constData(), fromTwips(nameAt[g].x(), nameAt[g].y(), 1455, 285));
+    }
+
+    code_ = placed(new QPlainTextEdit(this), "code", fromTwips(120, 5160, 6135, 2055));
+    code_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    code_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    code_->setTabChangesFocus(true);
+    code_->setTabStopDistance(code_->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 8);
+
+    frame1_ = placed(new QGroupBox(QStringLiteral("Selection"), this), "Frame1", fromTwips(6360, 120, 2415, 2295));
+    box_ = placed(multiSelectList(frame1_), "Box", fromTwips(120, 240, 2175, 1410));
+    // Eight short entries in two columns of four, so all show at once.
+    box_->setFlow(QListView::TopToBottom);
+    box_->setWrapping(true);
+    box_->setResizeMode(QListView::Adjust);
+    box_->setGridSize(QSize(68, 21));
+    box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // `clear` belongs to the window and lies in front of the frame.
+    clear_ = placed(new QPushButton(QStringLiteral("Clear Selected"), this), "clear", fromTwips(6720, 1920, 1695, 375));
+    clear_->raise();
+    connect(clear_, &QPushButton::clicked, this, &MainWindow::clear_Click);
+
+    frame2_ = placed(new QGroupBox(QStringLiteral("Action"), this), "Frame2", fromTwips(6360, 2520, 2415, 2415));
+    action_ = placed(multiSelectList(frame2_), "action", fromTwips(120, 360, 2175, 1410));
+    ccode_ = placed(new QPushButton(QStringLiteral("Create Selected"), frame2_), "Ccode", fromTwips(360, 1920, 1695, 375));
+    connect(ccode_, &QPushButton::clicked, this, &MainWindow::Ccode_Click);
+
+    frame3_ = placed(new QGroupBox(this), "Frame3", fromTwips(6360, 5040, 2415, 1215));
+    command2_ = placed(new QPushButton(QStringLiteral("Load Characters"), frame3_), "Command2", fromTwips(360, 240, 1695, 375));
+    command3_ = placed(new QPushButton(QStringLiteral("Save Characters"), frame3_), "Command3", fromTwips(360, 720, 1695, 375));
+    connect(command2_, &QPushButton::clicked, this, &MainWindow::Command2_Click);
+    connect(command3_, &QPushButton::clicked, this, &MainWindow::Command3_Click);
+
+    frame4_ = placed(new QGroupBox(this), "Frame4", fromTwips(6360, 6360, 2415, 975));
+    label1_ = placed(new QLabel(frame4_), "Label1", fromTwips(120, 240, 2175, 615));
+    label1_->setTextFormat(Qt::PlainText);
+    label1_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    // Tab order as laid out: grids, Clear, Box, code, names, action, Create, Save, Load.
+    QList<QWidget *> order(grids_.begin(), grids_.end());
+    order << clear_ << box_ << code_;
+    order.append(QList<QWidget *>(names_.begin(), names_.end()));
+    order << action_ << ccode_ << command3_ << command2_;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::Form_Load() {
+    label1_->setText(QStringLiteral("24 Nov. 2000\nTalvoren"));
+    // The grid needs no further settings: it never highlights a range.
+    for (int c = 0; c < kColumnCount; ++c)
+        for (GlyphGrid *grid : grids_)
+            grid->setColWidth(c, kColWidthTwips);
+    for (int g = 0; g < kGlyphCount; ++g)
+        box_->addItem(glyphListEntry(g));
+    action_->insertItem(kCharacterCodeRow, QStringLiteral("Character Code"));
+    action_->insertItem(kRestOfCodeRow, QStringLiteral("Add the rest of the Code"));
+    action_->insertItem(kTestProgramRow, QStringLiteral("Add a Test Program"));
+    action_->insertItem(kSaveToFileRow, QStringLiteral("Save to File"));
+    action_->insertItem(kClipboardRow, QStringLiteral("Copy to Clipboard"));
+}
+
+void MainWindow::char_Click(int glyph) {
+    guarded([&] { toggle_current_cell(*grids_[glyph]); });
+}
+
+void MainWindow::clear_Click() {
+    guarded([&] { clear_selected(grids_, *box_); });
+}
+
+GlyphNames MainWindow::glyphNames() const {
+    GlyphNames names;
+    for (int g = 0; g < kGlyphCount; ++g)
+        names[g] = names_[g]->text();
+    return names;
+}
+
+void MainWindow::Command3_Click() {
+    guarded([&] {
+        save_.setFilter(kGlyphFilter);
+        if (!save_.show(this))
+            return;
+        save_.setFileName(withExtension(save_.fileName(), kGlyphFileExtension));
+        snapshot_grids(grids_, glyphSet_);
+        glyphs_to_file(save_.fileName(), glyphNames(), glyphSet_);
+    });
+}
+
+void MainWindow::Command2_Click() {
+    guarded([&] {
+        open1_.setFilter(kGlyphFilter);
+        if (!open1_.show(this))
+            return;
+        // Read whole before anything changes, so a bad file leaves all as it was.
+        const GlyphFileContent content = glyphs_from_file(open1_.fileName());
+        for (int g = 0; g < kGlyphCount; ++g)
+            names_[g]->setText(content.names[g]);
+        glyphSet_ = content.glyphs;
+        paint_grids(grids_, glyphSet_);
+    });
+}
+
+void MainWindow::showMessage(const QString &text) { platform_.showMessage(this, text); }
+
+void MainWindow::guarded(const std::function<void()> &body) {
+    try {
+        body();
+    } catch (const Error &e) {
+        showMessage(e.message());
+    } catch (const std::exception &e) {
+        showMessage(QStringLiteral("Something went wrong: %1").arg(QString::fromLocal8Bit(e.what())));
+    }
+}
+
+} // namespace glimmerset

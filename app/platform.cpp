@@ -1,0 +1,13 @@
+#include "app/platform.h"
+
+namespace glimmerset {
+
+FileDialog::FileDialog(Platform &platform, FileDialogKind kind, QString title, QString filter)
+    : platform_(platform), kind_(kind), title_(std::move(title)), filter_(std::move(filter)) {}
+
+bool FileDialog::show(QWidget *parent) {
+    fileName_ = platform_.chooseFile(parent, kind_, title_, filter_, fileName_);
+    return !fileName_.isEmpty();
+}
+
+} // namespace glimmerset

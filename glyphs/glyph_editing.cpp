@@ -1,0 +1,46 @@
+#include "glyphs/glyph_editing.h"
+
+#include "glyphs/glyph_grid.h"
+
+#include <QListWidget>
+
+namespace glimmerset {
+
+void toggle_current_cell(GlyphGrid &grid) {
+    grid.setCellBackColor(grid.cellBackColor() == PIXEL_ON_COLOR ? PIXEL_OFF_COLOR : PIXEL_ON_COLOR);
+}
+
+void snapshot_grids(const GlyphGrids &grids, GlyphSet &glyphs) {
+    for (int g = 0; g < kGlyphCount; ++g) {
+        GlyphGrid &grid = *grids[g];
+        for (int r = 0; r < kRowCount; ++r) {
+            grid.setRow(r);
+            for (int c = 0; c < kColumnCount; ++c) {
+                grid.setCol(c);
+                glyphs.setPixel(r, c, g, grid.cellBackColor() == PIXEL_ON_COLOR ? 1 : 0);
+            }
+        }
+    }
+}
+
+void paint_grids(const GlyphGrids &grids, const GlyphSet &glyphs) {
+    for (int g = 0; g < kGlyphCount; ++g) {
+        GlyphGrid &grid = *grids[g];
+        for (int r = 0; r < kRowCount; ++r) {
+            grid.setRow(r);
+            for (int c = 0; c < kColumnCount; ++c) {
+                grid.setCol(c);
+                grid.setCellBackColor(glyphs.isLit(r, c, g) ? PIXEL_ON_COLOR : PIXEL_OFF_COLOR);
+            }
+        }
+    }
+}
+
+void clear_selected(const GlyphGrids &grids, const QListWidget &box) {
+    const int count = box.count();
+    for (int i = 0; i < count; ++i)
+        if (i < kGlyphCount && box.item(i)->isSelected())
+            grids[i]->clear();
+}
+
+} // namespace glimmerset

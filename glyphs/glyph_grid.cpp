@@ -1,0 +1,181 @@
+#include "glyphs/glyph_grid.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+namespace glimmerset {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+int twipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+} // namespace
+
+QColor toQColor(std::uint32_t bbggrr) {
+    return QColor(int(bbggrr & 0xFF), int((bbggrr >> 8) & 0xFF), int((bbggrr >> 16) & 0xFF));
+}
+
+GlyphGrid::GlyphGrid(QWidget *parent) : QWidget(parent) {
+    colWidthsTwips_.fill(kDefaultColWidthTwips);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void GlyphGrid::setRow(int row) {
+    row_ = std::clamp(row, 0, kRowCount - 1);
+    update();
+}
+
+void GlyphGrid::setCol(int col) {
+    col_ = std::clamp(col, 0, kColumnCount - 1);
+    update();
+}
+
+void GlyphGrid::setCellBackColor(std::uint32_t bbggrr) {
+    colors_[cellIndex(row_, col_)] = bbggrr;
+    update(cellRect(row_, col_));
+}
+
+void GlyphGrid::clear() {
+    colors_.fill(std::nullopt);
+    update();
+}
+
+void GlyphGrid::setColWidth(int col, int twips) {
+    colWidthsTwips_.at(col) = std::max(0, twips);
+    update();
+}
+
+// Edges are rounded from the running twip total, so five 250-twip columns
+// come to 83 pixels rather than 5 x 17.
+int GlyphGrid::columnEdge(int col) const {
+    int twips = 0;
+    for (int c = 0; c < col; ++c)
+        twips += colWidthsTwips_[c];
+    return kBorder + twipsToPixels(twips);
+}
+
+int GlyphGrid::rowEdge(int row) const { return kBorder + twipsToPixels(row * kRowHeightTwips); }
+
+QRect GlyphGrid::cellRect(int row, int col) const {
+    const int left = columnEdge(col);
+    const int top = rowEdge(row);
+    return QRect(left, top, columnEdge(col + 1) - left - 1, rowEdge(row + 1) - top - 1);
+}
+
+std::optional<std::pair<int, int>> GlyphGrid::cellAt(QPoint point) const {
+    for (int r = 0; r < kRowCount; ++r) {
+        if (point.y() < rowEdge(r) || point.y() >= rowEdge(r + 1))
+            continue;
+        for (int c = 0; c < kColumnCount; ++c)
+            if (point.x() >= columnEdge(c) && point.x() < columnEdge(c + 1))
+                return std::pair{r, c};
+    }
+    return std::nullopt;
+}
+
+QSize GlyphGrid::sizeHint() const {
+    return QSize(columnEdge(kColumnCount) + kBorder, rowEdge(kRowCount) + kBorder);
+}
+
+void GlyphGrid::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    const QRect inner = rect().adjusted(kBorder, kBorder, -kBorder, -kBorder);
+    painter.fillRect(inner, toQColor(kUncoveredColor));
+    painter.setClipRect(inner);
+    const QColor gridLine = toQColor(kGridLineColor);
+    for (int r = 0; r < kRowCount; ++r) {
+        for (int c = 0; c < kColumnCount; ++c) {
+            const QRect cell = cellRect(r, c);
+            const auto color = colors_[cellIndex(r, c)];
+            painter.fillRect(cell, toQColor(color.value_or(kBackColor)));
+            // Grid lines along the right and bottom edge of each cell.
+            painter.fillRect(QRect(cell.right() + 1, cell.top(), 1, cell.height() + 1), gridLine);
+            painter.fillRect(QRect(cell.left(), cell.bottom() + 1, cell.width() + 1, 1), gridLine);
+        }
+    }
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = cellRect(row_, col_).adjusted(1, 1, -1, -1);
+        option.backgroundColor = toQColor(colors_[cellIndex(row_, col_)].value_or(kBackColor));
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+    painter.setClipping(false);
+    // A sunken border, as the grid sits in the window like a text box.
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawLine(0, 0, width() - 1, 0);
+    painter.drawLine(0, 0, 0, height() - 1);
+    painter.setPen(QColor(Qt::black));
+    painter.drawLine(1, 1, width() - 2, 1);
+    painter.drawLine(1, 1, 1, height() - 2);
+    painter.setPen(QColor(Qt::white));
+    painter.drawLine(0, height() - 1, width() - 1, height() - 1);
+    painter.drawLine(width() - 1, 0, width() - 1, height() - 1);
+    painter.setPen(palette().color(QPalette::Midlight));
+    painter.drawLine(1, height() - 2, width() - 2, height() - 2);
+    painter.drawLine(width() - 2, 1, width() - 2, height() - 2);
+}
+
+void GlyphGrid::mousePressEvent(QMouseEvent *event) {
+    pressedOnCell_ = false;
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (const auto cell = cellAt(event->position().toPoint())) {
+        row_ = cell->first;
+        col_ = cell->second;
+        pressedOnCell_ = true;
+        update();
+    }
+}
+
+// One click, one signal: the pressed cell is the one reported, wherever a
+// drag went, so dragging never marks a range.
+void GlyphGrid::mouseReleaseEvent(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton || !pressedOnCell_)
+        return;
+    pressedOnCell_ = false;
+    if (rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void GlyphGrid::keyPressEvent(QKeyEvent *event) {
+    switch (event->key()) {
+    case Qt::Key_Up:
+        setRow(row_ - 1);
+        break;
+    case Qt::Key_Down:
+        setRow(row_ + 1);
+        break;
+    case Qt::Key_Left:
+        setCol(col_ - 1);
+        break;
+    case Qt::Key_Right:
+        setCol(col_ + 1);
+        break;
+    case Qt::Key_Home:
+        setCol(0);
+        break;
+    case Qt::Key_End:
+        setCol(kColumnCount - 1);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void GlyphGrid::focusInEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void GlyphGrid::focusOutEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+} // namespace glimmerset

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/platform.h"
+
+namespace glimmerset {
+
+// The desktop's own dialogs, message box and clipboard.
+class QtPlatform : public Platform {
+public:
+    QString chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
+                       const QString &fileName) override;
+    void showMessage(QWidget *parent, const QString &text) override;
+    void setClipboardText(const QString &text) override;
+    QString executableDir() const override;
+};
+
+} // namespace glimmerset
