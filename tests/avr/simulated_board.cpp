@@ -18,8 +18,11 @@ namespace glimmerset::avrtest {
 
 namespace {
 
-// simavr's HD44780 part keeps CGRAM behind the 64 bytes of DDRAM line 1, at
-// vram[64..127], so it overlaps line 2: the test program writes line 1 only.
+// Debian's simavr 1.6 part has one vram[80 + 64] and puts CGRAM address a at
+// vram[64 + a], where DDRAM line 2 begins: the test program writes line 1
+// only, and clears the display before LCD_char (a clear wipes vram[0..79]).
+// The part also latches on E's rising edge, not its falling one; the bus
+// monitor's demand that data hold still while E is high covers both.
 constexpr int kCgramOffset = 64;
 
 struct Probe {
