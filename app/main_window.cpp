@@ -66,7 +66,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
       open1_(platform, FileDialogKind::Open, QStringLiteral("Open Character File ..."), kGlyphFilter) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Glimmerset"));
-    setWindowIcon(windowIcon());
+    setWindowIcon(glimmersetIcon());
     setFont(windowFont());
     QPalette background = palette();
     background.setColor(QPalette::Window, toQColor(kWindowBackColor));

@@ -76,7 +76,7 @@ static const char *const glimmerset_32[] = {
 
 } // namespace
 
-QIcon windowIcon() {
+QIcon glimmersetIcon() {
     QIcon icon;
     icon.addPixmap(QPixmap(glimmerset_16));
     icon.addPixmap(QPixmap(glimmerset_32));

@@ -5,6 +5,6 @@
 namespace glimmerset {
 
 // The window's own icon, 16 x 16 and 32 x 32.
-QIcon windowIcon();
+QIcon glimmersetIcon();
 
 } // namespace glimmerset
