@@ -143,6 +143,7 @@ TEST_F(GlyphCommands, CommaSeparatedRowsLoadLikeOneValuePerLine) {
 TEST_F(GlyphCommands, SaveThenLoadInAFreshWindowGivesTheSameSet) {
     name(5)->setText(QStringLiteral("  spaced, with comma "));
     name(6)->clear();
+    name(4)->setText(QString(40000, QLatin1Char('x'))); // no length limit of the box's own
     for (auto [g, r, c] : {std::tuple{0, 0, 0}, {3, 4, 2}, {6, 7, 1}, {7, 2, 4}})
         clickCell(g, r, c);
     platform.answers = {path(QStringLiteral("round")), path(QStringLiteral("round.ch"))};
@@ -154,6 +155,7 @@ TEST_F(GlyphCommands, SaveThenLoadInAFreshWindowGivesTheSameSet) {
     QTest::mouseClick(fresh.findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
     ASSERT_TRUE(platform.messages.empty());
     EXPECT_EQ(fresh.glyphSet(), saved);
+    EXPECT_EQ(fresh.findChild<QLineEdit *>(QStringLiteral("Text1_4"))->text().size(), 40000);
     for (int g = 0; g < kGlyphCount; ++g) {
         const QString key = QStringLiteral("Text1_%1").arg(g);
         EXPECT_EQ(fresh.findChild<QLineEdit *>(key)->text(), name(g)->text()) << g;
