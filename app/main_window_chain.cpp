@@ -34,8 +34,10 @@ void MainWindow::Ccode_Click() {
 }
 
 bool MainWindow::appendTemplate(const char *fileName, const QString &missingMessage) {
-    const QString path = QDir(platform_.executableDir()).filePath(QString::fromLatin1(fileName));
-    const TemplateText read = template_text(path);
+    // An unknown executable folder must not fall back on the working folder.
+    const QString dir = platform_.executableDir();
+    const TemplateText read = dir.isEmpty() ? TemplateText{QString(), QStringLiteral("no executable folder")}
+                                            : template_text(QDir(dir).filePath(QString::fromLatin1(fileName)));
     codeBuffer_ += read.text;
     if (read.failure) {
         showCode();

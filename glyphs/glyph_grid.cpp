@@ -3,7 +3,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyleOptionFocusRect>
+
+#include <algorithm>
 
 namespace glimmerset {
 

@@ -214,9 +214,13 @@ TEST_F(Chain, TemplatesComeFromTheExecutablesFolderNotTheWorkingOne) {
     QDir::setCurrent(elsewhere.path());
     selectActions({kTestProgramRow});
     press("Ccode");
+    platform.exeDir.clear(); // the executable's folder could not be found
+    press("Ccode");
     QDir::setCurrent(oldCwd);
-    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_EQ(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[0].text, kMainTemplateMissing);
+    EXPECT_EQ(platform.messages[1].text, kMainTemplateMissing);
+    EXPECT_EQ(window->codeBuffer(), QString());
 }
 
 } // namespace
