@@ -7,7 +7,6 @@
 #include "storage/file_names.h"
 #include "storage/glyph_file.h"
 
-#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,7 +26,6 @@ constexpr int kClientHeightTwips = 7410;
 constexpr int kColWidthTwips = 250;
 
 const QString kGlyphFilter = QStringLiteral("*.ch");
-const QString kAsmFilter = QStringLiteral("*.asm");
 
 QRect fromTwips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
