@@ -68,7 +68,7 @@ std::optional<QString> firstUnencodable(QStringView text) {
         if (found)
             return;
         QStringEncoder single(kName);
-        (void)single.encode(cp);
+        const QByteArray encoded = single.encode(cp);
         if (single.hasError())
             found = cp.toString();
     });

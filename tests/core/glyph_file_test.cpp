@@ -1,1 +1,154 @@
+#include "storage/error.h"
+#include "storage/file_names.h"
+#include "storage/glyph_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+using namespace glimmerset;
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray defaultNameLines() {
+    QByteArray bytes;
+    for (int g = 1; g <= 8; ++g)
+        bytes += "Character " + QByteArray::number(g) + "\r\n";
+    return bytes;
+}
+
+GlyphSet patterned() {
+    GlyphSet set;
+    for (int g = 0; g < 8; ++g)
+        for (int r = 0; r < 8; ++r)
+            for (int c = 0; c < 5; ++c)
+                set.setPixel(r, c, g, (r * 5 + c + g) % 3 == 0 ? 1 : 0);
+    return set;
+}
+
+class GlyphFile : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path(const QString &name) const { return dir.filePath(name); }
+};
+
+} // namespace
+
+TEST_F(GlyphFile, DefaultSetIsTheDocumentedBytes) {
+    GlyphSet set;
+    set.setPixel(0, 2, 0, 1);
+    glyphs_to_file(path("a.ch"), defaultGlyphNames(), set);
+    const QByteArray bytes = readAll(path("a.ch"));
+    ASSERT_EQ(bytes.size(), 1704);
+    EXPECT_TRUE(bytes.startsWith(defaultNameLines()));
+    EXPECT_EQ(bytes.mid(104, 15), QByteArray(" 0 \r\n 0 \r\n 1 \r\n"));
+    EXPECT_EQ(bytes.count(" 1 \r\n"), 1);
+    EXPECT_EQ(bytes.count(" 0 \r\n"), 319);
+}
+
+TEST_F(GlyphFile, RoundTripsAwkwardNames) {
+    GlyphNames names = {"plain", "comma, inside", " leading", "trailing\t", "", "in\"ner",
+                        QString::fromUtf8("café €"), "ends\""};
+    const GlyphSet set = patterned();
+    glyphs_to_file(path("n.ch"), names, set);
+    const GlyphFileContent back = glyphs_from_file(path("n.ch"));
+    EXPECT_EQ(back.names, names);
+    EXPECT_EQ(back.glyphs, set);
+
+    // Names needing no quotes are written exactly as typed.
+    const QByteArray bytes = readAll(path("n.ch"));
+    EXPECT_TRUE(bytes.startsWith("plain\r\n\"comma, inside\"\r\n\" leading\"\r\n\"trailing\t\"\r\n\r\nin\"ner\r\ncaf\xe9 \x80\r\n"));
+}
+
+TEST_F(GlyphFile, RefusesNamesNoLineCanBringBack) {
+    writeAll(path("old.ch"), "old content");
+    for (const QString &bad : {QString("\"quoted"), QString("needs, \"both\""), QString("line\nbreak"),
+                               QString::fromUtf8("Ж")}) {
+        GlyphNames names = defaultGlyphNames();
+        names[5] = bad;
+        try {
+            glyphs_to_file(path("old.ch"), names, GlyphSet());
+            ADD_FAILURE() << "saved " << bad.toStdString();
+        } catch (const Error &e) {
+            EXPECT_TRUE(e.message().contains("character 6")) << e.message().toStdString();
+        }
+        EXPECT_EQ(readAll(path("old.ch")), "old content");
+    }
+}
+
+TEST_F(GlyphFile, ReadsFieldsHoweverTheyAreSpread) {
+    QByteArray bytes = defaultNameLines();
+    for (int i = 0; i < 64; ++i)
+        bytes += "1, 0 ,0,0,1\r\n";
+    bytes += "trailing junk, 77777, \"\r\n";
+    writeAll(path("hand.ch"), bytes);
+    const GlyphFileContent content = glyphs_from_file(path("hand.ch"));
+    for (int g = 0; g < 8; ++g)
+        for (int r = 0; r < 8; ++r) {
+            EXPECT_TRUE(content.glyphs.isLit(r, 0, g));
+            EXPECT_FALSE(content.glyphs.isLit(r, 2, g));
+            EXPECT_TRUE(content.glyphs.isLit(r, 4, g));
+        }
+}
+
+TEST_F(GlyphFile, KeepsValuesOtherThanZeroAndOne) {
+    QByteArray bytes = defaultNameLines() + " 2 \r\n-1\r\n";
+    for (int i = 2; i < 320; ++i)
+        bytes += " 0 \r\n";
+    const GlyphFileContent content = glyphsFromBytes(bytes, "test");
+    EXPECT_EQ(content.glyphs.pixel(0, 0, 0), 2);
+    EXPECT_EQ(content.glyphs.pixel(0, 1, 0), -1);
+
+    // A later save writes only what is lit.
+    glyphs_to_file(path("s.ch"), content.names, content.glyphs);
+    EXPECT_EQ(readAll(path("s.ch")).count(" 0 \r\n"), 320);
+}
+
+TEST_F(GlyphFile, FailedLoadsNameTheFile) {
+    QByteArray truncated = defaultNameLines();
+    for (int i = 0; i < 100; ++i)
+        truncated += " 1 \r\n";
+    writeAll(path("short.ch"), truncated);
+    QByteArray tooBig = defaultNameLines() + "40000\r\n";
+    writeAll(path("big.ch"), tooBig);
+
+    for (const QString &name : {QString("short.ch"), QString("big.ch"), QString("missing.ch"), QString()}) {
+        try {
+            glyphs_from_file(path(name));
+            ADD_FAILURE() << "loaded " << name.toStdString();
+        } catch (const Error &e) {
+            EXPECT_TRUE(e.message().contains(path(name))) << e.message().toStdString();
+        }
+    }
+}
+
+TEST_F(GlyphFile, SaveFailuresLeaveTheOldFileAlone) {
+    EXPECT_THROW(glyphs_to_file(dir.path(), defaultGlyphNames(), GlyphSet()), Error);
+    EXPECT_THROW(glyphs_to_file(path("no/such/folder/x.ch"), defaultGlyphNames(), GlyphSet()), Error);
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+}
+
+TEST(FileNames, ExtensionIsAddedUnlessAlreadyExact) {
+    EXPECT_EQ(withExtension("glyphs", kGlyphFileExtension), "glyphs.ch");
+    EXPECT_EQ(withExtension("glyphs.ch", kGlyphFileExtension), "glyphs.ch");
+    EXPECT_EQ(withExtension("GLYPHS.CH", kGlyphFileExtension), "GLYPHS.CH.ch");
+    EXPECT_EQ(withExtension("ch", kGlyphFileExtension), "ch.ch");
+    EXPECT_EQ(withExtension("prog", kAsmFileExtension), "prog.asm");
+    EXPECT_EQ(withExtension("prog.asm", kAsmFileExtension), "prog.asm");
+    EXPECT_EQ(withExtension("prog.ASM", kAsmFileExtension), "prog.ASM.asm");
+    EXPECT_EQ(withExtension("prog.txt", kAsmFileExtension), "prog.txt.asm");
+}
