@@ -71,6 +71,18 @@ int FieldReader::takeByte() {
 
 bool FieldReader::atEnd() { return peekByte() < 0; }
 
+// Copies the buffered bytes up to stop or a line end in one go.
+void FieldReader::appendRunUntil(QByteArray &field, char stop) {
+    const qsizetype start = pos_;
+    while (pos_ < buffer_.size()) {
+        const char b = buffer_[pos_];
+        if (b == stop || b == '\r' || b == '\n')
+            break;
+        ++pos_;
+    }
+    field.append(buffer_.constData() + start, pos_ - start);
+}
+
 QByteArray FieldReader::readFieldBytes() {
     if (atEnd())
         fail(QStringLiteral("the file ends where more was expected."));
@@ -84,17 +96,8 @@ QByteArray FieldReader::readFieldBytes() {
         quoted = true;
         int c;
         // A line end closes a quote left open, so one stray quote can't swallow the file.
-        while ((c = peekByte()) >= 0 && c != '"' && !isLineEnd(c)) {
-            // Copy the run up to the next byte of interest in one go.
-            const qsizetype start = pos_;
-            while (pos_ < buffer_.size()) {
-                const char b = buffer_[pos_];
-                if (b == '"' || b == '\r' || b == '\n')
-                    break;
-                ++pos_;
-            }
-            field.append(buffer_.constData() + start, pos_ - start);
-        }
+        while ((c = peekByte()) >= 0 && c != '"' && !isLineEnd(c))
+            appendRunUntil(field, '"');
         if (c == '"') {
             takeByte();
             // Text between the closing quote and the field's end is dropped.
@@ -103,16 +106,8 @@ QByteArray FieldReader::readFieldBytes() {
         }
     } else {
         int c;
-        while ((c = peekByte()) >= 0 && c != ',' && !isLineEnd(c)) {
-            const qsizetype start = pos_;
-            while (pos_ < buffer_.size()) {
-                const char b = buffer_[pos_];
-                if (b == ',' || b == '\r' || b == '\n')
-                    break;
-                ++pos_;
-            }
-            field.append(buffer_.constData() + start, pos_ - start);
-        }
+        while ((c = peekByte()) >= 0 && c != ',' && !isLineEnd(c))
+            appendRunUntil(field, ',');
     }
     if (!quoted) {
         qsizetype end = field.size();

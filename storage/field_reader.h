@@ -39,6 +39,7 @@ public:
 private:
     FieldReader(std::unique_ptr<QIODevice> device, QString displayName);
     QByteArray readFieldBytes();
+    void appendRunUntil(QByteArray &field, char stop);
     int peekByte();
     int takeByte();
     bool fill();
