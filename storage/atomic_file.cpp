@@ -8,6 +8,10 @@
 namespace glimmerset {
 
 void writeFileAtomically(const QString &path, const QByteArray &bytes) {
+    writeFileAtomically(path, bytes, [](QIODevice &device, const QByteArray &b) { return device.write(b); });
+}
+
+void writeFileAtomically(const QString &path, const QByteArray &bytes, const AtomicWrite &write) {
     const auto failure = [&](const QString &reason) {
         return Error(QStringLiteral("Can't write \"%1\": %2.").arg(path, reason));
     };
@@ -16,8 +20,10 @@ void writeFileAtomically(const QString &path, const QByteArray &bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw failure(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    if (write(file, bytes) != bytes.size()) {
+        QString reason = file.errorString();
+        if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
+            reason = QStringLiteral("the write stopped part-way");
         file.cancelWriting();
         throw failure(reason);
     }

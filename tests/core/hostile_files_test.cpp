@@ -1,0 +1,174 @@
+#include "storage/atomic_file.h"
+#include "storage/error.h"
+#include "storage/glyph_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <unistd.h>
+
+using namespace glimmerset;
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QString loadFailure(const QString &path) {
+    try {
+        glyphs_from_file(path);
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return QStringLiteral("(loaded without complaint)");
+}
+
+QString saveFailure(const QString &path, const AtomicWrite &write = {}) {
+    const QByteArray bytes = glyphFileBytes(defaultGlyphNames(), GlyphSet());
+    try {
+        if (write)
+            writeFileAtomically(path, bytes, write);
+        else
+            glyphs_to_file(path, defaultGlyphNames(), GlyphSet());
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return QStringLiteral("(saved without complaint)");
+}
+
+// A well-formed file saved earlier, which a failed save must leave alone.
+QByteArray olderFile() {
+    GlyphSet set;
+    set.setPixel(3, 2, 5, 1);
+    GlyphNames names = defaultGlyphNames();
+    names[0] = QStringLiteral("older");
+    return glyphFileBytes(names, set);
+}
+
+bool runningAsRoot() { return geteuid() == 0; }
+
+class HostileFiles : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+};
+
+} // namespace
+
+TEST_F(HostileFiles, BinaryNoiseEndsInAMessageNamingFileAndLine) {
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> byte(0, 255);
+    QByteArray noise(1024, '\0');
+    for (char &b : noise)
+        b = static_cast<char>(byte(random));
+    const QString file = path("noise.ch");
+    writeAll(file, noise);
+
+    const QString message = loadFailure(file);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("\"%1\", line ").arg(file))) << message.toStdString();
+    EXPECT_EQ(readAll(file), noise);
+}
+
+TEST_F(HostileFiles, HundredMegabytesOnOneLineStopsAtTheMissingSecondField) {
+    const QString file = path("huge.ch");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QByteArray chunk(1 << 20, 'x');
+        for (int i = 0; i < 100; ++i)
+            ASSERT_EQ(f.write(chunk), chunk.size());
+    }
+    EXPECT_EQ(loadFailure(file),
+              QStringLiteral("\"%1\", line 1: the file ends where more was expected.").arg(file));
+    EXPECT_EQ(QFile(file).size(), 100 << 20);
+}
+
+TEST_F(HostileFiles, AllFieldsOutOfRangeFailAtTheFirstPixel) {
+    QByteArray bytes;
+    for (int i = 0; i < 328; ++i)
+        bytes += "99999\r\n";
+    const QString file = path("big-numbers.ch");
+    writeAll(file, bytes);
+
+    EXPECT_EQ(loadFailure(file),
+              QStringLiteral("\"%1\", line 9: the number 99999 doesn't fit between -32768 and 32767.").arg(file));
+    EXPECT_EQ(readAll(file), bytes);
+}
+
+TEST_F(HostileFiles, FolderWhereAFileIsExpected) {
+    const QString folder = path("a-folder.ch");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    writeAll(folder + QStringLiteral("/inside"), "kept");
+
+    EXPECT_EQ(loadFailure(folder), QStringLiteral("Can't open \"%1\" for reading: it is a folder.").arg(folder));
+    EXPECT_EQ(saveFailure(folder), QStringLiteral("Can't write \"%1\": it is a folder.").arg(folder));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(readAll(folder + QStringLiteral("/inside")), "kept");
+}
+
+// Root reads and writes past any permission bits, so these two prove nothing there.
+TEST_F(HostileFiles, FileWithoutReadPermission) {
+    if (runningAsRoot())
+        GTEST_SKIP() << "permission bits don't bind root";
+    const QString file = path("locked.ch");
+    writeAll(file, olderFile());
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::WriteOwner));
+
+    const QString message = loadFailure(file);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Can't open \"%1\" for reading: ").arg(file)))
+        << message.toStdString();
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(readAll(file), olderFile());
+}
+
+TEST_F(HostileFiles, SaveIntoReadOnlyFolderKeepsTheOlderFile) {
+    if (runningAsRoot())
+        GTEST_SKIP() << "permission bits don't bind root";
+    const QString file = path("kept.ch");
+    writeAll(file, olderFile());
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+
+    const QString message = saveFailure(file);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Can't write \"%1\": ").arg(file))) << message.toStdString();
+    EXPECT_EQ(readAll(file), olderFile());
+}
+
+TEST_F(HostileFiles, SaveFailingPartWayKeepsTheOlderFileByteForByte) {
+    const QString file = path("kept.ch");
+    writeAll(file, olderFile());
+    const auto halfThenStop = [](QIODevice &device, const QByteArray &bytes) {
+        return device.write(bytes.left(bytes.size() / 2));
+    };
+
+    EXPECT_EQ(saveFailure(file, halfThenStop),
+              QStringLiteral("Can't write \"%1\": the write stopped part-way.").arg(file));
+    EXPECT_EQ(readAll(file), olderFile());
+    // Nothing half-written is left lying beside it either.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("kept.ch")});
+}
+
+TEST_F(HostileFiles, SaveFailingWithADeviceErrorNamesIt) {
+    const QString file = path("kept.ch");
+    writeAll(file, olderFile());
+    const auto deviceError = [](QIODevice &, const QByteArray &) { return qint64(-1); };
+
+    const QString message = saveFailure(file, deviceError);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Can't write \"%1\": ").arg(file))) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(u'.'));
+    EXPECT_EQ(readAll(file), olderFile());
+}
