@@ -1,0 +1,57 @@
+; Glimmerset test program: shows the eight glyphs of LCD_char on line 1.
+;
+; Target: ATmega328P with a 16 MHz crystal; HD44780 character LCD driven
+; in 4-bit mode over PORTB. Wiring:
+;   PB0 PB1 PB2 PB3  to  D4 D5 D6 D7
+;   PB4              to  RS
+;   PB5              to  E
+;   RW tied to GND (the driver only writes and times its waits)
+;   D0 to D3 left open
+; Glimmerset pastes the LCD_char subroutine after this file and rest.asm
+; after that. This file is read field by field: a comma may only stand in
+; an instruction whose mnemonic is ORI STS LDS OUT LDI or IN written in
+; upper case; comments hold no comma; a label stands on its own line.
+
+.include "m328Pdef.inc"
+
+; The register LCD_char loads; any of r16 to r31 would do.
+.def mp0 = r16
+
+.cseg
+.org 0x0000
+    RJMP reset
+
+.org INT_VECTORS_SIZE
+reset:
+    LDI mp0,HIGH(RAMEND)
+    OUT SPH,mp0
+    LDI mp0,LOW(RAMEND)
+    OUT SPL,mp0
+
+    RCALL lcd_setup
+    RCALL LCD_char
+
+; LCD_char leaves the controller addressing CGRAM: without a DDRAM address
+; the characters below would overwrite the glyphs.
+    LDI mp0,0x80
+    RCALL lcd_fc
+
+; Characters 0 to 7 at line 1 from column 1. Line 2 stays blank.
+    LDI mp0,0
+    RCALL lcd_ch
+    LDI mp0,1
+    RCALL lcd_ch
+    LDI mp0,2
+    RCALL lcd_ch
+    LDI mp0,3
+    RCALL lcd_ch
+    LDI mp0,4
+    RCALL lcd_ch
+    LDI mp0,5
+    RCALL lcd_ch
+    LDI mp0,6
+    RCALL lcd_ch
+    LDI mp0,7
+    RCALL lcd_ch
+
+; Never falls through into LCD_

@@ -1,0 +1,32 @@
+#include "storage/error.h"
+#include "storage/glyph_file.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Whatever loads and can be saved again must load back the same.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    using namespace glimmerset;
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    GlyphFileContent loaded;
+    try {
+        loaded = glyphsFromBytes(bytes, QStringLiteral("fuzz.ch"));
+    } catch (const Error &) {
+        return 0;
+    }
+    QByteArray saved;
+    try {
+        saved = glyphFileBytes(loaded.names, loaded.glyphs);
+    } catch (const Error &) {
+        return 0; // a name no glyph file can bring back is refused on save
+    }
+    const GlyphFileContent again = glyphsFromBytes(saved, QStringLiteral("saved.ch"));
+    if (again.names != loaded.names)
+        __builtin_trap();
+    for (int g = 0; g < kGlyphCount; ++g)
+        for (int r = 0; r < kRowCount; ++r)
+            for (int c = 0; c < kColumnCount; ++c)
+                if (again.glyphs.isLit(r, c, g) != loaded.glyphs.isLit(r, c, g))
+                    __builtin_trap();
+    return 0;
+}
