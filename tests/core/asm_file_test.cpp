@@ -5,18 +5,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "file_bytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace glimmerset;
-
-namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
-} // namespace
+using glimmerset::test::readAll;
 
 TEST(AsmFile, WritesTheBufferAndOneLineEnd) {
     QTemporaryDir dir;

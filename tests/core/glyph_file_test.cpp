@@ -7,22 +7,15 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "file_bytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace glimmerset;
+using glimmerset::test::readAll;
+using glimmerset::test::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray defaultNameLines() {
     QByteArray bytes;

@@ -8,6 +8,8 @@
 #include <QIODevice>
 #include <QTemporaryDir>
 
+#include "file_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
@@ -17,19 +19,10 @@
 #include <random>
 
 using namespace glimmerset;
+using glimmerset::test::readAll;
+using glimmerset::test::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 QString loadFailure(const QString &path) {
     try {
