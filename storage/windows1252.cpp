@@ -33,6 +33,15 @@ template <typename F> void forEachCodePoint(QStringView text, F f) {
     }
 }
 
+// A code point's bytes, or nothing when Windows-1252 has no place for it.
+std::optional<QByteArray> encodeCodePoint(QStringView codePoint) {
+    QStringEncoder single(kName);
+    QByteArray bytes = single.encode(codePoint);
+    if (single.hasError())
+        return std::nullopt;
+    return bytes;
+}
+
 } // namespace
 
 QString decode(QByteArrayView bytes) {
@@ -52,11 +61,7 @@ QByteArray encodeLossy(QStringView text) {
     // Something is unencodable: go one code point at a time so only it turns into '?'.
     QByteArray out;
     out.reserve(text.size());
-    forEachCodePoint(text, [&](QStringView cp) {
-        QStringEncoder single(kName);
-        const QByteArray b = single.encode(cp);
-        out += single.hasError() ? QByteArray("?") : b;
-    });
+    forEachCodePoint(text, [&](QStringView cp) { out += encodeCodePoint(cp).value_or(QByteArray("?")); });
     return out;
 }
 
@@ -65,11 +70,7 @@ std::optional<QString> firstUnencodable(QStringView text) {
         return std::nullopt;
     std::optional<QString> found;
     forEachCodePoint(text, [&](QStringView cp) {
-        if (found)
-            return;
-        QStringEncoder single(kName);
-        const QByteArray encoded = single.encode(cp);
-        if (single.hasError())
+        if (!found && !encodeCodePoint(cp))
             found = cp.toString();
     });
     return found;
