@@ -3,6 +3,7 @@
 #include "app/window_icon.h"
 
 #include "glyphs/glyph_grid.h"
+#include "glyphs/twips.h"
 #include "storage/error.h"
 #include "storage/file_names.h"
 #include "storage/glyph_file.h"
@@ -28,7 +29,7 @@ constexpr int kColWidthTwips = 250;
 const QString kGlyphFilter = QStringLiteral("*.ch");
 
 QRect fromTwips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 // Close to the 8-point sans serif the layout was drawn for; every caption fits.
@@ -70,7 +71,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     background.setColor(QPalette::Window, toQColor(kWindowBackColor));
     setPalette(background);
     setAutoFillBackground(true);
-    setFixedSize(kClientWidthTwips / 15, kClientHeightTwips / 15);
+    setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     buildControls();
     Form_Load();

@@ -1,5 +1,7 @@
 #include "glyphs/glyph_grid.h"
 
+#include "glyphs/twips.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,14 +11,6 @@
 #include <algorithm>
 
 namespace glimmerset {
-
-namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-int twipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-
-} // namespace
 
 QColor toQColor(std::uint32_t bbggrr) {
     return QColor(int(bbggrr & 0xFF), int((bbggrr >> 8) & 0xFF), int((bbggrr >> 16) & 0xFF));
