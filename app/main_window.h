@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/platform.h"
+#include "codegen/code_generation.h"
 #include "glyphs/glyph_editing.h"
 #include "glyphs/glyph_set.h"
 
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -56,7 +58,7 @@ private:
     void rest_code();
     void code_to_file();
     void clip_text();
-    bool appendTemplate(const char *fileName, const QString &missingMessage);
+    bool templateRead(const std::optional<TemplateFailure> &failure);
 
     bool actionSelected(ActionRow row) const;
     GlyphNames glyphNames() const;

@@ -4,11 +4,9 @@
 #include "app/main_window.h"
 
 #include "codegen/asm_file.h"
-#include "codegen/character_code.h"
-#include "codegen/template_text.h"
+#include "codegen/code_generation.h"
 #include "storage/file_names.h"
 
-#include <QDir>
 #include <QListWidget>
 #include <QPlainTextEdit>
 
@@ -33,22 +31,18 @@ void MainWindow::Ccode_Click() {
     showCode();
 }
 
-bool MainWindow::appendTemplate(const char *fileName, const QString &missingMessage) {
-    // An unknown executable folder must not fall back on the working folder.
-    const QString dir = platform_.executableDir();
-    const TemplateText read = dir.isEmpty() ? TemplateText{QString(), QStringLiteral("no executable folder")}
-                                            : template_text(QDir(dir).filePath(QString::fromLatin1(fileName)));
-    codeBuffer_ += read.text;
-    if (read.failure) {
-        showCode();
-        showMessage(missingMessage);
-        return false;
-    }
-    return true;
+// The buffer keeps what the template gave up to the failure; the box shows it
+// before the message does.
+bool MainWindow::templateRead(const std::optional<TemplateFailure> &failure) {
+    if (!failure)
+        return true;
+    showCode();
+    showMessage(failure->message);
+    return false;
 }
 
 void MainWindow::test_code() {
-    if (actionSelected(kTestProgramRow) && !appendTemplate(kMainTemplateName, kMainTemplateMissing))
+    if (actionSelected(kTestProgramRow) && !templateRead(appendTestProgram(codeBuffer_, platform_.executableDir())))
         return;
     char_code();
 }
@@ -56,13 +50,13 @@ void MainWindow::test_code() {
 void MainWindow::char_code() {
     if (actionSelected(kCharacterCodeRow)) {
         snapshot_grids(grids_, glyphSet_);
-        codeBuffer_ += character_code(glyphNames(), glyphSet_);
+        appendCharacterCode(codeBuffer_, glyphNames(), glyphSet_);
     }
     rest_code();
 }
 
 void MainWindow::rest_code() {
-    if (actionSelected(kRestOfCodeRow) && !appendTemplate(kRestTemplateName, kRestTemplateMissing))
+    if (actionSelected(kRestOfCodeRow) && !templateRead(appendRestOfCode(codeBuffer_, platform_.executableDir())))
         return;
     code_to_file();
 }

@@ -1,15 +1,17 @@
 #include "app/qt_platform.h"
 
+#include "codegen/template_folder.h"
 #include "storage/error.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 
 namespace glimmerset {
+
+// Found once: a package upgrade may replace the executable under a running window.
+QtPlatform::QtPlatform() : executableDir_(executableFolder()) {}
 
 QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
                                const QString &fileName) {
@@ -31,8 +33,5 @@ void QtPlatform::setClipboardText(const QString &text) {
         throw Error(QStringLiteral("Can't put the code on the clipboard: the system clipboard did not take it."));
 }
 
-QString QtPlatform::executableDir() const {
-    return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
-}
 
 } // namespace glimmerset

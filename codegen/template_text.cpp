@@ -14,36 +14,43 @@ bool beginsWithJoinPrefix(QStringView field) {
 
 namespace {
 
-TemplateText joinFields(FieldReader &reader) {
-    TemplateText result;
+std::optional<QString> joinFields(FieldReader &reader, QString &out) {
     try {
         while (!reader.atEnd()) {
             const QString field = reader.readText();
-            result.text += field;
-            result.text += beginsWithJoinPrefix(field) ? QStringView(u",") : QStringView(u"\r\n");
+            out += field;
+            out += beginsWithJoinPrefix(field) ? QStringView(u",") : QStringView(u"\r\n");
         }
     } catch (const Error &e) {
-        result.failure = e.message();
+        return e.message();
     }
-    return result;
+    return std::nullopt;
 }
 
 } // namespace
 
-TemplateText template_text(const QString &path) {
+std::optional<QString> appendTemplateText(QString &out, const QString &path) {
     try {
         FieldReader reader = FieldReader::openFile(path);
-        TemplateText result = joinFields(reader);
+        const std::optional<QString> failure = joinFields(reader, out);
         reader.close();
-        return result;
+        return failure;
     } catch (const Error &e) {
-        return {QString(), e.message()};
+        return e.message();
     }
+}
+
+TemplateText template_text(const QString &path) {
+    TemplateText result;
+    result.failure = appendTemplateText(result.text, path);
+    return result;
 }
 
 TemplateText templateTextFromBytes(const QByteArray &bytes) {
     FieldReader reader = FieldReader::fromBytes(bytes);
-    return joinFields(reader);
+    TemplateText result;
+    result.failure = joinFields(reader, result.text);
+    return result;
 }
 
 } // namespace glimmerset

@@ -29,6 +29,8 @@ struct TemplateText {
 // Each field, then "," when it begins with a join prefix, else CR LF.
 // A template that can't be opened gives an empty text and a failure.
 TemplateText template_text(const QString &path);
+// The same appended straight to out; the failure, if any, is returned.
+std::optional<QString> appendTemplateText(QString &out, const QString &path);
 TemplateText templateTextFromBytes(const QByteArray &bytes);
 
 } // namespace glimmerset

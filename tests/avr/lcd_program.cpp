@@ -1,8 +1,7 @@
 #include "lcd_program.h"
 
 #include "codegen/asm_file.h"
-#include "codegen/character_code.h"
-#include "codegen/template_text.h"
+#include "codegen/code_generation.h"
 
 #include <QDir>
 #include <QProcess>
@@ -16,20 +15,18 @@ QString shippedTemplate(const char *name) {
     return QStringLiteral(GLIMMERSET_TEMPLATE_DIR "/") + QString::fromLatin1(name);
 }
 
-namespace {
-
-QString templateOrThrow(const char *name) {
-    const TemplateText t = template_text(shippedTemplate(name));
-    if (t.failure)
-        throw std::runtime_error(t.failure->toStdString());
-    return t.text;
-}
-
-} // namespace
-
 QString programText(const GlyphNames &names, const GlyphSet &glyphs, const QString *restText) {
-    return templateOrThrow(kMainTemplateName) + character_code(names, glyphs) +
-           (restText ? *restText : templateOrThrow(kRestTemplateName));
+    CodeRequest request;
+    request.testProgram = true;
+    request.characterCode = true;
+    request.restOfCode = restText == nullptr;
+    request.names = names;
+    request.glyphs = glyphs;
+    request.templateDir = QStringLiteral(GLIMMERSET_TEMPLATE_DIR);
+    QString code;
+    if (const auto failure = appendCode(code, request))
+        throw std::runtime_error(failure->reason.toStdString());
+    return restText ? code + *restText : code;
 }
 
 Assembly assemble(const QString &source, const QString &dir) {

@@ -1,0 +1,12 @@
+#include "codegen/template_folder.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace glimmerset {
+
+QString executableFolder() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
+}
+
+} // namespace glimmerset
