@@ -1,4 +1,4 @@
-#include "lcd_bus_monitor.h"
+#include "simulation/lcd_bus_monitor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,6 @@
-#include "lcd_program.h"
+#include "shipped_program.h"
+
+#include "simulation/avr_assembler.h"
 
 #include "codegen/character_code.h"
 #include "codegen/template_text.h"
@@ -73,6 +75,9 @@ bool anyContains(const std::vector<std::string> &lines, const std::string &part)
                        [&](const std::string &line) { return line.find(part) != std::string::npos; });
 }
 
+// A quarter of a second at 16 MHz: the program needs about a tenth.
+constexpr std::uint64_t kCycleBudget = 4'000'000;
+
 class LcdProgram : public ::testing::Test {
 protected:
     // Assembles the program and runs it on the board; fails the test when
@@ -87,7 +92,7 @@ protected:
         EXPECT_FALSE(assembly.log.contains(QStringLiteral("Warning"))) << assembly.log.toStdString();
         if (!assembly.ok)
             return {};
-        return runOnBoard(assembly.hexPath.toStdString(), kCycleBudget);
+        return runOnBoard(assembly.hexPath.toStdString(), BoardConfig{}, kCycleBudget);
     }
 
     static QString templateText(const char *name) { return template_text(shippedTemplate(name)).text; }
@@ -110,7 +115,7 @@ TEST_P(LcdProgramGlyphs, LoadsGlyphsAndShowsThemOnLine1) {
     GlyphSet glyphs;
     GetParam().fill(names, glyphs);
     const BoardRun run = build(names, glyphs);
-    const auto problems = boardProblems(run, glyphs);
+    const auto problems = testProgramProblems(run, glyphs);
     EXPECT_TRUE(problems.empty()) << joined(problems);
     // The set-up, 64 rows of two accesses each, one address and 8 characters.
     EXPECT_EQ(run.accesses.size(), 4u + 5u + 128u + 1u + 8u);
@@ -131,7 +136,7 @@ TEST_P(LcdProgramMp0, DriverWorksWhateverRegisterMp0Names) {
     GlyphSet glyphs;
     kCases[4].fill(names, glyphs);
     const BoardRun run = buildText(main + character_code(names, glyphs) + templateText(kRestTemplateName));
-    const auto problems = boardProblems(run, glyphs);
+    const auto problems = testProgramProblems(run, glyphs);
     EXPECT_TRUE(problems.empty()) << joined(problems);
 }
 
@@ -144,11 +149,11 @@ TEST_F(LcdProgram, WrongExpectationFails) {
     GlyphSet glyphs;
     kCases[2].fill(names, glyphs);
     const BoardRun run = build(names, glyphs);
-    ASSERT_TRUE(boardProblems(run, glyphs).empty()) << joined(boardProblems(run, glyphs));
+    ASSERT_TRUE(testProgramProblems(run, glyphs).empty()) << joined(testProgramProblems(run, glyphs));
 
     GlyphSet wrong = glyphs;
     wrong.setPixel(7, 4, 7, 1);
-    const auto problems = boardProblems(run, wrong);
+    const auto problems = testProgramProblems(run, wrong);
     ASSERT_EQ(problems.size(), 1u) << joined(problems);
     EXPECT_NE(problems[0].find("glyph 7 row 7"), std::string::npos) << problems[0];
 }
@@ -161,7 +166,7 @@ TEST_F(LcdProgram, DriverWithoutDelaysFails) {
     kCases[3].fill(names, glyphs);
     const BoardRun run = build(names, glyphs, &rest);
     EXPECT_TRUE(run.reachedLoop);
-    const auto problems = boardProblems(run, glyphs);
+    const auto problems = testProgramProblems(run, glyphs);
     EXPECT_TRUE(anyContains(problems, "while the controller is busy")) << joined(problems);
     EXPECT_TRUE(anyContains(problems, "(power-on)")) << joined(problems);
 }
@@ -178,7 +183,7 @@ TEST_F(LcdProgram, ShortEnablePulseFails) {
     rest.replace(from, to - from, nibble.remove(QStringLiteral("NOP\r\n")));
     GlyphSet glyphs;
     const BoardRun run = build(defaultGlyphNames(), glyphs, &rest);
-    const auto problems = boardProblems(run, glyphs);
+    const auto problems = testProgramProblems(run, glyphs);
     EXPECT_TRUE(anyContains(problems, "under 450 ns")) << joined(problems);
     EXPECT_FALSE(anyContains(problems, "busy")) << joined(problems);
 }
@@ -192,7 +197,7 @@ TEST_F(LcdProgram, ProgramThatNeverLoopsFails) {
     const BoardRun run =
         buildText(main + character_code(defaultGlyphNames(), glyphs) + templateText(kRestTemplateName));
     EXPECT_FALSE(run.reachedLoop);
-    EXPECT_TRUE(anyContains(boardProblems(run, glyphs), "loop not reached")) << joined(boardProblems(run, glyphs));
+    EXPECT_TRUE(anyContains(testProgramProblems(run, glyphs), "loop not reached")) << joined(testProgramProblems(run, glyphs));
 }
 
 } // namespace

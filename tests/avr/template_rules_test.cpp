@@ -1,4 +1,4 @@
-#include "lcd_program.h"
+#include "shipped_program.h"
 
 #include "codegen/template_text.h"
 

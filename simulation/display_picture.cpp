@@ -1,0 +1,64 @@
+#include "display_picture.h"
+
+#include "storage/error.h"
+
+#include <QFile>
+
+#include <png.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace glimmerset {
+
+namespace {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// A yellow-green module with its dark dots; unlit dots show faintly.
+constexpr Rgb kBackground{160, 190, 40};
+constexpr Rgb kUnlitDot{148, 178, 34};
+constexpr Rgb kLitDot{32, 48, 22};
+
+} // namespace
+
+void writeDisplayPng(const QString &path, const BoardRun &run) {
+    using P = DisplayPicture;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(P::kWidthPx) * P::kHeightPx * 3);
+    const auto fill = [&](int x0, int y0, int w, int h, Rgb colour) {
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) {
+                std::uint8_t *p = &pixels[(static_cast<std::size_t>(y) * P::kWidthPx + x) * 3];
+                p[0] = colour.r;
+                p[1] = colour.g;
+                p[2] = colour.b;
+            }
+    };
+    fill(0, 0, P::kWidthPx, P::kHeightPx, kBackground);
+    for (int line = 0; line < P::kLines; ++line)
+        for (int column = 0; column < P::kColumns; ++column) {
+            const std::uint8_t code = run.ddram[40 * line + column];
+            for (int row = 0; row < 8; ++row) {
+                const std::uint8_t bits = code < 16 ? run.cgram[8 * (code & 7) + row] : 0;
+                for (int dot = 0; dot < 5; ++dot)
+                    fill(P::dotX(column, dot), P::dotY(line, row), P::kDotPx, P::kDotPx,
+                         (bits & (0x10 >> dot)) ? kLitDot : kUnlitDot);
+            }
+        }
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = P::kWidthPx;
+    image.height = P::kHeightPx;
+    image.format = PNG_FORMAT_RGB;
+    const QByteArray file = QFile::encodeName(path);
+    if (!png_image_write_to_file(&image, file.constData(), 0, pixels.data(), 0, nullptr)) {
+        const QString why = QString::fromLocal8Bit(image.message);
+        png_image_free(&image);
+        throw Error(QStringLiteral("Can't write the picture %1: %2").arg(path, why));
+    }
+}
+
+} // namespace glimmerset

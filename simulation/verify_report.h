@@ -1,0 +1,38 @@
+#pragma once
+
+#include "simulated_board.h"
+
+#include "glyphs/glyph_set.h"
+
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace glimmerset {
+
+// The 64 CGRAM bytes the glyphs should leave: bit 4 is column 0.
+std::array<std::uint8_t, 64> cgramImage(const GlyphSet &glyphs);
+
+// Why a run does not prove the set: a CGRAM row that differs, the loop not
+// reached, a broken timing rule. Empty when the run holds the set.
+std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSet &expected);
+
+// DDRAM line 1 or 2 (0 or 1) as far as a 16-column display shows it, codes
+// 0 to 15 written {0} to {15}, other unprintable codes {xNN}.
+QString displayLine(const BoardRun &run, int line);
+
+struct VerifyReport {
+    bool ok = false;
+    QStringList lines;
+};
+
+// The verdict with a few readable lines: the board, each glyph against
+// CGRAM (rows that differ drawn as # and .), line 1, the bus timing with
+// the slower clones' warnings, the loop and the cycles taken.
+VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const GlyphNames &names,
+                          const GlyphSet &expected);
+
+} // namespace glimmerset

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "codegen/code_generation.h"
+#include "simulation/verify_report.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace glimmerset::avrtest {
+
+inline QString shippedTemplate(const char *name) {
+    return QStringLiteral(GLIMMERSET_TEMPLATE_DIR "/") + QString::fromLatin1(name);
+}
+
+// main.asm, the LCD_char block and rest.asm, joined as "Create Selected"
+// joins them with the first three action rows selected. restText stands in
+// for rest.asm's template text when given.
+inline QString programText(const GlyphNames &names, const GlyphSet &glyphs, const QString *restText = nullptr) {
+    CodeRequest request;
+    request.testProgram = true;
+    request.characterCode = true;
+    request.restOfCode = restText == nullptr;
+    request.names = names;
+    request.glyphs = glyphs;
+    request.templateDir = QStringLiteral(GLIMMERSET_TEMPLATE_DIR);
+    QString code;
+    if (const auto failure = appendCode(code, request))
+        throw std::runtime_error(failure->reason.toStdString());
+    return restText ? code + *restText : code;
+}
+
+// The board's problems, and beyond them what the test program promises:
+// characters 0 to 7 at the start of line 1 and nothing else, and simavr's
+// own part agreeing with the bus monitor.
+inline std::vector<std::string> testProgramProblems(const BoardRun &run, const GlyphSet &expected) {
+    std::vector<std::string> problems = boardProblems(run, expected);
+    if (!run.loaded)
+        return problems;
+    char text[128];
+    for (std::size_t i = 0; i < 40; ++i) {
+        const int want = i < 8 ? static_cast<int>(i) : ' ';
+        if (run.ddram[i] != want || run.partLine1[i] != want) {
+            std::snprintf(text, sizeof text, "DDRAM %zu holds 0x%02X (part 0x%02X), expected 0x%02X", i, run.ddram[i],
+                          run.partLine1[i], want);
+            problems.push_back(text);
+        }
+    }
+    for (std::size_t i = 0; i < 40; ++i)
+        if (run.ddram[40 + i] != ' ') {
+            std::snprintf(text, sizeof text, "DDRAM line 2 column %zu holds 0x%02X", i, run.ddram[40 + i]);
+            problems.push_back(text);
+        }
+    if (run.partCgram != run.cgram)
+        problems.push_back("simavr's part holds another CGRAM than the bus wrote");
+    return problems;
+}
+
+} // namespace glimmerset::avrtest
