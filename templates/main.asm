@@ -1,7 +1,10 @@
 ; Glimmerset test program: shows the eight glyphs of LCD_char on line 1.
 ;
 ; Target: ATmega328P with a 16 MHz crystal; HD44780 character LCD driven
-; in 4-bit mode over PORTB. Wiring:
+; in 4-bit mode over PORTB. It runs unchanged on the ATmega8 16 32 48 88
+; 168 and 328P and the ATtiny2313 at 1 to 20 MHz: name the chip's device
+; file in the .include line below and its clock in LCD_CLOCK_MHZ at the
+; top of rest.asm. Wiring:
 ;   PB0 PB1 PB2 PB3  to  D4 D5 D6 D7
 ;   PB4              to  RS
 ;   PB5              to  E
@@ -23,10 +26,13 @@
 
 .org INT_VECTORS_SIZE
 reset:
-    LDI mp0,HIGH(RAMEND)
-    OUT SPH,mp0
     LDI mp0,LOW(RAMEND)
     OUT SPL,mp0
+; Chips with 256 bytes of RAM or less have no high byte to set.
+.ifdef SPH
+    LDI mp0,HIGH(RAMEND)
+    OUT SPH,mp0
+.endif
 
     RCALL lcd_setup
     RCALL LCD_char

@@ -9,7 +9,8 @@
 ;   RW tied to GND: the busy flag can't be read so every wait is timed
 ;   D0 to D3 left open
 ; The driver owns PORTB: it writes the whole port. PB6 and PB7 are the
-; crystal pins on this board.
+; crystal pins on the ATmega8 and the ATmega48 to 328P. Only RCALL and
+; RJMP are used so the code fits the chips without CALL and JMP.
 ;
 ; The three routines keep every register and SREG; mp0 may name any of r16
 ; to r31. The stack must be set up before the first call.
@@ -18,11 +19,11 @@
 ; instruction whose mnemonic is ORI STS LDS OUT LDI or IN written in upper
 ; case; comments hold no comma; a label stands on its own line.
 
-; Clock in MHz; the waits scale with it (4 to 20 MHz).
+; Clock in MHz; the waits scale with it (1 to 20 MHz).
 .equ LCD_CLOCK_MHZ = 16
 ; Rounds of the 4-cycle loop in lcd_wait_50us; 11 cycles go to call and
-; register saving.
-.equ LCD_LOOPS_50US = (50*LCD_CLOCK_MHZ-11)/4
+; register saving. Rounded up so the wait is never short.
+.equ LCD_LOOPS_50US = (50*LCD_CLOCK_MHZ-11+3)/4
 
 ; Power-on set-up: 4-bit interface with the datasheet's reset sequence for
 ; a controller in an unknown state; two lines of 5x8 dots; display on
@@ -51,17 +52,15 @@ lcd_setup:
     RCALL lcd_wait_ms
     LDI r17,0x03
     RCALL lcd_nibble
-    RCALL lcd_wait_50us
-    RCALL lcd_wait_50us
-    RCALL lcd_wait_50us
+    RCALL lcd_wait_access
     LDI r17,0x03
     RCALL lcd_nibble
-    RCALL lcd_wait_50us
+    RCALL lcd_wait_access
 
 ; Function set to 4 bits: from here on every byte goes as two nibbles.
     LDI r17,0x02
     RCALL lcd_nibble
-    RCALL lcd_wait_50us
+    RCALL lcd_wait_access
 
 ; Function set: 4 bits and two lines of 5x8 dots.
     LDI mp0,0x28
@@ -87,7 +86,8 @@ lcd_setup:
     RET
 
 ; Sends the instruction byte in mp0 and waits until the controller has
-; carried it out: 1.52 ms for clear and home and 37 us for the rest.
+; carried it out: 1.52 ms for clear and home and 37 us for the rest by the
+; datasheet; the waits allow for the slower clones' 4.9 ms and 120 us.
 lcd_fc:
     PUSH r17
     PUSH r18
@@ -101,12 +101,12 @@ lcd_fc:
 ; T clear: RS low selects the instruction register.
     CLT
     RCALL lcd_send
-    RCALL lcd_wait_50us
+    RCALL lcd_wait_access
 ; Clear is 0x01 and home 0x02 or 0x03: nothing left after two shifts.
     LSR r18
     LSR r18
     BRNE lcd_fc_done
-    LDI r19,2
+    LDI r19,5
     RCALL lcd_wait_ms
 lcd_fc_done:
     POP r17
@@ -117,7 +117,7 @@ lcd_fc_done:
     RET
 
 ; Sends the data byte in mp0 to the address last set (CGRAM or DDRAM) and
-; waits the 37 us the write takes.
+; waits the 37 us the write takes (120 us on the slower clones).
 lcd_ch:
     PUSH r17
     PUSH r18
@@ -129,7 +129,7 @@ lcd_ch:
 ; T set: RS high selects the data register.
     SET
     RCALL lcd_send
-    RCALL lcd_wait_50us
+    RCALL lcd_wait_access
 
     POP r17
     OUT SREG,r17
@@ -164,7 +164,7 @@ lcd_nibble_rs:
 
 ; Strobes r17 bits 0 to 4 (data and RS) into the controller. Data and RS
 ; are set before E rises and held until after it falls; E stays high for
-; 11 cycles (690 ns at 16 MHz; the controller needs 450 ns).
+; 11 cycles (550 ns at 20 MHz; the controller needs 450 ns).
 lcd_nibble:
     OUT PORTB,r17
     PUSH r17
@@ -181,6 +181,13 @@ lcd_nibble:
     POP r17
     OUT PORTB,r17
     RET
+
+; Waits 150 us including the call: an access takes 120 us on the slower
+; clones. The last wait returns to the caller.
+lcd_wait_access:
+    RCALL lcd_wait_50us
+    RCALL lcd_wait_50us
+    RJMP lcd_wait_50us
 
 ; Waits 50 us including the call.
 lcd_wait_50us:

@@ -159,7 +159,7 @@ TEST_F(LcdProgram, WrongExpectationFails) {
 }
 
 TEST_F(LcdProgram, DriverWithoutDelaysFails) {
-    QString rest = restWithout(QStringLiteral("RCALL lcd_wait_50us"));
+    QString rest = restWithout(QStringLiteral("RCALL lcd_wait_access"));
     rest.replace(QStringLiteral("RCALL lcd_wait_ms\r\n"), QString());
     GlyphNames names = defaultGlyphNames();
     GlyphSet glyphs;
