@@ -37,7 +37,8 @@ Assembly assemble(const QString &source, const QString &dir) {
     avra.setWorkingDirectory(dir);
     avra.setProcessChannelMode(QProcess::MergedChannels);
     avra.start(QStringLiteral(GLIMMERSET_AVRA),
-               {QStringLiteral("-I"), QStringLiteral(GLIMMERSET_AVRA_INCLUDE_DIR), QStringLiteral("program.asm")});
+               {QStringLiteral("-I"), QStringLiteral(GLIMMERSET_AVRA_INCLUDE_DIR),
+                QStringLiteral("program.asm")});
     if (!avra.waitForFinished(60000)) {
         result.log = QStringLiteral("avra did not run: ") + avra.errorString();
         return result;
@@ -79,18 +80,20 @@ std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSet &expe
     const auto image = cgramImage(expected);
     for (int i = 0; i < 64; ++i)
         if (run.cgram[i] != image[i]) {
-            std::snprintf(text, sizeof text, "CGRAM glyph %d row %d holds 0x%02X, expected 0x%02X", i / 8, i % 8,
-                          run.cgram[i], image[i]);
+            std::snprintf(text, sizeof text, "CGRAM glyph %d row %d holds 0x%02X, expected 0x%02X",
+                          i / 8, i % 8, run.cgram[i], image[i]);
             problems.push_back(text);
         }
     for (int i = 0; i < 8; ++i)
         if (run.ddramLine1[i] != i) {
-            std::snprintf(text, sizeof text, "DDRAM %d holds 0x%02X, expected character %d", i, run.ddramLine1[i], i);
+            std::snprintf(text, sizeof text, "DDRAM %d holds 0x%02X, expected character %d", i,
+                          run.ddramLine1[i], i);
             problems.push_back(text);
         }
     for (std::size_t i = 8; i < run.ddramLine1.size(); ++i)
         if (run.ddramLine1[i] != ' ') {
-            std::snprintf(text, sizeof text, "DDRAM %zu holds 0x%02X, expected a blank", i, run.ddramLine1[i]);
+            std::snprintf(text, sizeof text, "DDRAM %zu holds 0x%02X, expected a blank", i,
+                          run.ddramLine1[i]);
             problems.push_back(text);
         }
     for (const std::string &v : run.busViolations)
