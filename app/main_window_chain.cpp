@@ -12,11 +12,15 @@
 
 namespace glimmerset {
 
-bool MainWindow::actionSelected(ActionRow row) const { return action_->item(row)->isSelected(); }
+bool MainWindow::actionSelected(ActionRow row) const {
+    return action_->item(row)->isSelected();
+}
 
 // The stages append to codeBuffer_ and the box is set only here, so a large
 // template costs one copy into the box, not one per field.
-void MainWindow::showCode() { code_->setPlainText(codeBuffer_); }
+void MainWindow::showCode() {
+    code_->setPlainText(codeBuffer_);
+}
 
 void MainWindow::Ccode_Click() {
     codeBuffer_.clear();
@@ -42,7 +46,8 @@ bool MainWindow::templateRead(const std::optional<TemplateFailure> &failure) {
 }
 
 void MainWindow::test_code() {
-    if (actionSelected(kTestProgramRow) && !templateRead(appendTestProgram(codeBuffer_, platform_.executableDir())))
+    if (actionSelected(kTestProgramRow) &&
+        !templateRead(appendTestProgram(codeBuffer_, platform_.executableDir())))
         return;
     char_code();
 }
@@ -56,7 +61,8 @@ void MainWindow::char_code() {
 }
 
 void MainWindow::rest_code() {
-    if (actionSelected(kRestOfCodeRow) && !templateRead(appendRestOfCode(codeBuffer_, platform_.executableDir())))
+    if (actionSelected(kRestOfCodeRow) &&
+        !templateRead(appendRestOfCode(codeBuffer_, platform_.executableDir())))
         return;
     code_to_file();
 }

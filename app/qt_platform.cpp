@@ -13,8 +13,8 @@ namespace glimmerset {
 // Found once: a package upgrade may replace the executable under a running window.
 QtPlatform::QtPlatform() : executableDir_(executableFolder()) {}
 
-QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
-                               const QString &fileName) {
+QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title,
+                               const QString &filter, const QString &fileName) {
     // Qt's save dialog asks before replacing a file; that question is welcome.
     if (kind == FileDialogKind::Save)
         return QFileDialog::getSaveFileName(parent, title, fileName, filter);
@@ -22,7 +22,8 @@ QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QStri
 }
 
 void QtPlatform::showMessage(QWidget *parent, const QString &text) {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Glimmerset"), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Glimmerset"), text, QMessageBox::Ok,
+                    parent);
     box.exec();
 }
 
@@ -30,8 +31,8 @@ void QtPlatform::setClipboardText(const QString &text) {
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->setText(text);
     if (clipboard->text() != text)
-        throw Error(QStringLiteral("Can't put the code on the clipboard: the system clipboard did not take it."));
+        throw Error(QStringLiteral(
+            "Can't put the code on the clipboard: the system clipboard did not take it."));
 }
-
 
 } // namespace glimmerset

@@ -5,11 +5,15 @@
 
 namespace glimmerset {
 
-void write_asm_file(const QString &path, const QString &codeBuffer) {
+QByteArray asmFileBytes(const QString &codeBuffer) {
     // The assembler reads ASCII and names only reach comment lines, so '?' is harmless.
     QByteArray bytes = windows1252::encodeLossy(codeBuffer);
     bytes += "\r\n";
-    writeFileAtomically(path, bytes);
+    return bytes;
+}
+
+void write_asm_file(const QString &path, const QString &codeBuffer) {
+    writeFileAtomically(path, asmFileBytes(codeBuffer));
 }
 
 } // namespace glimmerset

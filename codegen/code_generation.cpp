@@ -9,12 +9,13 @@ namespace glimmerset {
 
 namespace {
 
-std::optional<TemplateFailure> appendTemplate(QString &code, const QString &templateDir, const char *fileName,
-                                              const QString &message) {
+std::optional<TemplateFailure> appendTemplate(QString &code, const QString &templateDir,
+                                              const char *fileName, const QString &message) {
     // An unknown template folder must never fall back on the working folder.
     if (templateDir.isEmpty())
         return TemplateFailure{message, QStringLiteral("the folder of the templates is unknown.")};
-    if (auto reason = appendTemplateText(code, QDir(templateDir).filePath(QString::fromLatin1(fileName))))
+    if (auto reason =
+            appendTemplateText(code, QDir(templateDir).filePath(QString::fromLatin1(fileName))))
         return TemplateFailure{message, *reason};
     return std::nullopt;
 }

@@ -1,0 +1,57 @@
+#include "cli/cli_io.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace glimmerset::cli {
+
+void printError(const QString &message) {
+    const QByteArray line = message.toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+bool writeStdout(const QByteArray &bytes) {
+    errno = 0;
+    const bool written =
+        std::fwrite(bytes.constData(), 1, bytes.size(), stdout) == std::size_t(bytes.size()) &&
+        std::fflush(stdout) == 0;
+    if (!written)
+        printError(QStringLiteral("Can't write to the standard output: %1.")
+                       .arg(QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
+    return written;
+}
+
+std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
+                                int positionalCount) {
+    const QString program = QCoreApplication::applicationName();
+    const QString tryHelp = QStringLiteral("Try '%1 %2 --help'.").arg(program, arguments.value(0));
+    parser.addHelpOption();
+    if (!parser.parse(QStringList{program} + arguments.mid(1))) {
+        printError(parser.errorText());
+        printError(tryHelp);
+        return kUsageError;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        // QCommandLineParser's own help names the program only; put the command in.
+        QString help = parser.helpText();
+        help.replace(QStringLiteral("Usage: %1 ").arg(program),
+                     QStringLiteral("Usage: %1 %2 ").arg(program, arguments.value(0)));
+        return writeStdout(help.toLocal8Bit()) ? kSuccess : kFailure;
+    }
+    if (parser.positionalArguments().size() != positionalCount) {
+        printError(parser.positionalArguments().size() < positionalCount
+                       ? QStringLiteral("%1: a glyph file (.ch) is needed.").arg(arguments.value(0))
+                       : QStringLiteral("%1: unexpected argument \"%2\".")
+                             .arg(arguments.value(0),
+                                  parser.positionalArguments().value(positionalCount)));
+        printError(tryHelp);
+        return kUsageError;
+    }
+    return std::nullopt;
+}
+
+} // namespace glimmerset::cli

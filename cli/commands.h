@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QStringList>
+
+namespace glimmerset::cli {
+
+// Each takes its arguments with its own name first and gives the exit code.
+int codeCommand(const QStringList &arguments);
+int showCommand(const QStringList &arguments);
+
+} // namespace glimmerset::cli

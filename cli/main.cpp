@@ -1,0 +1,67 @@
+// glimmerset-cli: the window's code generation for builds and scripts,
+// with no display needed.
+
+#include "cli/cli_io.h"
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+
+using namespace glimmerset::cli;
+
+namespace {
+
+struct Command {
+    const char *name;
+    const char *summary;
+    int (*run)(const QStringList &);
+};
+
+constexpr Command kCommands[] = {
+    {"code", "write the LCD_char code for a glyph file, as \"Save to File\" does", codeCommand},
+    {"show", "show the names and glyphs of a glyph file as text", showCommand},
+};
+
+QString overview() {
+    QString text =
+        QStringLiteral(
+            "Usage: %1 COMMAND [OPTIONS] SET.ch\n\n"
+            "Makes the AVR code of Glimmerset's window from a glyph file, with no display.\n\n"
+            "Commands:\n")
+            .arg(QCoreApplication::applicationName());
+    for (const Command &command : kCommands)
+        text += QStringLiteral("  %1  %2\n")
+                    .arg(QString::fromLatin1(command.name).leftJustified(6),
+                         QString::fromLatin1(command.summary));
+    text +=
+        QStringLiteral("\n'%1 COMMAND --help' tells more of each. Exit status: 0 done, 1 failed, "
+                       "2 wrong usage.\n")
+            .arg(QCoreApplication::applicationName());
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("glimmerset-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMERSET_VERSION));
+
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    const QString first = arguments.value(0);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h"))
+        return writeStdout(overview().toLocal8Bit()) ? kSuccess : kFailure;
+    if (first == QLatin1String("--version") || first == QLatin1String("-v"))
+        return writeStdout(QStringLiteral("glimmerset-cli %1\n")
+                               .arg(QCoreApplication::applicationVersion())
+                               .toLocal8Bit())
+                   ? kSuccess
+                   : kFailure;
+    for (const Command &command : kCommands)
+        if (first == QLatin1String(command.name))
+            return command.run(arguments);
+
+    printError(first.isEmpty() ? QStringLiteral("A command is needed.")
+                               : QStringLiteral("Unknown command \"%1\".").arg(first));
+    printError(QStringLiteral("Try 'glimmerset-cli --help'."));
+    return kUsageError;
+}

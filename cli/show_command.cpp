@@ -1,0 +1,46 @@
+#include "cli/cli_io.h"
+#include "cli/commands.h"
+
+#include "storage/error.h"
+#include "storage/glyph_file.h"
+
+namespace glimmerset::cli {
+
+namespace {
+
+// "1.Char Arrow", then the eight rows, '#' lit and '.' dark, a blank line between glyphs.
+QString glyphsAsText(const GlyphFileContent &set) {
+    QString text;
+    for (int g = 0; g < kGlyphCount; ++g) {
+        if (g > 0)
+            text += u'\n';
+        text += glyphListEntry(g) + u' ' + set.names[g] + u'\n';
+        for (int r = 0; r < kRowCount; ++r) {
+            for (int c = 0; c < kColumnCount; ++c)
+                text += set.glyphs.isLit(r, c, g) ? u'#' : u'.';
+            text += u'\n';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+int showCommand(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows the eight names and glyphs of SET.ch as text: each glyph its list entry and\n"
+        "name, then 8 rows of 5 characters, '#' lit and '.' dark."));
+    parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
+    if (const auto exit = parseCommand(parser, arguments, 1))
+        return *exit;
+    try {
+        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+        return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
+    } catch (const Error &e) {
+        printError(e.message());
+        return kFailure;
+    }
+}
+
+} // namespace glimmerset::cli

@@ -1,0 +1,164 @@
+#include "../core/file_bytes.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace glimmerset::test {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+
+CliRun run(const QStringList &arguments, const QString &workingDir,
+           const QProcessEnvironment &env = {}) {
+    QProcess process;
+    process.setWorkingDirectory(workingDir);
+    if (!env.isEmpty())
+        process.setProcessEnvironment(env);
+    process.start(QStringLiteral(GLIMMERSET_CLI), arguments);
+    CliRun result;
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+QString sourceFile(const char *relative) {
+    return QStringLiteral(GLIMMERSET_SOURCE_DIR "/") + QLatin1String(relative);
+}
+
+struct FailureCase {
+    const char *name;
+    QStringList arguments;
+    int exitCode;
+    QStringList stderrHas; // %1 stands for the temporary folder
+};
+
+void PrintTo(const FailureCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class CliFailure : public ::testing::TestWithParam<FailureCase> {};
+
+// Every failure says why on stderr, leaves stdout empty and writes no file.
+TEST_P(CliFailure, ExitsWithItsCodeSaysWhyAndWritesNothing) {
+    QTemporaryDir dir;
+    QByteArray truncated = readAll(sourceFile("docs/example.ch"));
+    truncated.truncate(truncated.indexOf("\r\n", 200));
+    writeAll(dir.filePath(QStringLiteral("cut.ch")), truncated);
+    QFile::copy(sourceFile("docs/example.ch"), dir.filePath(QStringLiteral("set.ch")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+
+    const FailureCase &c = GetParam();
+    const CliRun r = run(c.arguments, dir.path());
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    for (const QString &part : c.stderrHas)
+        EXPECT_TRUE(r.err.contains(part.arg(dir.path())))
+            << "stderr lacks " << part.toStdString() << ":\n"
+            << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("out.inc"))));
+}
+
+const FailureCase kFailures[] = {
+    {"MissingSet", {"code", "none.ch", "-o", "out.inc"}, 1, {"\"none.ch\"", "No such file"}},
+    {"TruncatedSet",
+     {"code", "cut.ch", "-o", "out.inc"},
+     1,
+     {"\"cut.ch\", line 38: the file ends"}},
+    {"TruncatedSetShown", {"show", "cut.ch"}, 1, {"\"cut.ch\", line 38"}},
+    {"MissingTestProgram",
+     {"code", "set.ch", "--test-program", "--templates", "empty", "-o", "out.inc"},
+     1,
+     {"File: Main.asm doesn't exist!!!\n", "main.asm"}},
+    {"MissingRest",
+     {"code", "set.ch", "--rest", "--templates", "empty", "-o", "out.inc"},
+     1,
+     {"File: rest.asm doesn't exist!!!\n"}},
+    {"UnknownOption", {"code", "set.ch", "--bogus", "-o", "out.inc"}, 2, {"bogus", "--help"}},
+    {"NoSet", {"code", "-o", "out.inc"}, 2, {"glyph file"}},
+    {"TwoSets", {"code", "set.ch", "set.ch", "-o", "out.inc"}, 2, {"unexpected argument"}},
+    {"UnknownCommand", {"make", "set.ch"}, 2, {"Unknown command \"make\""}},
+    {"NoCommand", {}, 2, {"A command is needed"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliFailure, ::testing::ValuesIn(kFailures),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Cli, ShowDrawsEachGlyphUnderItsName) {
+    const CliRun r = run({QStringLiteral("show"), sourceFile("docs/example.ch")}, QDir::tempPath());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(
+        "1.Char Arrow\n..#..\n.#...\n#####\n.#...\n..#..\n.....\n.....\n.....\n\n2.Char Heart\n"))
+        << r.out.toStdString();
+    EXPECT_EQ(r.out.count('\n'), 8 * 9 + 7);
+}
+
+// The Makefile of the README, as it stands there, with a program made of the
+// shipped templates around `.include "glyphs.inc"`.
+TEST(Cli, TheReadmeMakefileRegeneratesAndAssembles) {
+    const QString readme = QString::fromUtf8(readAll(sourceFile("README.md")));
+    static const QRegularExpression block(QStringLiteral("```make\\n(.*?)```"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch makefile = block.match(readme);
+    ASSERT_TRUE(makefile.hasMatch()) << "README.md has no make block";
+
+    QTemporaryDir dir;
+    writeAll(dir.filePath(QStringLiteral("Makefile")), makefile.captured(1).toUtf8());
+    writeAll(dir.filePath(QStringLiteral("display.asm")),
+             readAll(sourceFile("templates/main.asm")) +
+                 ".include \"glyphs.inc\"\r\n.include \"lcd.asm\"\r\n");
+    writeAll(dir.filePath(QStringLiteral("lcd.asm")), readAll(sourceFile("templates/rest.asm")));
+    writeAll(dir.filePath(QStringLiteral("glyphs.ch")), readAll(sourceFile("docs/example.ch")));
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), QFileInfo(QStringLiteral(GLIMMERSET_CLI)).absolutePath() +
+                                           u':' + env.value(QStringLiteral("PATH")));
+    const auto make = [&] {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral(GLIMMERSET_MAKE), {});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        const QString log = QString::fromLocal8Bit(process.readAll());
+        EXPECT_EQ(process.exitCode(), 0) << log.toStdString();
+        return log;
+    };
+
+    make();
+    const CliRun code = run({QStringLiteral("code"), QStringLiteral("glyphs.ch")}, dir.path());
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("glyphs.inc"))), code.out);
+    const QByteArray firstHex = readAll(dir.filePath(QStringLiteral("display.hex")));
+    EXPECT_TRUE(firstHex.startsWith(':')) << firstHex.left(80).toStdString();
+    EXPECT_TRUE(make().contains(QStringLiteral("up to date")));
+
+    // A changed set regenerates the block and the program.
+    QByteArray set = readAll(dir.filePath(QStringLiteral("glyphs.ch")));
+    set.replace(set.indexOf(" 0 \r\n"), 5, " 1 \r\n");
+    QFile::remove(dir.filePath(QStringLiteral("glyphs.ch")));
+    writeAll(dir.filePath(QStringLiteral("glyphs.ch")), set);
+    QFile(dir.filePath(QStringLiteral("glyphs.ch")))
+        .setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    const QString log = make();
+    EXPECT_TRUE(log.contains(QStringLiteral("glimmerset-cli code glyphs.ch -o glyphs.inc")))
+        << log.toStdString();
+    EXPECT_NE(readAll(dir.filePath(QStringLiteral("display.hex"))), firstHex);
+}
+
+} // namespace
+} // namespace glimmerset::test
