@@ -7,5 +7,6 @@ namespace glimmerset::cli {
 // Each takes its arguments with its own name first and gives the exit code.
 int codeCommand(const QStringList &arguments);
 int showCommand(const QStringList &arguments);
+int verifyCommand(const QStringList &arguments);
 
 } // namespace glimmerset::cli

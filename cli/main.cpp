@@ -19,6 +19,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"code", "write the LCD_char code for a glyph file, as \"Save to File\" does", codeCommand},
     {"show", "show the names and glyphs of a glyph file as text", showCommand},
+    {"verify", "run the program for a glyph file on a simulated AVR and LCD", verifyCommand},
 };
 
 QString overview() {

@@ -1,0 +1,179 @@
+#include "cli/cli_io.h"
+#include "cli/commands.h"
+
+#include "codegen/code_generation.h"
+#include "codegen/template_folder.h"
+#include "simulation/avr_assembler.h"
+#include "simulation/board_wiring.h"
+#include "simulation/display_picture.h"
+#include "simulation/simulated_board.h"
+#include "simulation/verify_report.h"
+#include "storage/error.h"
+#include "storage/glyph_file.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <cmath>
+
+namespace glimmerset::cli {
+
+namespace {
+
+int usageError(const QString &message) {
+    printError(QStringLiteral("verify: ") + message);
+    printError(QStringLiteral("Try 'glimmerset-cli verify --help'."));
+    return kUsageError;
+}
+
+// The clock the program's waits were written for, when it says.
+std::optional<double> programClockMhz(const QString &code) {
+    static const QRegularExpression equ(
+        QStringLiteral("^\\.equ[ \\t]+LCD_CLOCK_MHZ[ \\t]*=[ \\t]*([0-9.]+)"),
+        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
+    const auto match = equ.match(code);
+    bool ok = false;
+    const double mhz = match.captured(1).toDouble(&ok);
+    return ok ? std::optional(mhz) : std::nullopt;
+}
+
+void printAssemblyErrors(const Assembly &assembly) {
+    printError(QStringLiteral("avra could not assemble the program:"));
+    if (assembly.errors.isEmpty()) {
+        printError(assembly.log.trimmed());
+        return;
+    }
+    for (const QString &error : assembly.errors)
+        printError(QStringLiteral("  ") + error);
+    printError(QStringLiteral(
+        "The templates are read field by field: a comma ends the line unless the field "
+        "before it begins with ORI STS LDS OUT LDI or IN; see \"Writing your own templates\" "
+        "in the README."));
+}
+
+} // namespace
+
+int verifyCommand(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Builds the program for SET.ch as 'code --test-program --rest' does, assembles it\n"
+            "with avra and runs it from reset on a simulated AVR with an HD44780 LCD, until it\n"
+            "jumps to itself or one simulated second has passed. Reports each glyph's CGRAM\n"
+            "rows against the set, what line 1 shows, the bus timing against the datasheet\n"
+            "(and, as warnings, against the slower clones), whether the loop was reached and\n"
+            "the cycles taken. Exits with 0 only when CGRAM holds the set, the loop was\n"
+            "reached and no timing rule was broken.\n\n"
+            "Wiring: %1,\n"
+            "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
+            .arg(QLatin1String(kWiringSpecHelp)));
+    parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
+    const QCommandLineOption templates(
+        QStringLiteral("templates"),
+        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption mcu(
+        QStringLiteral("mcu"),
+        QStringLiteral("The simulated chip, a simavr core name such as atmega8 or attiny2313. "
+                       "Default: the one the program's .include names (m8def.inc: atmega8)."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption clock(QStringLiteral("clock"),
+                                   QStringLiteral("The chip's clock in MHz. Default: 16."),
+                                   QStringLiteral("MHZ"), QStringLiteral("16"));
+    const QCommandLineOption wiring(
+        QStringLiteral("wiring"),
+        QStringLiteral("Where the LCD is wired. Default: B:0,1,2,3,4,5,low."),
+        QStringLiteral("SPEC"));
+    const QCommandLineOption png(
+        QStringLiteral("png"),
+        QStringLiteral("Also draw the simulated 16x2 display into the PNG file FILE."),
+        QStringLiteral("FILE"));
+    parser.addOptions({templates, mcu, clock, wiring, png});
+    if (const auto exit = parseCommand(parser, arguments, 1))
+        return *exit;
+
+    BoardConfig config;
+    bool clockOk = false;
+    const double mhz = parser.value(clock).toDouble(&clockOk);
+    if (!clockOk || !(mhz >= 0.001 && mhz <= 100))
+        return usageError(QStringLiteral("\"%1\" is no clock from 0.001 to 100 MHz.")
+                              .arg(parser.value(clock)));
+    config.clockHz = static_cast<std::uint32_t>(std::lround(mhz * 1e6));
+    if (parser.isSet(wiring)) {
+        QString why;
+        const auto parsed = parseWiring(parser.value(wiring), &why);
+        if (!parsed)
+            return usageError(why + u'.');
+        config.wiring = *parsed;
+    }
+    if (parser.isSet(mcu) && !simavrKnowsMcu(parser.value(mcu).toLower().toStdString()))
+        return usageError(
+            QStringLiteral("simavr has no core named \"%1\".").arg(parser.value(mcu)));
+
+    try {
+        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+        CodeRequest request;
+        request.testProgram = true;
+        request.characterCode = true;
+        request.restOfCode = true;
+        request.names = set.names;
+        request.glyphs = set.glyphs;
+        request.templateDir =
+            parser.isSet(templates) ? parser.value(templates) : executableFolder();
+        QString code;
+        if (const auto failure = appendCode(code, request)) {
+            printError(failure->message);
+            printError(failure->reason);
+            return kFailure;
+        }
+
+        const QString chip = parser.isSet(mcu) ? parser.value(mcu).toLower() : mcuFromInclude(code);
+        if (chip.isEmpty()) {
+            printError(QStringLiteral("The program includes no device file (such as "
+                                      "m328Pdef.inc) to tell the chip: give --mcu."));
+            return kFailure;
+        }
+        config.mcu = chip.toStdString();
+        if (!parser.isSet(mcu) && !simavrKnowsMcu(config.mcu)) {
+            printError(QStringLiteral("simavr has no core named %1 for the program's .include: "
+                                      "give --mcu.")
+                           .arg(chip));
+            return kFailure;
+        }
+
+        QTemporaryDir dir;
+        if (!dir.isValid()) {
+            printError(QStringLiteral("Can't make a temporary folder: %1.").arg(dir.errorString()));
+            return kFailure;
+        }
+        const Assembly assembly = assemble(code, dir.path());
+        if (!assembly.missingProgram.isEmpty()) {
+            printError(assembly.missingProgram);
+            return kFailure;
+        }
+        if (!assembly.ok) {
+            printAssemblyErrors(assembly);
+            return kFailure;
+        }
+
+        // One simulated second: the shipped program needs a tenth.
+        const BoardRun run = runOnBoard(assembly.hexPath.toStdString(), config, config.clockHz);
+        const VerifyReport report = verifyReport(run, config, set.names, set.glyphs);
+        QString text = report.lines.join(u'\n') + u'\n';
+        if (const auto written = programClockMhz(code); written && std::abs(*written - mhz) > 1e-9)
+            text.prepend(QStringLiteral("Note: the program's LCD_CLOCK_MHZ is %1, the simulated "
+                                        "clock %2 MHz (--clock).\n")
+                             .arg(*written)
+                             .arg(mhz));
+        if (!writeStdout(text.toLocal8Bit()))
+            return kFailure;
+        if (parser.isSet(png) && run.loaded)
+            writeDisplayPng(parser.value(png), run);
+        return report.ok ? kSuccess : kFailure;
+    } catch (const Error &e) {
+        printError(e.message());
+        return kFailure;
+    }
+}
+
+} // namespace glimmerset::cli
