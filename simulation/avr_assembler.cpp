@@ -24,8 +24,8 @@ QString avraIncludeDir() {
     return {};
 }
 
-// "program.asm(12) : Error   : Unknown mnemonic/macro: r16" with line 12
-// of the source behind it.
+// "program.asm(12) : Error   : Unknown mnemonic/macro: r16" with lines 11
+// and 12 of the source behind it.
 QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) {
     static const QRegularExpression pattern(QStringLiteral("^program\\.asm\\((\\d+)\\) : Error\\s*: (.*)$"),
                                             QRegularExpression::MultilineOption);
@@ -35,8 +35,13 @@ QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) 
         const auto match = it.next();
         const int line = match.captured(1).toInt();
         QString error = QStringLiteral("line %1: %2").arg(line).arg(match.captured(2).trimmed());
-        if (line >= 1 && line <= sourceLines.size())
-            error += QStringLiteral("\n    ") + sourceLines[line - 1];
+        // The line before too: a line split at a comma shows as its two halves.
+        for (int at = line - 1; at <= line; ++at)
+            if (at >= 1 && at <= sourceLines.size())
+                error += QStringLiteral("\n  %1 %2: %3")
+                             .arg(at == line ? QLatin1String(">") : QLatin1String(" "))
+                             .arg(at, 5)
+                             .arg(sourceLines[at - 1]);
         errors << error;
     }
     return errors;

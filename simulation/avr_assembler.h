@@ -9,7 +9,7 @@ struct Assembly {
     bool ok = false;
     QString hexPath;
     QString log;            // avra's own output
-    QStringList errors;     // each avra error with the source line it names
+    QStringList errors;     // each avra error with the source lines it names
     QString missingProgram; // set when avra couldn't be started at all
 };
 
