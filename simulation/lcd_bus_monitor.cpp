@@ -44,14 +44,16 @@ void LcdBusMonitor::lineChanged(Line line, bool level, std::uint64_t cycle) {
 }
 
 void LcdBusMonitor::eRose(double t, std::uint64_t cycle) {
-    // Reading the busy flag is what a busy controller allows.
-    const bool read = lines_ & (1u << RW);
-    if (!read && t < busyUntilNs_)
-        violation(t, "E strobe while the controller is busy until " + microseconds(busyUntilNs_) + " (" +
-                         busyBecause_ + ")");
-    else if (!read && t < slowBusyUntilNs_)
+    // Reading the busy flag is what a busy controller allows. An early
+    // access counts once: its second nibble is as early as its first.
+    const bool checkBusy = !(lines_ & (1u << RW)) && !busyReported_;
+    if (checkBusy && t < busyUntilNs_)
+        violation(t, "E strobe while the controller is busy until " + microseconds(busyUntilNs_) +
+                         " (" + busyBecause_ + ")");
+    else if (checkBusy && t < slowBusyUntilNs_)
         warnings_.push_back(microseconds(t) + ": E strobe before " + microseconds(slowBusyUntilNs_) +
                             ", when a slower controller is done with " + busyBecause_);
+    busyReported_ = busyReported_ || (checkBusy && t < slowBusyUntilNs_);
     if (t - lastERoseNs_ < kMinCycleNs)
         violation(t, "E cycle of " + microseconds(t - lastERoseNs_) + ", under 1 us");
     // Lines that change in the same OUT as E count as changing with the edge.
@@ -104,6 +106,7 @@ double LcdBusMonitor::busyNs(bool data, std::uint8_t byte, bool slow) const {
 void LcdBusMonitor::complete(bool data, std::uint8_t byte, double t) {
     busyUntilNs_ = t + busyNs(data, byte);
     slowBusyUntilNs_ = t + busyNs(data, byte, true);
+    busyReported_ = false;
     busyBecause_ = describe(data, byte) + " at " + microseconds(t);
     if (!data && (byte & 0xE0) == 0x20) {
         if (eightBit_)

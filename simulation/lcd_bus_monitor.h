@@ -63,6 +63,7 @@ private:
     double busyUntilNs_ = kPowerOnNs;
     double slowBusyUntilNs_ = kPowerOnNs;
     std::string busyBecause_ = "power-on";
+    bool busyReported_ = false;
     double rsChangedNs_ = -1e18;
     std::uint64_t lastChangeCycle_ = UINT64_MAX;
     double eRoseNs_ = 0;

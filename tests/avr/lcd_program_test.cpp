@@ -97,14 +97,6 @@ protected:
 
     static QString templateText(const char *name) { return template_text(shippedTemplate(name)).text; }
 
-    static QString restWithout(const QString &line) {
-        QString text = templateText(kRestTemplateName);
-        const qsizetype before = text.size();
-        text.replace(line + QStringLiteral("\r\n"), QString());
-        EXPECT_LT(text.size(), before) << "rest.asm has no line " << line.toStdString();
-        return text;
-    }
-
     QTemporaryDir dir_;
 };
 
@@ -156,19 +148,6 @@ TEST_F(LcdProgram, WrongExpectationFails) {
     const auto problems = testProgramProblems(run, wrong);
     ASSERT_EQ(problems.size(), 1u) << joined(problems);
     EXPECT_NE(problems[0].find("glyph 7 row 7"), std::string::npos) << problems[0];
-}
-
-TEST_F(LcdProgram, DriverWithoutDelaysFails) {
-    QString rest = restWithout(QStringLiteral("RCALL lcd_wait_access"));
-    rest.replace(QStringLiteral("RCALL lcd_wait_ms\r\n"), QString());
-    GlyphNames names = defaultGlyphNames();
-    GlyphSet glyphs;
-    kCases[3].fill(names, glyphs);
-    const BoardRun run = build(names, glyphs, &rest);
-    EXPECT_TRUE(run.reachedLoop);
-    const auto problems = testProgramProblems(run, glyphs);
-    EXPECT_TRUE(anyContains(problems, "while the controller is busy")) << joined(problems);
-    EXPECT_TRUE(anyContains(problems, "(power-on)")) << joined(problems);
 }
 
 TEST_F(LcdProgram, ShortEnablePulseFails) {

@@ -1,0 +1,239 @@
+#include "../core/file_bytes.h"
+
+#include "simulation/display_picture.h"
+#include "storage/glyph_file.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <functional>
+#include <vector>
+
+namespace glimmerset::test {
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun verify(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral(GLIMMERSET_CLI), QStringList{QStringLiteral("verify")} + arguments);
+    CliRun result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+QString shipped(const char *name) {
+    return QString::fromLatin1(readAll(QStringLiteral(GLIMMERSET_SOURCE_DIR "/templates/") +
+                                       QLatin1String(name)));
+}
+
+// A template folder with the shipped templates after edit, which must
+// change something.
+QString templatesIn(const QTemporaryDir &dir,
+                    const std::function<void(QString &main, QString &rest)> &edit) {
+    QString main = shipped("main.asm");
+    QString rest = shipped("rest.asm");
+    const QString before = main + rest;
+    edit(main, rest);
+    EXPECT_NE(main + rest, before) << "the edit changed nothing";
+    writeAll(dir.filePath(QStringLiteral("main.asm")), main.toLatin1());
+    writeAll(dir.filePath(QStringLiteral("rest.asm")), rest.toLatin1());
+    return dir.path();
+}
+
+using GlyphFill = std::function<std::int16_t(int row, int column, int glyph)>;
+
+const GlyphFill kSets[] = {
+    [](int r, int c, int g) -> std::int16_t { return (r * 3 + c + g) % 3 == 0; },
+    [](int, int, int) -> std::int16_t { return 1; },
+    [](int r, int c, int g) -> std::int16_t { return (r + c + g) % 2; },
+};
+
+QString setFile(const QTemporaryDir &dir, const GlyphFill &fill) {
+    GlyphSet glyphs;
+    for (int g = 0; g < kGlyphCount; ++g)
+        for (int r = 0; r < kRowCount; ++r)
+            for (int c = 0; c < kColumnCount; ++c)
+                glyphs.setPixel(r, c, g, fill(r, c, g));
+    const QString path = dir.filePath(QStringLiteral("set.ch"));
+    glyphs_to_file(path, defaultGlyphNames(), glyphs);
+    return path;
+}
+
+struct Chip {
+    const char *include;
+    const char *mcu;
+};
+
+const Chip kChips[] = {
+    {"m8def.inc", "atmega8"},       {"m16def.inc", "atmega16"},   {"m32def.inc", "atmega32"},
+    {"m48def.inc", "atmega48"},     {"m88def.inc", "atmega88"},   {"m168def.inc", "atmega168"},
+    {"m328Pdef.inc", "atmega328p"}, {"tn2313def.inc", "attiny2313"},
+};
+const int kClocksMhz[] = {1, 4, 8, 16, 20};
+
+class ProvenOn : public ::testing::TestWithParam<std::tuple<Chip, int>> {};
+
+// The shipped templates with only the .include line and LCD_CLOCK_MHZ
+// changed; the chip comes from the .include. The glyph sets take turns.
+TEST_P(ProvenOn, ShippedTemplatesHoldTheSet) {
+    const auto [chip, mhz] = GetParam();
+    QTemporaryDir dir;
+    const QString templates = templatesIn(dir, [&](QString &main, QString &rest) {
+        main.replace(QStringLiteral("\"m328Pdef.inc\""), u'"' + QLatin1String(chip.include) + u'"');
+        rest.replace(QStringLiteral(".equ LCD_CLOCK_MHZ = 16\r\n"),
+                     QStringLiteral(".equ LCD_CLOCK_MHZ = %1\r\n").arg(mhz));
+        if (chip.include == std::string("m328Pdef.inc") && mhz == 16)
+            rest += QStringLiteral("; unchanged\r\n");
+    });
+    const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
+    const CliRun r = verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
+                             templates, QStringLiteral("--clock"), QString::number(mhz)});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: %1 at %2 MHz").arg(QLatin1String(chip.mcu)).arg(mhz)))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("\nOK\n"))) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral("Warning"))) << r.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ProvenOn,
+                         ::testing::Combine(::testing::ValuesIn(kChips), ::testing::ValuesIn(kClocksMhz)),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).mcu) + "_" +
+                                    std::to_string(std::get<1>(info.param)) + "MHz";
+                         });
+
+struct BrokenCase {
+    const char *name;
+    std::function<void(QString &main, QString &rest)> edit;
+    int exitCode;
+    QStringList stdoutHas;
+    QStringList stderrHas;
+};
+
+void PrintTo(const BrokenCase &c, std::ostream *os) { *os << c.name; }
+
+void removeAll(QString &text, const char *line) {
+    text.remove(QLatin1String(line) + QLatin1String("\r\n"));
+}
+
+const BrokenCase kBroken[] = {
+    {"DriverWithoutDelays",
+     [](QString &, QString &rest) {
+         removeAll(rest, "    RCALL lcd_wait_access");
+         removeAll(rest, "    RCALL lcd_wait_ms");
+     },
+     1,
+     {QStringLiteral("while the controller is busy until"), QStringLiteral("(power-on)"),
+      QStringLiteral("FAILED: the bus timing was broken")},
+     {}},
+    {"NoDdramAddressBeforeTheCharacters",
+     [](QString &main, QString &) {
+         main.replace(QStringLiteral("    LDI mp0,0x80\r\n    RCALL lcd_fc\r\n"), QString());
+     },
+     1,
+     {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
+      QStringLiteral("Line 1: \"                \""),
+      QStringLiteral("FAILED: CGRAM does not hold the set")},
+     {}},
+    {"DatasheetWaitsOnly",
+     [](QString &, QString &rest) {
+         rest.replace(QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
+                      QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
+     },
+     0,
+     {QStringLiteral("Warning: 71 accesses too early for the slower clones"), QStringLiteral("\nOK\n")},
+     {}},
+    {"CommaAfterAMnemonicNotJoined",
+     [](QString &, QString &rest) {
+         rest.replace(QStringLiteral("    PUSH r18\r\n    POP r17\r\n    LSR r17\r\n"),
+                      QStringLiteral("    MOV r17,r18\r\n    LSR r17\r\n"));
+     },
+     1,
+     {},
+     {QStringLiteral("avra could not assemble the program:"),
+      QStringLiteral(": Unknown mnemonic/macro: r18\n"), QStringLiteral(": MOV r17\n"),
+      QStringLiteral(": r18\n"), QStringLiteral("Writing your own templates")}},
+    {"LabelBeforeACommaInstruction",
+     [](QString &main, QString &) {
+         main.replace(QStringLiteral("reset:\r\n    LDI mp0,LOW(RAMEND)\r\n"),
+                      QStringLiteral("reset: LDI mp0,LOW(RAMEND)\r\n"));
+     },
+     1,
+     {},
+     {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"), QStringLiteral(": LOW(RAMEND)\n")}},
+};
+
+class VerifyFails : public ::testing::TestWithParam<BrokenCase> {};
+
+TEST_P(VerifyFails, SaysWhy) {
+    const BrokenCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString templates = templatesIn(dir, c.edit);
+    const CliRun r = verify({QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
+                             QStringLiteral("--templates"), templates});
+    ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
+    for (const QString &part : c.stdoutHas)
+        EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
+    for (const QString &part : c.stderrHas)
+        EXPECT_TRUE(r.err.contains(part)) << part.toStdString() << " in\n" << r.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, VerifyFails, ::testing::ValuesIn(kBroken),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The picture's dots, read back with libpng: characters 0 to 7 on line 1
+// as the set draws them, everything else dark.
+TEST(VerifyPng, DrawsTheSetFromCgram) {
+    QTemporaryDir dir;
+    const QString set = QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
+    const QString png = dir.filePath(QStringLiteral("lcd.png"));
+    const CliRun r = verify({set, QStringLiteral("--png"), png});
+    ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, QFile::encodeName(png).constData()))
+        << image.message;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
+    using P = DisplayPicture;
+    ASSERT_EQ(image.width, unsigned(P::kWidthPx));
+    ASSERT_EQ(image.height, unsigned(P::kHeightPx));
+
+    const GlyphFileContent content = glyphs_from_file(set);
+    // Lit dots are dark: the centre of a dot is lit when its green is low.
+    const auto lit = [&](int line, int column, int row, int dot) {
+        const int x = P::dotX(column, dot) + P::kDotPx / 2;
+        const int y = P::dotY(line, row) + P::kDotPx / 2;
+        return pixels[(static_cast<std::size_t>(y) * image.width + x) * 3 + 1] < 100;
+    };
+    int litDots = 0;
+    for (int line = 0; line < P::kLines; ++line)
+        for (int column = 0; column < P::kColumns; ++column)
+            for (int row = 0; row < kRowCount; ++row)
+                for (int dot = 0; dot < kColumnCount; ++dot) {
+                    const bool want = line == 0 && column < kGlyphCount &&
+                                      content.glyphs.isLit(row, dot, column);
+                    EXPECT_EQ(lit(line, column, row, dot), want)
+                        << "line " << line << " column " << column << " row " << row << " dot " << dot;
+                    litDots += want;
+                }
+    EXPECT_GT(litDots, 40);
+}
+
+} // namespace
+} // namespace glimmerset::test
