@@ -100,5 +100,63 @@ TEST(LcdBusMonitor, FlagsStrobesThatBreakTheWriteTiming) {
     EXPECT_NE(v.find("E pulse of 0.250 us"), std::string::npos) << v;
 }
 
+// What a program writes lands where the datasheet's address counter puts
+// it: DDRAM line 1 runs on into line 2 and back, CGRAM wraps after 63, the
+// entry mode turns the direction, clear blanks DDRAM and homes the counter.
+TEST(LcdBusMonitor, KeepsTheControllerMemoryByTheAddressCounter) {
+    Bus bus;
+    bus.reset();
+    double us = 45000;
+    const auto send = [&](std::uint8_t byte, bool data) {
+        bus.strobe(us, byte >> 4, data);
+        bus.strobe(us + 5, byte & 0x0F, data);
+        us += 2000;
+    };
+    send(0x80 | 0x27, false); // line 1, last column
+    send('a', true);
+    send('b', true); // line 2, column 0
+    send(0x80 | 0x67, false);
+    send('c', true);
+    send('d', true); // back to line 1, column 0
+    send(0x04, false); // decrement
+    send(0x80 | 0x41, false);
+    send('e', true);
+    send('f', true);
+    send(0x40 | 63, false); // CGRAM, last byte
+    send(0x06, false);      // increment again
+    send(0x11, true);
+    send(0x12, true); // CGRAM 0
+    EXPECT_EQ(bus.violations(), "");
+    const auto &ddram = bus.monitor.ddram();
+    EXPECT_EQ(ddram[39], 'a');
+    EXPECT_EQ(ddram[79], 'c');
+    EXPECT_EQ(ddram[0], 'd');
+    EXPECT_EQ(ddram[41], 'e');
+    EXPECT_EQ(ddram[40], 'f');
+    EXPECT_EQ(bus.monitor.cgram()[63], 0x11);
+    EXPECT_EQ(bus.monitor.cgram()[0], 0x12);
+
+    send(0x01, false);
+    us += 5000;
+    send('g', true);
+    EXPECT_EQ(ddram[0], 'g');
+    EXPECT_EQ(ddram[39], ' ');
+}
+
+// Waits long enough for the datasheet but not for the slower clones: a
+// warning, once per early access, and no violation.
+TEST(LcdBusMonitor, WarnsOfWaitsTooShortForTheSlowerClones) {
+    Bus bus;
+    bus.reset(); // its last step is 100 us after the one before: one warning
+    bus.strobe(45000, 0x4, true);
+    bus.strobe(45005, 0x1, true); // a data write, done at 45007 us
+    bus.strobe(45100, 0x4, true); // 93 us later
+    bus.strobe(45105, 0x2, true);
+    EXPECT_EQ(bus.violations(), "");
+    ASSERT_EQ(bus.monitor.warnings().size(), 2u);
+    EXPECT_NE(bus.monitor.warnings()[1].find("E strobe before 45127.000 us"), std::string::npos)
+        << bus.monitor.warnings()[1];
+}
+
 } // namespace
 } // namespace glimmerset::avrtest
