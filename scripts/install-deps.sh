@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    avra simavr libsimavr-dev libelf-dev
+    avra simavr libsimavr-dev libelf-dev libpng-dev
     xvfb xauth
 )
 missing=()
