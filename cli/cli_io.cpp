@@ -1,6 +1,7 @@
 #include "cli/cli_io.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -38,8 +39,8 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     if (parser.isSet(QStringLiteral("help"))) {
         // QCommandLineParser's own help names the program only; put the command in.
         QString help = parser.helpText();
-        help.replace(QStringLiteral("Usage: %1 ").arg(program),
-                     QStringLiteral("Usage: %1 %2 ").arg(program, arguments.value(0)));
+        static const QRegularExpression usage(QStringLiteral("^Usage: \\S+ "));
+        help.replace(usage, QStringLiteral("Usage: %1 %2 ").arg(program, arguments.value(0)));
         return writeStdout(help.toLocal8Bit()) ? kSuccess : kFailure;
     }
     if (parser.positionalArguments().size() != positionalCount) {

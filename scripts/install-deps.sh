@@ -1,5 +1,6 @@
 #!/bin/bash
-# Installs everything the build, the tests and the benchmarks need on Debian 12.
+# Installs everything the build, the tests and the benchmarks need on Debian 12,
+# and any further packages named as arguments.
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
@@ -7,7 +8,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     avra simavr libsimavr-dev libelf-dev libpng-dev
-    xvfb xauth
+    xvfb xauth help2man
+    "$@"
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -36,3 +36,20 @@ large = draw(32, 4, 1, 3)
 for name, rows in (("glimmerset_16", small), ("glimmerset_32", large)):
     file = name.replace("_", "-") + ".xpm"
     open(file, "w").write("/* XPM */\n" + xpm(name, rows) + "\n")
+
+# The scalable icon for launchers: the same heart, drawn in vector form.
+def svg(size=128, cell=16, gap=4):
+    span = 5 * cell + 4 * gap
+    start = (size - span) / 2
+    parts = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" viewBox="0 0 {size} {size}">',
+             f'  <rect x="2" y="2" width="{size - 4}" height="{size - 4}" rx="10" fill="#C0D786" stroke="#2F3B4A" stroke-width="4"/>']
+    for r, line in enumerate(heart):
+        for c, ch in enumerate(line):
+            x = start + c * (cell + gap)
+            y = start + r * (cell + gap)
+            fill = "#4A4A4A" if ch == "#" else "#AFC47A"
+            parts.append(f'  <rect x="{x:g}" y="{y:g}" width="{cell}" height="{cell}" fill="{fill}"/>')
+    parts.append("</svg>")
+    return "\n".join(parts) + "\n"
+
+open("glimmerset.svg", "w").write(svg())
