@@ -96,8 +96,8 @@ int verifyCommand(const QStringList &arguments) {
     bool clockOk = false;
     const double mhz = parser.value(clock).toDouble(&clockOk);
     if (!clockOk || !(mhz >= 0.001 && mhz <= 100))
-        return usageError(QStringLiteral("\"%1\" is no clock from 0.001 to 100 MHz.")
-                              .arg(parser.value(clock)));
+        return usageError(
+            QStringLiteral("\"%1\" is no clock from 0.001 to 100 MHz.").arg(parser.value(clock)));
     config.clockHz = static_cast<std::uint32_t>(std::lround(mhz * 1e6));
     if (parser.isSet(wiring)) {
         QString why;

@@ -15,7 +15,8 @@ namespace glimmerset {
 namespace {
 
 QString avraIncludeDir() {
-    QStringList candidates{QStringLiteral("/usr/share/avra"), QStringLiteral("/usr/local/share/avra")};
+    QStringList candidates{QStringLiteral("/usr/share/avra"),
+                           QStringLiteral("/usr/local/share/avra")};
     if (QCoreApplication::instance())
         candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/../share/avra");
     for (const QString &dir : candidates)
@@ -27,8 +28,9 @@ QString avraIncludeDir() {
 // "program.asm(12) : Error   : Unknown mnemonic/macro: r16" with lines 11
 // and 12 of the source behind it.
 QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) {
-    static const QRegularExpression pattern(QStringLiteral("^program\\.asm\\((\\d+)\\) : Error\\s*: (.*)$"),
-                                            QRegularExpression::MultilineOption);
+    static const QRegularExpression pattern(
+        QStringLiteral("^program\\.asm\\((\\d+)\\) : Error\\s*: (.*)$"),
+        QRegularExpression::MultilineOption);
     QStringList errors;
     auto it = pattern.globalMatch(log);
     while (it.hasNext()) {
@@ -53,8 +55,8 @@ Assembly assemble(const QString &source, const QString &dir) {
     Assembly result;
     const QString avra = QStandardPaths::findExecutable(QStringLiteral("avra"));
     if (avra.isEmpty()) {
-        result.missingProgram =
-            QStringLiteral("avra is not on PATH: install the Debian package avra (apt install avra)");
+        result.missingProgram = QStringLiteral(
+            "avra is not on PATH: install the Debian package avra (apt install avra)");
         return result;
     }
     const QString asmPath = QDir(dir).filePath(QStringLiteral("program.asm"));

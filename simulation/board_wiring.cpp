@@ -15,7 +15,8 @@ QString wiringSpec(const BoardWiring &wiring) {
 std::optional<BoardWiring> parseWiring(const QString &spec, QString *error) {
     const auto fail = [&](const QString &why) -> std::optional<BoardWiring> {
         if (error)
-            *error = QStringLiteral("wiring \"%1\": %2; expected %3").arg(spec, why, QLatin1String(kWiringSpecHelp));
+            *error = QStringLiteral("wiring \"%1\": %2; expected %3")
+                         .arg(spec, why, QLatin1String(kWiringSpecHelp));
         return std::nullopt;
     };
     const qsizetype colon = spec.indexOf(u':');

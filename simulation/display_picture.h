@@ -18,12 +18,18 @@ struct DisplayPicture {
     static constexpr int kBorderPx = 16;
     static constexpr int kCharWidthPx = 5 * kDotPx + 4 * kDotGapPx;
     static constexpr int kCharHeightPx = 8 * kDotPx + 7 * kDotGapPx;
-    static constexpr int kWidthPx = 2 * kBorderPx + kColumns * kCharWidthPx + (kColumns - 1) * kCharGapPx;
-    static constexpr int kHeightPx = 2 * kBorderPx + kLines * kCharHeightPx + (kLines - 1) * kLineGapPx;
+    static constexpr int kWidthPx =
+        2 * kBorderPx + kColumns * kCharWidthPx + (kColumns - 1) * kCharGapPx;
+    static constexpr int kHeightPx =
+        2 * kBorderPx + kLines * kCharHeightPx + (kLines - 1) * kLineGapPx;
 
     // Top left pixel of a dot.
-    static int dotX(int column, int dot) { return kBorderPx + column * (kCharWidthPx + kCharGapPx) + dot * (kDotPx + kDotGapPx); }
-    static int dotY(int line, int row) { return kBorderPx + line * (kCharHeightPx + kLineGapPx) + row * (kDotPx + kDotGapPx); }
+    static int dotX(int column, int dot) {
+        return kBorderPx + column * (kCharWidthPx + kCharGapPx) + dot * (kDotPx + kDotGapPx);
+    }
+    static int dotY(int line, int row) {
+        return kBorderPx + line * (kCharHeightPx + kLineGapPx) + row * (kDotPx + kDotGapPx);
+    }
 };
 
 // Writes the display as DDRAM and CGRAM make it to a PNG file: codes 0 to 7

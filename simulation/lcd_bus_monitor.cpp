@@ -51,7 +51,8 @@ void LcdBusMonitor::eRose(double t, std::uint64_t cycle) {
         violation(t, "E strobe while the controller is busy until " + microseconds(busyUntilNs_) +
                          " (" + busyBecause_ + ")");
     else if (checkBusy && t < slowBusyUntilNs_)
-        warnings_.push_back(microseconds(t) + ": E strobe before " + microseconds(slowBusyUntilNs_) +
+        warnings_.push_back(microseconds(t) + ": E strobe before " +
+                            microseconds(slowBusyUntilNs_) +
                             ", when a slower controller is done with " + busyBecause_);
     busyReported_ = busyReported_ || (checkBusy && t < slowBusyUntilNs_);
     if (t - lastERoseNs_ < kMinCycleNs)

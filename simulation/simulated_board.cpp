@@ -87,8 +87,8 @@ bool loadHex(avr_t *avr, const std::string &path, const std::string &mcu, std::s
             continue;
         const std::uint32_t end = chunks[i].baseaddr + chunks[i].size;
         if (end > avr->flashend + 1u) {
-            error = "the program needs " + std::to_string(end) + " bytes of flash, the " + mcu + " has " +
-                    std::to_string(avr->flashend + 1u);
+            error = "the program needs " + std::to_string(end) + " bytes of flash, the " + mcu +
+                    " has " + std::to_string(avr->flashend + 1u);
             break;
         }
         avr_loadcode(avr, chunks[i].data, chunks[i].size, chunks[i].baseaddr);
@@ -110,8 +110,8 @@ bool atSelfJump(const avr_t *avr) {
     // JMP to its own address, on the cores that have it.
     if ((word & 0xFE0E) != 0x940C || pc + 3 > avr->flashend)
         return false;
-    const std::uint32_t target = ((word & 0x01F0) >> 3 | (word & 1)) << 16 | avr->flash[pc + 2] |
-                                 avr->flash[pc + 3] << 8;
+    const std::uint32_t target =
+        ((word & 0x01F0) >> 3 | (word & 1)) << 16 | avr->flash[pc + 2] | avr->flash[pc + 3] << 8;
     return target * 2 == pc;
 }
 
@@ -126,7 +126,8 @@ bool simavrKnowsMcu(const std::string &name) {
     return true;
 }
 
-BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config, std::uint64_t cycleBudget) {
+BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
+                    std::uint64_t cycleBudget) {
     BoardRun run;
     run.cycleBudget = cycleBudget;
     run.clockHz = config.clockHz;

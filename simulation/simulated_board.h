@@ -41,6 +41,7 @@ bool simavrKnowsMcu(const std::string &name);
 
 // Runs the Intel hex file from reset until the program jumps to itself or
 // cycleBudget cycles have passed.
-BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config, std::uint64_t cycleBudget);
+BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
+                    std::uint64_t cycleBudget);
 
 } // namespace glimmerset

@@ -14,7 +14,8 @@ QString dots(std::uint8_t row) {
 }
 
 QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
-    return QString::number(1e3 * static_cast<double>(cycles) / clockHz, 'f', 1) + QStringLiteral(" ms");
+    return QString::number(1e3 * static_cast<double>(cycles) / clockHz, 'f', 1) +
+           QStringLiteral(" ms");
 }
 
 // Many early strobes say the same thing; the first few and a count will do.
@@ -56,8 +57,8 @@ std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSet &expe
     const auto image = cgramImage(expected);
     for (int i = 0; i < 64; ++i)
         if (run.cgram[i] != image[i]) {
-            std::snprintf(text, sizeof text, "CGRAM glyph %d row %d holds 0x%02X, expected 0x%02X", i / 8, i % 8,
-                          run.cgram[i], image[i]);
+            std::snprintf(text, sizeof text, "CGRAM glyph %d row %d holds 0x%02X, expected 0x%02X",
+                          i / 8, i % 8, run.cgram[i], image[i]);
             problems.push_back(text);
         }
     for (const std::string &v : run.busViolations)
@@ -89,7 +90,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
                               .arg(wiringSpec(config.wiring));
     lines << QStringLiteral("Board: ") + board;
     if (!run.loaded) {
-        lines << QStringLiteral("FAILED: the program could not be loaded: ") + QString::fromStdString(run.loadError);
+        lines << QStringLiteral("FAILED: the program could not be loaded: ") +
+                     QString::fromStdString(run.loadError);
         return report;
     }
 
@@ -109,7 +111,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         lines << glyph + QStringLiteral("rows %1 differ (set | CGRAM)").arg(differing.join(u' '));
         for (const QString &row : differing) {
             const int i = 8 * g + row.toInt();
-            lines << QStringLiteral("    row %1  %2 | %3").arg(row, dots(image[i]), dots(run.cgram[i]));
+            lines << QStringLiteral("    row %1  %2 | %3")
+                         .arg(row, dots(image[i]), dots(run.cgram[i]));
         }
     }
 
@@ -119,13 +122,16 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         lines << QStringLiteral("Bus timing: %1 accesses, none while busy, no E pulse under 450 ns")
                      .arg(run.accesses.size());
     else
-        lines << QStringLiteral("Bus timing: %1 accesses, %2 broken rules").arg(run.accesses.size())
+        lines << QStringLiteral("Bus timing: %1 accesses, %2 broken rules")
+                     .arg(run.accesses.size())
                      .arg(run.busViolations.size());
     listSome(lines, run.busViolations, QStringLiteral("    "));
     if (!run.busWarnings.empty()) {
-        lines << QStringLiteral("Warning: %1 accesses too early for the slower clones (120 us, 4.9 ms for clear "
-                                "and home)")
-                     .arg(run.busWarnings.size());
+        lines
+            << QStringLiteral(
+                   "Warning: %1 accesses too early for the slower clones (120 us, 4.9 ms for clear "
+                   "and home)")
+                   .arg(run.busWarnings.size());
         listSome(lines, run.busWarnings, QStringLiteral("    "));
     }
 
@@ -146,7 +152,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         failed << QStringLiteral("the loop was not reached");
     if (!run.busViolations.empty())
         failed << QStringLiteral("the bus timing was broken");
-    lines << (report.ok ? QStringLiteral("OK") : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));
+    lines << (report.ok ? QStringLiteral("OK")
+                        : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));
     return report;
 }
 

@@ -15,7 +15,8 @@ public:
     // Puts a nibble and RS on the lines in one port write.
     void lines(unsigned nibble, bool rs) {
         for (int i = 0; i < 4; ++i)
-            monitor.lineChanged(static_cast<LcdBusMonitor::Line>(LcdBusMonitor::D4 + i), nibble >> i & 1, cycle);
+            monitor.lineChanged(static_cast<LcdBusMonitor::Line>(LcdBusMonitor::D4 + i),
+                                nibble >> i & 1, cycle);
         monitor.lineChanged(LcdBusMonitor::RS, rs, cycle);
     }
     void e(bool level) { monitor.lineChanged(LcdBusMonitor::E, level, cycle); }
@@ -73,7 +74,8 @@ TEST(LcdBusMonitor, ResetStepsNeedTheirOwnWaits) {
     Bus bus;
     bus.strobe(40000, 3);
     bus.strobe(44000, 3); // under 4.1 ms after the first
-    EXPECT_NE(bus.violations().find("busy until 44102.000 us"), std::string::npos) << bus.violations();
+    EXPECT_NE(bus.violations().find("busy until 44102.000 us"), std::string::npos)
+        << bus.violations();
 }
 
 TEST(LcdBusMonitor, FlagsStrobesThatBreakTheWriteTiming) {
@@ -117,7 +119,7 @@ TEST(LcdBusMonitor, KeepsTheControllerMemoryByTheAddressCounter) {
     send('b', true); // line 2, column 0
     send(0x80 | 0x67, false);
     send('c', true);
-    send('d', true); // back to line 1, column 0
+    send('d', true);   // back to line 1, column 0
     send(0x04, false); // decrement
     send(0x80 | 0x41, false);
     send('e', true);

@@ -21,7 +21,9 @@ struct GlyphCase {
     std::function<void(GlyphNames &, GlyphSet &)> fill;
 };
 
-void PrintTo(const GlyphCase &glyphCase, std::ostream *os) { *os << glyphCase.name; }
+void PrintTo(const GlyphCase &glyphCase, std::ostream *os) {
+    *os << glyphCase.name;
+}
 
 void forEachPixel(GlyphSet &glyphs, const std::function<std::int16_t(int, int, int)> &value) {
     for (int g = 0; g < kGlyphCount; ++g)
@@ -51,7 +53,9 @@ const GlyphCase kCases[] = {
                  g.setPixel(r, c, 0, rows[r][c] == '1');
      }},
     {"Checkerboard",
-     [](GlyphNames &, GlyphSet &g) { forEachPixel(g, [](int r, int c, int k) { return (r + c + k) % 2; }); }},
+     [](GlyphNames &, GlyphSet &g) {
+         forEachPixel(g, [](int r, int c, int k) { return (r + c + k) % 2; });
+     }},
     {"Seed1", seeded(1)},
     {"Seed2", seeded(2)},
     {"Seed3OddNames",
@@ -71,8 +75,9 @@ std::string joined(const std::vector<std::string> &lines) {
 }
 
 bool anyContains(const std::vector<std::string> &lines, const std::string &part) {
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::string &line) { return line.find(part) != std::string::npos; });
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string &line) {
+        return line.find(part) != std::string::npos;
+    });
 }
 
 // A quarter of a second at 16 MHz: the program needs about a tenth.
@@ -82,20 +87,24 @@ class LcdProgram : public ::testing::Test {
 protected:
     // Assembles the program and runs it on the board; fails the test when
     // avra rejects it.
-    BoardRun build(const GlyphNames &names, const GlyphSet &glyphs, const QString *restText = nullptr) {
+    BoardRun build(const GlyphNames &names, const GlyphSet &glyphs,
+                   const QString *restText = nullptr) {
         return buildText(programText(names, glyphs, restText));
     }
 
     BoardRun buildText(const QString &source) {
         const Assembly assembly = assemble(source, dir_.path());
         EXPECT_TRUE(assembly.ok) << assembly.log.toStdString();
-        EXPECT_FALSE(assembly.log.contains(QStringLiteral("Warning"))) << assembly.log.toStdString();
+        EXPECT_FALSE(assembly.log.contains(QStringLiteral("Warning")))
+            << assembly.log.toStdString();
         if (!assembly.ok)
             return {};
         return runOnBoard(assembly.hexPath.toStdString(), BoardConfig{}, kCycleBudget);
     }
 
-    static QString templateText(const char *name) { return template_text(shippedTemplate(name)).text; }
+    static QString templateText(const char *name) {
+        return template_text(shippedTemplate(name)).text;
+    }
 
     QTemporaryDir dir_;
 };
@@ -123,16 +132,19 @@ class LcdProgramMp0 : public LcdProgram, public ::testing::WithParamInterface<co
 TEST_P(LcdProgramMp0, DriverWorksWhateverRegisterMp0Names) {
     QString main = templateText(kMainTemplateName);
     ASSERT_TRUE(main.contains(QStringLiteral(".def mp0 = r16\r\n")));
-    main.replace(QStringLiteral(".def mp0 = r16"), QStringLiteral(".def mp0 = ") + QString::fromLatin1(GetParam()));
+    main.replace(QStringLiteral(".def mp0 = r16"),
+                 QStringLiteral(".def mp0 = ") + QString::fromLatin1(GetParam()));
     GlyphNames names = defaultGlyphNames();
     GlyphSet glyphs;
     kCases[4].fill(names, glyphs);
-    const BoardRun run = buildText(main + character_code(names, glyphs) + templateText(kRestTemplateName));
+    const BoardRun run =
+        buildText(main + character_code(names, glyphs) + templateText(kRestTemplateName));
     const auto problems = testProgramProblems(run, glyphs);
     EXPECT_TRUE(problems.empty()) << joined(problems);
 }
 
-INSTANTIATE_TEST_SUITE_P(Registers, LcdProgramMp0, ::testing::Values("r17", "r18", "r19", "r20", "r25"),
+INSTANTIATE_TEST_SUITE_P(Registers, LcdProgramMp0,
+                         ::testing::Values("r17", "r18", "r19", "r20", "r25"),
                          [](const auto &info) { return std::string(info.param); });
 
 // The checks must be able to fail, or passing proves nothing.
@@ -141,7 +153,8 @@ TEST_F(LcdProgram, WrongExpectationFails) {
     GlyphSet glyphs;
     kCases[2].fill(names, glyphs);
     const BoardRun run = build(names, glyphs);
-    ASSERT_TRUE(testProgramProblems(run, glyphs).empty()) << joined(testProgramProblems(run, glyphs));
+    ASSERT_TRUE(testProgramProblems(run, glyphs).empty())
+        << joined(testProgramProblems(run, glyphs));
 
     GlyphSet wrong = glyphs;
     wrong.setPixel(7, 4, 7, 1);
@@ -173,10 +186,11 @@ TEST_F(LcdProgram, ProgramThatNeverLoopsFails) {
     // Jumping back to reset runs forever without settling in the loop.
     main.replace(QStringLiteral("RJMP main_loop\r\n"), QStringLiteral("RJMP reset\r\n"));
     GlyphSet glyphs;
-    const BoardRun run =
-        buildText(main + character_code(defaultGlyphNames(), glyphs) + templateText(kRestTemplateName));
+    const BoardRun run = buildText(main + character_code(defaultGlyphNames(), glyphs) +
+                                   templateText(kRestTemplateName));
     EXPECT_FALSE(run.reachedLoop);
-    EXPECT_TRUE(anyContains(testProgramProblems(run, glyphs), "loop not reached")) << joined(testProgramProblems(run, glyphs));
+    EXPECT_TRUE(anyContains(testProgramProblems(run, glyphs), "loop not reached"))
+        << joined(testProgramProblems(run, glyphs));
 }
 
 } // namespace

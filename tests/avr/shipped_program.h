@@ -19,7 +19,8 @@ inline QString shippedTemplate(const char *name) {
 // main.asm, the LCD_char block and rest.asm, joined as "Create Selected"
 // joins them with the first three action rows selected. restText stands in
 // for rest.asm's template text when given.
-inline QString programText(const GlyphNames &names, const GlyphSet &glyphs, const QString *restText = nullptr) {
+inline QString programText(const GlyphNames &names, const GlyphSet &glyphs,
+                           const QString *restText = nullptr) {
     CodeRequest request;
     request.testProgram = true;
     request.characterCode = true;
@@ -44,14 +45,16 @@ inline std::vector<std::string> testProgramProblems(const BoardRun &run, const G
     for (std::size_t i = 0; i < 40; ++i) {
         const int want = i < 8 ? static_cast<int>(i) : ' ';
         if (run.ddram[i] != want || run.partLine1[i] != want) {
-            std::snprintf(text, sizeof text, "DDRAM %zu holds 0x%02X (part 0x%02X), expected 0x%02X", i, run.ddram[i],
+            std::snprintf(text, sizeof text,
+                          "DDRAM %zu holds 0x%02X (part 0x%02X), expected 0x%02X", i, run.ddram[i],
                           run.partLine1[i], want);
             problems.push_back(text);
         }
     }
     for (std::size_t i = 0; i < 40; ++i)
         if (run.ddram[40 + i] != ' ') {
-            std::snprintf(text, sizeof text, "DDRAM line 2 column %zu holds 0x%02X", i, run.ddram[40 + i]);
+            std::snprintf(text, sizeof text, "DDRAM line 2 column %zu holds 0x%02X", i,
+                          run.ddram[40 + i]);
             problems.push_back(text);
         }
     if (run.partCgram != run.cgram)

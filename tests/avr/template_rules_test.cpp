@@ -29,7 +29,8 @@ TEST_P(ShippedTemplate, IsAsciiWithCrLfLines) {
     int line = 1;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
-        EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << "line " << line << " byte " << int(c);
+        EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F))
+            << "line " << line << " byte " << int(c);
         if (c == '\r') {
             EXPECT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "lone CR in line " << line;
         }
@@ -61,13 +62,15 @@ TEST_P(ShippedTemplate, ComesThroughTheTemplateStageWhole) {
     ASSERT_EQ(actual.takeLast(), QString()) << "the last line must end in CR LF";
     const qsizetype n = std::min(actual.size(), expected.size());
     for (qsizetype i = 0; i < n; ++i)
-        ASSERT_EQ(actual[i].toStdString(), expected[i].toStdString()) << "from line " << i + 1 << " on";
+        ASSERT_EQ(actual[i].toStdString(), expected[i].toStdString())
+            << "from line " << i + 1 << " on";
     EXPECT_EQ(actual.size(), expected.size());
 }
 
 // The same rules stated directly, so a failure names the offending line.
 TEST_P(ShippedTemplate, CommasOnlyInJoinedInstructions) {
-    const QStringList lines = QString::fromLatin1(readBytes(shippedTemplate(GetParam()))).split(QStringLiteral("\r\n"));
+    const QStringList lines =
+        QString::fromLatin1(readBytes(shippedTemplate(GetParam()))).split(QStringLiteral("\r\n"));
     static const QRegularExpression joinedInstruction(
         QStringLiteral("^[ ]*(ORI|STS|LDS|OUT|LDI|IN) [^,;]+,[^,;]+(;[^,]*)?$"));
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -81,10 +84,11 @@ TEST_P(ShippedTemplate, CommasOnlyInJoinedInstructions) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Templates, ShippedTemplate, ::testing::Values(kMainTemplateName, kRestTemplateName),
-                         [](const auto &info) {
-                             return QString::fromLatin1(info.param).replace(u'.', u'_').toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Templates, ShippedTemplate, ::testing::Values(kMainTemplateName, kRestTemplateName),
+    [](const auto &info) {
+        return QString::fromLatin1(info.param).replace(u'.', u'_').toStdString();
+    });
 
 } // namespace
 } // namespace glimmerset::avrtest

@@ -24,7 +24,8 @@ struct CliRun {
 
 CliRun verify(const QStringList &arguments) {
     QProcess process;
-    process.start(QStringLiteral(GLIMMERSET_CLI), QStringList{QStringLiteral("verify")} + arguments);
+    process.start(QStringLiteral(GLIMMERSET_CLI),
+                  QStringList{QStringLiteral("verify")} + arguments);
     CliRun result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -35,8 +36,8 @@ CliRun verify(const QStringList &arguments) {
 }
 
 QString shipped(const char *name) {
-    return QString::fromLatin1(readAll(QStringLiteral(GLIMMERSET_SOURCE_DIR "/templates/") +
-                                       QLatin1String(name)));
+    return QString::fromLatin1(
+        readAll(QStringLiteral(GLIMMERSET_SOURCE_DIR "/templates/") + QLatin1String(name)));
 }
 
 // A template folder with the shipped templates after edit, which must
@@ -78,8 +79,8 @@ struct Chip {
 };
 
 const Chip kChips[] = {
-    {"m8def.inc", "atmega8"},       {"m16def.inc", "atmega16"},   {"m32def.inc", "atmega32"},
-    {"m48def.inc", "atmega48"},     {"m88def.inc", "atmega88"},   {"m168def.inc", "atmega168"},
+    {"m8def.inc", "atmega8"},       {"m16def.inc", "atmega16"},      {"m32def.inc", "atmega32"},
+    {"m48def.inc", "atmega48"},     {"m88def.inc", "atmega88"},      {"m168def.inc", "atmega168"},
     {"m328Pdef.inc", "atmega328p"}, {"tn2313def.inc", "attiny2313"},
 };
 const int kClocksMhz[] = {1, 4, 8, 16, 20};
@@ -99,17 +100,20 @@ TEST_P(ProvenOn, ShippedTemplatesHoldTheSet) {
             rest += QStringLiteral("; unchanged\r\n");
     });
     const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
-    const CliRun r = verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
-                             templates, QStringLiteral("--clock"), QString::number(mhz)});
+    const CliRun r =
+        verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
+                templates, QStringLiteral("--clock"), QString::number(mhz)});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: %1 at %2 MHz").arg(QLatin1String(chip.mcu)).arg(mhz)))
+    EXPECT_TRUE(r.out.startsWith(
+        QStringLiteral("Board: %1 at %2 MHz").arg(QLatin1String(chip.mcu)).arg(mhz)))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("\nOK\n"))) << r.out.toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("Warning"))) << r.out.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, ProvenOn,
-                         ::testing::Combine(::testing::ValuesIn(kChips), ::testing::ValuesIn(kClocksMhz)),
+                         ::testing::Combine(::testing::ValuesIn(kChips),
+                                            ::testing::ValuesIn(kClocksMhz)),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param).mcu) + "_" +
                                     std::to_string(std::get<1>(info.param)) + "MHz";
@@ -123,7 +127,9 @@ struct BrokenCase {
     QStringList stderrHas;
 };
 
-void PrintTo(const BrokenCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const BrokenCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 void removeAll(QString &text, const char *line) {
     text.remove(QLatin1String(line) + QLatin1String("\r\n"));
@@ -150,11 +156,13 @@ const BrokenCase kBroken[] = {
      {}},
     {"DatasheetWaitsOnly",
      [](QString &, QString &rest) {
-         rest.replace(QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
-                      QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
+         rest.replace(
+             QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
+             QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
      },
      0,
-     {QStringLiteral("Warning: 71 accesses too early for the slower clones"), QStringLiteral("\nOK\n")},
+     {QStringLiteral("Warning: 71 accesses too early for the slower clones"),
+      QStringLiteral("\nOK\n")},
      {}},
     {"CommaAfterAMnemonicNotJoined",
      [](QString &, QString &rest) {
@@ -173,7 +181,8 @@ const BrokenCase kBroken[] = {
      },
      1,
      {},
-     {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"), QStringLiteral(": LOW(RAMEND)\n")}},
+     {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"),
+      QStringLiteral(": LOW(RAMEND)\n")}},
 };
 
 class VerifyFails : public ::testing::TestWithParam<BrokenCase> {};
@@ -226,10 +235,11 @@ TEST(VerifyPng, DrawsTheSetFromCgram) {
         for (int column = 0; column < P::kColumns; ++column)
             for (int row = 0; row < kRowCount; ++row)
                 for (int dot = 0; dot < kColumnCount; ++dot) {
-                    const bool want = line == 0 && column < kGlyphCount &&
-                                      content.glyphs.isLit(row, dot, column);
+                    const bool want =
+                        line == 0 && column < kGlyphCount && content.glyphs.isLit(row, dot, column);
                     EXPECT_EQ(lit(line, column, row, dot), want)
-                        << "line " << line << " column " << column << " row " << row << " dot " << dot;
+                        << "line " << line << " column " << column << " row " << row << " dot "
+                        << dot;
                     litDots += want;
                 }
     EXPECT_GT(litDots, 40);
