@@ -118,7 +118,10 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
 
     lines << QStringLiteral("Line 1: \"%1\"").arg(displayLine(run, 0));
 
-    if (run.busViolations.empty())
+    if (run.accesses.empty())
+        lines << QStringLiteral("Bus timing: no access seen on the wired pins; does the wiring "
+                                "match the program?");
+    else if (run.busViolations.empty())
         lines << QStringLiteral("Bus timing: %1 accesses, none while busy, no E pulse under 450 ns")
                      .arg(run.accesses.size());
     else

@@ -107,6 +107,8 @@ TEST_P(ProvenOn, ShippedTemplatesHoldTheSet) {
     EXPECT_TRUE(r.out.startsWith(
         QStringLiteral("Board: %1 at %2 MHz").arg(QLatin1String(chip.mcu)).arg(mhz)))
         << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n")))
+        << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("\nOK\n"))) << r.out.toStdString();
     EXPECT_FALSE(r.out.contains(QStringLiteral("Warning"))) << r.out.toStdString();
 }
