@@ -1,7 +1,5 @@
 #include "verify_report.h"
 
-#include <cstdio>
-
 namespace glimmerset {
 
 namespace {
@@ -40,30 +38,6 @@ std::array<std::uint8_t, 64> cgramImage(const GlyphSet &glyphs) {
             image[8 * g + r] = row;
         }
     return image;
-}
-
-std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSet &expected) {
-    std::vector<std::string> problems;
-    char text[128];
-    if (!run.loaded) {
-        problems.push_back("program not loaded: " + run.loadError);
-        return problems;
-    }
-    if (!run.reachedLoop) {
-        std::snprintf(text, sizeof text, "loop not reached within %llu cycles",
-                      static_cast<unsigned long long>(run.cycleBudget));
-        problems.push_back(text);
-    }
-    const auto image = cgramImage(expected);
-    for (int i = 0; i < 64; ++i)
-        if (run.cgram[i] != image[i]) {
-            std::snprintf(text, sizeof text, "CGRAM glyph %d row %d holds 0x%02X, expected 0x%02X",
-                          i / 8, i % 8, run.cgram[i], image[i]);
-            problems.push_back(text);
-        }
-    for (const std::string &v : run.busViolations)
-        problems.push_back("bus: " + v);
-    return problems;
 }
 
 QString displayLine(const BoardRun &run, int line) {

@@ -8,17 +8,11 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace glimmerset {
 
 // The 64 CGRAM bytes the glyphs should leave: bit 4 is column 0.
 std::array<std::uint8_t, 64> cgramImage(const GlyphSet &glyphs);
-
-// Why a run does not prove the set: a CGRAM row that differs, the loop not
-// reached, a broken timing rule. Empty when the run holds the set.
-std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSet &expected);
 
 // DDRAM line 1 or 2 (0 or 1) as far as a 16-column display shows it, codes
 // 0 to 15 written {0} to {15}, other unprintable codes {xNN}.

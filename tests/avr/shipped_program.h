@@ -34,6 +34,32 @@ inline QString programText(const GlyphNames &names, const GlyphSet &glyphs,
     return restText ? code + *restText : code;
 }
 
+// Why a run does not prove the set: a CGRAM row that differs, the loop not
+// reached, a broken timing rule. Empty when the run holds the set.
+inline std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSet &expected) {
+    std::vector<std::string> problems;
+    char text[128];
+    if (!run.loaded) {
+        problems.push_back("program not loaded: " + run.loadError);
+        return problems;
+    }
+    if (!run.reachedLoop) {
+        std::snprintf(text, sizeof text, "loop not reached within %llu cycles",
+                      static_cast<unsigned long long>(run.cycleBudget));
+        problems.push_back(text);
+    }
+    const auto image = cgramImage(expected);
+    for (int i = 0; i < 64; ++i)
+        if (run.cgram[i] != image[i]) {
+            std::snprintf(text, sizeof text, "CGRAM glyph %d row %d holds 0x%02X, expected 0x%02X",
+                          i / 8, i % 8, run.cgram[i], image[i]);
+            problems.push_back(text);
+        }
+    for (const std::string &v : run.busViolations)
+        problems.push_back("bus: " + v);
+    return problems;
+}
+
 // The board's problems, and beyond them what the test program promises:
 // characters 0 to 7 at the start of line 1 and nothing else, and simavr's
 // own part agreeing with the bus monitor.
