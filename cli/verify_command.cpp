@@ -165,6 +165,11 @@ int verifyCommand(const QStringList &arguments) {
                                         "clock %2 MHz (--clock).\n")
                              .arg(*written)
                              .arg(mhz));
+        if (const QString named = mcuFromInclude(code);
+            parser.isSet(mcu) && !named.isEmpty() && named != chip)
+            text.prepend(QStringLiteral("Note: the program's .include is for the %1, the simulated "
+                                        "chip the %2 (--mcu).\n")
+                             .arg(named, chip));
         if (!writeStdout(text.toLocal8Bit()))
             return kFailure;
         if (parser.isSet(png) && run.loaded)
