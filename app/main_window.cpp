@@ -174,7 +174,7 @@ GlyphNames MainWindow::glyphNames() const {
 void MainWindow::Command3_Click() {
     guarded([&] {
         save_.setFilter(kGlyphFilter);
-        if (!save_.show(this))
+        if (!save_.show(this, kGlyphFileExtension.toString()))
             return;
         save_.setFileName(withExtension(save_.fileName(), kGlyphFileExtension));
         snapshot_grids(grids_, glyphSet_);

@@ -10,7 +10,7 @@ public:
     QtPlatform();
 
     QString chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
-                       const QString &fileName) override;
+                       const QString &fileName, const QString &addedExtension) override;
     void showMessage(QWidget *parent, const QString &text) override;
     void setClipboardText(const QString &text) override;
     QString executableDir() const override { return executableDir_; }

@@ -84,6 +84,7 @@ TEST_F(Chain, AllRowsRunInChainOrderWhateverTheRowOrder) {
     EXPECT_EQ(platform.dialogs[0].kind, FileDialogKind::Save);
     EXPECT_EQ(platform.dialogs[0].title, QStringLiteral("Save to ..."));
     EXPECT_EQ(platform.dialogs[0].filter, QStringLiteral("*.asm"));
+    EXPECT_EQ(platform.dialogs[0].addedExtension, QStringLiteral(".asm"));
     EXPECT_EQ(platform.dialogs[0].codeShown, asShown(expected)); // complete before the dialog opens
     EXPECT_EQ(readFile(QStringLiteral("prog.asm")), expected.toLatin1() + "\r\n");
     EXPECT_EQ(platform.clipboard, std::vector<QString>{expected});
