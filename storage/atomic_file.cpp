@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,8 +202,12 @@ void AtomicSave::writeInPlace(int folderError) {
     if (!S_ISREG(now.st_mode))
         throw failure(QStringLiteral("it is %1, not a regular file, so nothing was written").arg(fileKindName(now.st_mode)));
     ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
-    if (bytes_.size() > now.st_size &&
-        ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes_.size()) != 0 && errno != EOPNOTSUPP)
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        rlim_t(bytes_.size()) > limit.rlim_cur)
+        throw failure(EFBIG);
+    if (bytes_.size() > now.st_size && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes_.size()) != 0 &&
+        (errno == ENOSPC || errno == EDQUOT))
         throw failure(errno);
     const auto cut = [&](int error) {
         return failure(QStringLiteral("%1; its folder \"%2\" can't be written to, so it was being written in place "

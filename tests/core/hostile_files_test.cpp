@@ -24,6 +24,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <random>
 
 using namespace glimmerset;
@@ -241,11 +242,15 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
         bool exists;
         QFileDevice::Permissions filePermissions;
         QString message; // empty: saved
+        rlim_t sizeLimit = RLIM_INFINITY;
     };
     const auto readOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
     const auto fullFolder = readOnlyFolder | QFileDevice::WriteOwner;
     const Case cases[] = {
         {"writable file", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, {}},
+        // Found before the old bytes are touched, though written in place.
+        {"writable file past the size limit", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+         QStringLiteral("Can't write \"%1\": File too large.").arg(file), 1024},
         {"read-only file", true, QFileDevice::ReadOwner, QStringLiteral("Can't write \"%1\": Permission denied.").arg(file)},
         {"new file", false, {},
          QStringLiteral("Can't write \"%1\": can't create a file in the folder \"%2\": Permission denied.")
@@ -266,6 +271,9 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
                 QFile::setPermissions(dir.path(), fullFolder);
                 GTEST_SKIP() << "running as root without the right to lower its capabilities";
             }
+            std::optional<FileSizeLimit> limit;
+            if (c.sizeLimit != RLIM_INFINITY)
+                limit.emplace(c.sizeLimit);
             message = saveFailure(file);
         }
         QFile::setPermissions(dir.path(), fullFolder);
