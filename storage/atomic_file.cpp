@@ -103,6 +103,9 @@ private:
         return Error(QStringLiteral("Can't write \"%1\": %2.").arg(path_, reason));
     }
     Error failure(int error) const { return failure(systemReason(error)); }
+    Error notRegular(mode_t mode) const {
+        return failure(QStringLiteral("it is %1, not a regular file, so nothing was written").arg(fileKindName(mode)));
+    }
     void findTarget();
     void writeInPlace(int folderError);
     void replace(Descriptor &temporary, const QByteArray &temporaryName);
@@ -123,7 +126,7 @@ void AtomicSave::findTarget() {
     if (exists_ && S_ISDIR(old_.st_mode))
         throw failure(QStringLiteral("it is a folder"));
     if (exists_ && !S_ISREG(old_.st_mode))
-        throw failure(QStringLiteral("it is %1, not a regular file, so nothing was written").arg(fileKindName(old_.st_mode)));
+        throw notRegular(old_.st_mode);
     // Replace what a symlink points at, never the link; a dangling one names the file to create.
     if (exists_) {
         if (char *real = ::realpath(target_.constData(), nullptr)) {
@@ -200,7 +203,7 @@ void AtomicSave::writeInPlace(int folderError) {
     if (::fstat(file.get(), &now) != 0)
         throw failure(errno);
     if (!S_ISREG(now.st_mode))
-        throw failure(QStringLiteral("it is %1, not a regular file, so nothing was written").arg(fileKindName(now.st_mode)));
+        throw notRegular(now.st_mode);
     ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
     rlimit limit{};
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&

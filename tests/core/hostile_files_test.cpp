@@ -251,7 +251,8 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
         // Found before the old bytes are touched, though written in place.
         {"writable file past the size limit", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner,
          QStringLiteral("Can't write \"%1\": File too large.").arg(file), 1024},
-        {"read-only file", true, QFileDevice::ReadOwner, QStringLiteral("Can't write \"%1\": Permission denied.").arg(file)},
+        {"read-only file", true, QFileDevice::ReadOwner,
+         QStringLiteral("Can't write \"%1\": Permission denied.").arg(file)},
         {"new file", false, {},
          QStringLiteral("Can't write \"%1\": can't create a file in the folder \"%2\": Permission denied.")
              .arg(file, dir.path())},
@@ -295,7 +296,7 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
 TEST_F(HostileFiles, SavePastTheFileSizeLimitKeepsTheOlderFile) {
     QString bigCode;
     for (int i = 0; i < 1000; ++i)
-        bigCode += QStringLiteral("    LDI R16, 0x%1 ; a line of the program\r\n").arg(i % 256, 2, 16, QLatin1Char('0'));
+        bigCode += QStringLiteral("    LDI R16, %1 ; a line of the program\r\n").arg(i);
     ASSERT_GT(bigCode.size(), 16 * 1024 * 2);
     struct Case {
         const char *name;
@@ -352,8 +353,8 @@ TEST_F(HostileFiles, ReadingSomethingThatIsNotARegularFile) {
             for (const char *name : {"main.asm", "rest.asm"})
                 ASSERT_TRUE(QFile::link(c.target, templates + u'/' + QLatin1String(name)));
 
-            EXPECT_EQ(loadFailure(chosen),
-                      QStringLiteral("Can't open \"%1\" for reading: it is %2, not a regular file.").arg(chosen, c.kind));
+            const QString refusal = QStringLiteral("Can't open \"%1\" for reading: it is %2, not a regular file.");
+            EXPECT_EQ(loadFailure(chosen), refusal.arg(chosen, c.kind));
             QString code = QStringLiteral("kept");
             const auto main = appendTestProgram(code, templates);
             const auto rest = appendRestOfCode(code, templates);

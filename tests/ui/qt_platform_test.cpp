@@ -109,8 +109,8 @@ TEST(QtPlatform, TheReplaceQuestionNamesTheFileThatIsWritten) {
                                       QStringLiteral(".ch")),
                   c.result);
         const bool asked = QByteArray(c.typed).startsWith("glyphs");
-        EXPECT_EQ(questions, asked ? QStringList{QStringLiteral("glyphs.ch already exists.\nDo you want to replace it?")}
-                                   : QStringList());
+        const QString question = QStringLiteral("glyphs.ch already exists.\nDo you want to replace it?");
+        EXPECT_EQ(questions, asked ? QStringList{question} : QStringList());
         EXPECT_EQ(dialogsShown, c.answer == QMessageBox::No ? 2 : 1);
         QApplication::processEvents();
     }
