@@ -232,8 +232,9 @@ TEST_F(HostileFiles, FileWithoutReadPermission) {
     EXPECT_EQ(readAll(file), olderFile());
 }
 
-// The Parts' create-or-truncate works on a writable file in a read-only
-// folder, so such a file is written in place rather than not at all.
+// A writable file in a read-only folder can be truncated and written though
+// nothing can be created beside it, so it is written in place rather than not
+// at all.
 TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
     const QString file = path("kept.ch");
     const QByteArray saved = glyphFileBytes(defaultGlyphNames(), GlyphSet());
