@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/window_font.h"
 #include "app/window_icon.h"
 
 #include "glyphs/glyph_grid.h"
@@ -30,16 +31,6 @@ const QString kGlyphFilter = QStringLiteral("*.ch");
 
 QRect fromTwips(int left, int top, int width, int height) {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
-}
-
-// Close to the 8-point sans serif the layout was drawn for; every caption fits.
-QFont windowFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    return font;
 }
 
 template <typename Widget>
@@ -132,6 +123,16 @@ void MainWindow::buildControls() {
     label1_->setTextFormat(Qt::PlainText);
     label1_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
+    // The frames' border runs through the middle of the caption, as the
+    // layout's positions assume; styles that put the caption above the border
+    // would have `Box` cover the top line of "Selection".
+    const QString frameStyle =
+        QStringLiteral("QGroupBox { border: 2px groove palette(dark); margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }")
+            .arg(fontMetrics().height() / 2);
+    for (QGroupBox *frame : {frame1_, frame2_, frame3_, frame4_})
+        frame->setStyleSheet(frameStyle);
+
     // Tab order as laid out: grids, Clear, Box, code, names, action, Create, Save, Load.
     QList<QWidget *> order(grids_.begin(), grids_.end());
     order << clear_ << box_ << code_;
@@ -174,7 +175,7 @@ GlyphNames MainWindow::glyphNames() const {
 void MainWindow::Command3_Click() {
     guarded([&] {
         save_.setFilter(kGlyphFilter);
-        if (!save_.show(this))
+        if (!save_.show(this, kGlyphFileExtension.toString()))
             return;
         save_.setFileName(withExtension(save_.fileName(), kGlyphFileExtension));
         snapshot_grids(grids_, glyphSet_);

@@ -71,7 +71,7 @@ void MainWindow::code_to_file() {
     if (actionSelected(kSaveToFileRow)) {
         save_.setFilter(QStringLiteral("*.asm"));
         showCode();
-        if (!save_.show(this))
+        if (!save_.show(this, kAsmFileExtension.toString()))
             return;
         // Only the name written gets ".asm"; the dialog keeps what the user chose.
         write_asm_file(withExtension(save_.fileName(), kAsmFileExtension), codeBuffer_);

@@ -15,9 +15,11 @@ public:
     virtual ~Platform() = default;
 
     // Shows a modal file dialog starting from fileName; the chosen name, or
-    // empty when the user cancelled.
+    // empty when the user cancelled. A save dialog asks before replacing the
+    // file the command will write: the chosen name with addedExtension
+    // appended unless it already ends in it.
     virtual QString chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
-                               const QString &fileName) = 0;
+                               const QString &fileName, const QString &addedExtension) = 0;
     // A modal box captioned "Glimmerset" with only an OK button and no icon.
     virtual void showMessage(QWidget *parent, const QString &text) = 0;
     // Throws Error when the text could not be placed.
@@ -39,7 +41,8 @@ public:
     void setFileName(const QString &name) { fileName_ = name; }
 
     // A cancel leaves the file name empty; true when a name was chosen.
-    bool show(QWidget *parent);
+    // addedExtension: what the command appends to the name before writing.
+    bool show(QWidget *parent, const QString &addedExtension = {});
 
 private:
     Platform &platform_;

@@ -2,9 +2,11 @@
 
 #include "codegen/template_folder.h"
 #include "storage/error.h"
+#include "storage/file_names.h"
 
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -13,12 +15,29 @@ namespace glimmerset {
 // Found once: a package upgrade may replace the executable under a running window.
 QtPlatform::QtPlatform() : executableDir_(executableFolder()) {}
 
-QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title,
-                               const QString &filter, const QString &fileName) {
-    // Qt's save dialog asks before replacing a file; that question is welcome.
-    if (kind == FileDialogKind::Save)
-        return QFileDialog::getSaveFileName(parent, title, fileName, filter);
-    return QFileDialog::getOpenFileName(parent, title, fileName, filter);
+QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
+                               const QString &fileName, const QString &addedExtension) {
+    if (kind == FileDialogKind::Open)
+        return QFileDialog::getOpenFileName(parent, title, fileName, filter);
+    // Qt's own question is about the name as typed, so "glyphs" would replace
+    // "glyphs.ch" unasked; this one is about the file the command writes, and
+    // a "No" shows the dialog again, as Qt's does.
+    QString start = fileName;
+    for (;;) {
+        const QString chosen =
+            QFileDialog::getSaveFileName(parent, title, start, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+        if (chosen.isEmpty())
+            return chosen;
+        const QFileInfo written(addedExtension.isEmpty() ? chosen : withExtension(chosen, addedExtension));
+        if (!written.exists() && !written.isSymLink())
+            return chosen;
+        const QString question =
+            QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(written.fileName());
+        if (QMessageBox::warning(parent, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+            QMessageBox::Yes)
+            return chosen;
+        start = chosen;
+    }
 }
 
 void QtPlatform::showMessage(QWidget *parent, const QString &text) {

@@ -9,8 +9,8 @@ class QtPlatform : public Platform {
 public:
     QtPlatform();
 
-    QString chooseFile(QWidget *parent, FileDialogKind kind, const QString &title,
-                       const QString &filter, const QString &fileName) override;
+    QString chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
+                       const QString &fileName, const QString &addedExtension) override;
     void showMessage(QWidget *parent, const QString &text) override;
     void setClipboardText(const QString &text) override;
     QString executableDir() const override { return executableDir_; }

@@ -17,7 +17,8 @@ namespace {
 // Templates come from a folder of our own; nothing else is asked of the platform.
 class BenchPlatform : public Platform {
 public:
-    QString chooseFile(QWidget *, FileDialogKind, const QString &, const QString &, const QString &) override {
+    QString chooseFile(QWidget *, FileDialogKind, const QString &, const QString &, const QString &,
+                       const QString &) override {
         return {};
     }
     void showMessage(QWidget *, const QString &) override {}

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+
 using namespace glimmerset::cli;
 
 namespace {
@@ -43,6 +45,9 @@ QString overview() {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // Past the file-size limit (ulimit -f in a build) a write fails with a
+    // reason we report, instead of the signal ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("glimmerset-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMERSET_VERSION));

@@ -98,6 +98,9 @@ void GlyphGrid::paintEvent(QPaintEvent *) {
     if (hasFocus()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
+        // Styles that outline only after a key moved the focus would leave the
+        // arrow keys moving an unseen cell after a mouse click.
+        option.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
         option.rect = cellRect(row_, col_).adjusted(1, 1, -1, -1);
         option.backgroundColor = toQColor(colors_[cellIndex(row_, col_)].value_or(kBackColor));
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);

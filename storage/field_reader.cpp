@@ -1,11 +1,11 @@
 #include "storage/field_reader.h"
 
 #include "storage/error.h"
+#include "storage/regular_file.h"
 #include "storage/windows1252.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 
 namespace glimmerset {
 
@@ -26,13 +26,7 @@ FieldReader &FieldReader::operator=(FieldReader &&) noexcept = default;
 FieldReader::~FieldReader() = default;
 
 FieldReader FieldReader::openFile(const QString &path) {
-    const QString shown = QStringLiteral("\"%1\"").arg(path);
-    if (QFileInfo(path).isDir())
-        throw Error(QStringLiteral("Can't open %1 for reading: it is a folder.").arg(shown));
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("Can't open %1 for reading: %2.").arg(shown, file->errorString()));
-    return FieldReader(std::move(file), shown);
+    return FieldReader(openRegularFileForReading(path), QStringLiteral("\"%1\"").arg(path));
 }
 
 FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displayName) {

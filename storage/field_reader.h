@@ -17,7 +17,8 @@ namespace glimmerset {
 // never held whole. Every failure throws Error naming the file and the line.
 class FieldReader {
 public:
-    // Throws Error when the file can't be opened for reading.
+    // Throws Error when path, symlinks followed, is not a regular file or
+    // can't be opened for reading. Never waits on a FIFO.
     static FieldReader openFile(const QString &path);
     // For tests and fuzzers; displayName stands in for the path in messages.
     static FieldReader fromBytes(const QByteArray &bytes, const QString &displayName = QStringLiteral("(memory)"));

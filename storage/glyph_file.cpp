@@ -5,6 +5,8 @@
 #include "storage/field_reader.h"
 #include "storage/windows1252.h"
 
+#include <QList>
+
 namespace glimmerset {
 
 namespace {
@@ -17,9 +19,20 @@ bool needsQuotes(const QString &name) {
     return name.contains(u',') || (!name.isEmpty() && (isBlank(name.front()) || isBlank(name.back())));
 }
 
+// A character a message box would not show (a line separator, a control
+// code) is given by its code point alone.
+QString describeCharacter(const QString &character) {
+    const char32_t code = character.toUcs4().value(0);
+    const QString point = QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+    if (!QChar::isPrint(code) || QChar::isSpace(code))
+        return QStringLiteral("the invisible character %1").arg(point);
+    return QStringLiteral("the character \"%1\" (%2)").arg(character, point);
+}
+
 QByteArray nameLine(int glyph, const QString &name) {
     const auto refuse = [&](const QString &why) {
-        return Error(QStringLiteral("The characters were not saved: the name of character %1, \"%2\", %3.")
+        return Error(QStringLiteral("The characters were not saved, nothing was written: the name of character %1, "
+                                    "\"%2\", %3.")
                          .arg(glyph + 1)
                          .arg(name, why));
     };
@@ -32,7 +45,7 @@ QByteArray nameLine(int glyph, const QString &name) {
         throw refuse(QStringLiteral("needs quotes for its commas or blanks and also holds a double quote, "
                                     "which a glyph file can't bring back"));
     if (const auto bad = windows1252::firstUnencodable(name))
-        throw refuse(QStringLiteral("holds the character \"%1\", which a glyph file can't store").arg(*bad));
+        throw refuse(QStringLiteral("holds %1, which a glyph file can't store").arg(describeCharacter(*bad)));
     QByteArray line = windows1252::encodeLossy(name);
     if (quoted)
         line = '"' + line + '"';

@@ -69,15 +69,28 @@ TEST_F(GlyphFile, RoundTripsAwkwardNames) {
 
 TEST_F(GlyphFile, RefusesNamesNoLineCanBringBack) {
     writeAll(path("old.ch"), "old content");
-    for (const QString &bad : {QString("\"quoted"), QString("needs, \"both\""), QString("line\nbreak"),
-                               QString::fromUtf8("Ж")}) {
+    const struct {
+        QString name;
+        QString why;
+    } cases[] = {
+        {"\"quoted", "begins with a double quote"},
+        {"needs, \"both\"", "also holds a double quote"},
+        {"line\nbreak", "holds a line break"},
+        {QString::fromUtf8("Ж"), QString::fromUtf8("holds the character \"Ж\" (U+0416)")},
+        {QString::fromUtf8("next\u0085line"), "holds the invisible character U+0085"},
+        {QString::fromUtf8("para\u2028graph"), "holds the invisible character U+2028"},
+    };
+    for (const auto &c : cases) {
         GlyphNames names = defaultGlyphNames();
-        names[5] = bad;
+        names[5] = c.name;
         try {
             glyphs_to_file(path("old.ch"), names, GlyphSet());
-            ADD_FAILURE() << "saved " << bad.toStdString();
+            ADD_FAILURE() << "saved " << c.name.toStdString();
         } catch (const Error &e) {
-            EXPECT_TRUE(e.message().contains("character 6")) << e.message().toStdString();
+            EXPECT_TRUE(e.message().startsWith("The characters were not saved, nothing was written: the name of "
+                                               "character 6, \"" + c.name + "\", "))
+                << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(c.why)) << e.message().toStdString();
         }
         EXPECT_EQ(readAll(path("old.ch")), "old content");
     }

@@ -1,11 +1,12 @@
-#include "storage/atomic_file.h"
+#include "codegen/asm_file.h"
+#include "codegen/code_generation.h"
+#include "codegen/template_text.h"
 #include "storage/error.h"
 #include "storage/glyph_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QIODevice>
 #include <QTemporaryDir>
 
 #include "file_bytes.h"
@@ -13,9 +14,17 @@
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <random>
 
 using namespace glimmerset;
@@ -33,17 +42,18 @@ QString loadFailure(const QString &path) {
     return QStringLiteral("(loaded without complaint)");
 }
 
-QString saveFailure(const QString &path, const AtomicWrite &write = {}) {
-    const QByteArray bytes = glyphFileBytes(defaultGlyphNames(), GlyphSet());
+// The message a save ends in; save writes through path.
+QString saveFailure(const std::function<void()> &save) {
     try {
-        if (write)
-            writeFileAtomically(path, bytes, write);
-        else
-            glyphs_to_file(path, defaultGlyphNames(), GlyphSet());
+        save();
     } catch (const Error &e) {
         return e.message();
     }
     return QStringLiteral("(saved without complaint)");
+}
+
+QString saveFailure(const QString &path) {
+    return saveFailure([&] { glyphs_to_file(path, defaultGlyphNames(), GlyphSet()); });
 }
 
 // A well-formed file saved earlier, which a failed save must leave alone.
@@ -78,6 +88,37 @@ private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
     bool lowered_ = false;
+};
+
+// A lower file-size limit for this process, with SIGXFSZ ignored so a write
+// past it fails with EFBIG as on a full disk; both restored afterwards.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{bytes, saved_.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, savedHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit saved_{};
+    void (*savedHandler_)(int) = SIG_DFL;
+};
+
+// Ends the test run should anything block for longer than seconds.
+class AlarmGuard {
+public:
+    explicit AlarmGuard(unsigned seconds) { ::alarm(seconds); }
+    ~AlarmGuard() { ::alarm(0); }
+    AlarmGuard(const AlarmGuard &) = delete;
+    AlarmGuard &operator=(const AlarmGuard &) = delete;
 };
 
 // Bytes this thread has read from files so far.
@@ -191,46 +232,248 @@ TEST_F(HostileFiles, FileWithoutReadPermission) {
     EXPECT_EQ(readAll(file), olderFile());
 }
 
-TEST_F(HostileFiles, SaveIntoReadOnlyFolderKeepsTheOlderFile) {
+// A writable file in a read-only folder can be truncated and written though
+// nothing can be created beside it, so it is written in place rather than not
+// at all.
+TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
     const QString file = path("kept.ch");
-    writeAll(file, olderFile());
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-
-    QString message;
-    {
-        const PermissionBitsBind bind;
-        if (!bind.binds()) {
-            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            GTEST_SKIP() << "running as root without the right to lower its capabilities";
-        }
-        message = saveFailure(file);
-    }
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Can't write \"%1\": ").arg(file))) << message.toStdString();
-    EXPECT_EQ(readAll(file), olderFile());
-}
-
-TEST_F(HostileFiles, SaveFailingPartWayKeepsTheOlderFileByteForByte) {
-    const QString file = path("kept.ch");
-    writeAll(file, olderFile());
-    const auto halfThenStop = [](QIODevice &device, const QByteArray &bytes) {
-        return device.write(bytes.left(bytes.size() / 2));
+    const QByteArray saved = glyphFileBytes(defaultGlyphNames(), GlyphSet());
+    struct Case {
+        const char *what;
+        bool exists;
+        QFileDevice::Permissions filePermissions;
+        QString message; // empty: saved
+        rlim_t sizeLimit = RLIM_INFINITY;
     };
-
-    EXPECT_EQ(saveFailure(file, halfThenStop),
-              QStringLiteral("Can't write \"%1\": the write stopped part-way.").arg(file));
-    EXPECT_EQ(readAll(file), olderFile());
-    // Nothing half-written is left lying beside it either.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("kept.ch")});
+    const auto readOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    const auto fullFolder = readOnlyFolder | QFileDevice::WriteOwner;
+    const Case cases[] = {
+        {"writable file", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, {}},
+        // Found before the old bytes are touched, though written in place.
+        {"writable file past the size limit", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+         QStringLiteral("Can't write \"%1\": File too large.").arg(file), 1024},
+        {"read-only file", true, QFileDevice::ReadOwner,
+         QStringLiteral("Can't write \"%1\": Permission denied.").arg(file)},
+        {"new file", false, {},
+         QStringLiteral("Can't write \"%1\": can't create a file in the folder \"%2\": Permission denied.")
+             .arg(file, dir.path())},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(file);
+        if (c.exists) {
+            writeAll(file, olderFile());
+            ASSERT_TRUE(QFile::setPermissions(file, c.filePermissions));
+        }
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), readOnlyFolder));
+        QString message;
+        {
+            const PermissionBitsBind bind;
+            if (!bind.binds()) {
+                QFile::setPermissions(dir.path(), fullFolder);
+                GTEST_SKIP() << "running as root without the right to lower its capabilities";
+            }
+            std::optional<FileSizeLimit> limit;
+            if (c.sizeLimit != RLIM_INFINITY)
+                limit.emplace(c.sizeLimit);
+            message = saveFailure(file);
+        }
+        QFile::setPermissions(dir.path(), fullFolder);
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (c.message.isEmpty()) {
+            EXPECT_EQ(message, QStringLiteral("(saved without complaint)"));
+            EXPECT_EQ(readAll(file), saved);
+        } else {
+            EXPECT_EQ(message, c.message);
+            EXPECT_EQ(readAll(file), c.exists ? olderFile() : QByteArray("(unreadable)"));
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), c.exists ? 1 : 0);
+    }
 }
 
-TEST_F(HostileFiles, SaveFailingWithADeviceErrorNamesIt) {
-    const QString file = path("kept.ch");
-    writeAll(file, olderFile());
-    const auto deviceError = [](QIODevice &, const QByteArray &) { return qint64(-1); };
+// Every .ch and most .asm files fit in a write buffer, so the failure comes
+// only when the bytes reach the file; past the file-size limit (the signal
+// ignored, as a full disk does) the save must fail with the system's reason.
+TEST_F(HostileFiles, SavePastTheFileSizeLimitKeepsTheOlderFile) {
+    QString bigCode;
+    for (int i = 0; i < 1000; ++i)
+        bigCode += QStringLiteral("    LDI R16, %1 ; a line of the program\r\n").arg(i);
+    ASSERT_GT(bigCode.size(), 16 * 1024 * 2);
+    struct Case {
+        const char *name;
+        rlim_t limit;
+        std::function<void(const QString &)> save;
+    };
+    const Case cases[] = {
+        {"small.ch", 1024, [](const QString &p) { glyphs_to_file(p, defaultGlyphNames(), GlyphSet()); }},
+        {"small.asm", 4096, [&](const QString &p) { write_asm_file(p, bigCode.left(4900)); }},
+        {"large.asm", 16 * 1024, [&](const QString &p) { write_asm_file(p, bigCode); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = path(c.name);
+        const QByteArray older = olderFile().repeated(3);
+        writeAll(file, older);
+        QString message;
+        {
+            const FileSizeLimit limit(c.limit);
+            message = saveFailure([&] { c.save(file); });
+        }
+        EXPECT_EQ(message, QStringLiteral("Can't write \"%1\": File too large.").arg(file));
+        EXPECT_EQ(readAll(file), older);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QString::fromLatin1(c.name)});
+        QFile::remove(file);
+    }
+}
 
-    const QString message = saveFailure(file, deviceError);
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Can't write \"%1\": ").arg(file))) << message.toStdString();
-    EXPECT_TRUE(message.endsWith(u'.'));
-    EXPECT_EQ(readAll(file), olderFile());
+// A FIFO must be refused without waiting for a writer: the alarm ends the
+// suite rather than let it hang should an open() ever block again.
+TEST_F(HostileFiles, ReadingSomethingThatIsNotARegularFile) {
+    const QString fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    struct Case {
+        const char *what;
+        QString target;
+        QString kind;
+    };
+    const Case cases[] = {
+        {"FIFO", fifo, QStringLiteral("a FIFO")},
+        {"device", QStringLiteral("/dev/zero"), QStringLiteral("a device")},
+    };
+    const AlarmGuard alarm(10);
+    for (const Case &c : cases) {
+        for (const bool throughLink : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (throughLink ? " through a symlink" : ""));
+            const QString chosen = throughLink ? path("link.ch") : c.target;
+            const QString templates = path("templates");
+            ASSERT_TRUE(QDir().mkpath(templates));
+            if (throughLink) {
+                QFile::remove(chosen);
+                ASSERT_TRUE(QFile::link(c.target, chosen));
+            }
+            for (const char *name : {"main.asm", "rest.asm"})
+                ASSERT_TRUE(QFile::link(c.target, templates + u'/' + QLatin1String(name)));
+
+            const QString refusal = QStringLiteral("Can't open \"%1\" for reading: it is %2, not a regular file.");
+            EXPECT_EQ(loadFailure(chosen), refusal.arg(chosen, c.kind));
+            QString code = QStringLiteral("kept");
+            const auto main = appendTestProgram(code, templates);
+            const auto rest = appendRestOfCode(code, templates);
+            ASSERT_TRUE(main && rest);
+            EXPECT_EQ(main->message, kMainTemplateMissing);
+            EXPECT_EQ(rest->message, kRestTemplateMissing);
+            EXPECT_TRUE(rest->reason.contains(QStringLiteral("rest.asm\" for reading: it is %1").arg(c.kind)))
+                << rest->reason.toStdString();
+            EXPECT_EQ(code, QStringLiteral("kept"));
+            QDir(templates).removeRecursively();
+        }
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists());
+}
+
+// A save onto a device, FIFO or socket, directly or through a symlink,
+// replaces nothing; as root a rename would have replaced /dev/null itself.
+TEST_F(HostileFiles, SavingOntoSomethingThatIsNotARegularFile) {
+    const QString fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString socketPath = path("socket");
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketName = QFile::encodeName(socketPath);
+    ASSERT_LT(socketName.size(), qsizetype(sizeof address.sun_path));
+    std::memcpy(address.sun_path, socketName.constData(), socketName.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    struct Case {
+        QString target;
+        QString kind;
+        mode_t type;
+    };
+    const Case cases[] = {
+        {QStringLiteral("/dev/null"), QStringLiteral("a device"), S_IFCHR},
+        {fifo, QStringLiteral("a FIFO"), S_IFIFO},
+        {socketPath, QStringLiteral("a socket"), S_IFSOCK},
+    };
+    const AlarmGuard alarm(10);
+    for (const Case &c : cases) {
+        for (const bool throughLink : {false, true}) {
+            SCOPED_TRACE(c.target.toStdString() + (throughLink ? " through a symlink" : ""));
+            const QString chosen = throughLink ? path("link.ch") : c.target;
+            if (throughLink) {
+                QFile::remove(chosen);
+                ASSERT_TRUE(QFile::link(c.target, chosen));
+            }
+            EXPECT_EQ(saveFailure(chosen),
+                      QStringLiteral("Can't write \"%1\": it is %2, not a regular file, so nothing was written.")
+                          .arg(chosen, c.kind));
+            struct stat st {};
+            ASSERT_EQ(::lstat(QFile::encodeName(c.target).constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+            EXPECT_EQ(QFileInfo(chosen).isSymLink(), throughLink);
+        }
+    }
+    ::close(sock);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3);
+}
+
+// The new file takes the old one's mode bits, and its owner and group where
+// the process may set them; a symlink stays a link to the replaced file.
+TEST_F(HostileFiles, ReplacedFileKeepsWhatTheOldOneHad) {
+    const QByteArray saved = glyphFileBytes(defaultGlyphNames(), GlyphSet());
+    const QString file = path("kept.ch");
+    const QString link = path("link.ch");
+    const bool root = geteuid() == 0;
+    struct Case {
+        mode_t mode;
+        bool throughLink;
+    };
+    for (const Case c : {Case{0600, false}, Case{0640, false}, Case{0755, false}, Case{02750, true}}) {
+        SCOPED_TRACE(c.mode);
+        writeAll(file, olderFile());
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), c.mode), 0);
+        if (root) {
+            ASSERT_EQ(::chown(QFile::encodeName(file).constData(), 4321, 8765), 0);
+        }
+        struct stat before {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &before), 0);
+        if (c.throughLink) {
+            ASSERT_TRUE(QFile::link(file, link));
+        }
+
+        EXPECT_EQ(saveFailure(c.throughLink ? link : file), QStringLiteral("(saved without complaint)"));
+        struct stat after {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &after), 0);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(after.st_gid, before.st_gid);
+        EXPECT_NE(after.st_ino, before.st_ino) << "written in place, not replaced";
+        EXPECT_EQ(readAll(file), saved);
+        EXPECT_EQ(QFileInfo(link).isSymLink(), c.throughLink);
+        QFile::remove(link);
+        QFile::remove(file);
+    }
+}
+
+// The temporary name beside a file of the longest names must still fit.
+TEST_F(HostileFiles, LongFileNames) {
+    const QByteArray saved = glyphFileBytes(defaultGlyphNames(), GlyphSet());
+    QStringList names;
+    for (int length = 249; length <= 256; ++length)
+        names << QString(length - 3, u'g') + QStringLiteral(".ch");
+    names << QString(126, QChar(0xE9)) + QStringLiteral("ch"); // 254 bytes in UTF-8
+    for (const QString &name : names) {
+        const qsizetype bytes = name.toUtf8().size();
+        SCOPED_TRACE(bytes);
+        const QString file = dir.filePath(name);
+        if (bytes > 255) {
+            EXPECT_EQ(saveFailure(file), QStringLiteral("Can't write \"%1\": File name too long.").arg(file));
+        } else {
+            writeAll(file, olderFile());
+            EXPECT_EQ(saveFailure(file), QStringLiteral("(saved without complaint)"));
+            EXPECT_EQ(readAll(file), saved);
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), bytes > 255 ? 0 : 1);
+        QFile::remove(file);
+    }
 }

@@ -42,6 +42,23 @@ TEST_F(Chain, NoRowSelectedGivesAnEmptyBufferAndTouchesNothing) {
     EXPECT_TRUE(platform.clipboard.empty());
 }
 
+// Only a run with "Character Code" takes a snapshot: any other keeps GlyphSet
+// as it was and leaves the current cells where the user put them.
+TEST_F(Chain, ARunWithoutCharacterCodeTakesNoSnapshot) {
+    writeTemplates();
+    clickCell(1, 2, 3);
+    platform.answers = {path(QStringLiteral("prog"))};
+    selectActions({kTestProgramRow, kRestOfCodeRow, kSaveToFileRow, kClipboardRow});
+    press("Ccode");
+    EXPECT_EQ(window->glyphSet(), GlyphSet());
+    EXPECT_EQ(std::pair(grid(1)->row(), grid(1)->col()), std::pair(2, 3));
+
+    selectActions({kCharacterCodeRow});
+    platform.answers = {path(QStringLiteral("prog"))};
+    press("Ccode");
+    EXPECT_TRUE(window->glyphSet().isLit(2, 3, 1));
+}
+
 TEST_F(Chain, TheTestProgramAloneIsItsJoinedFields) {
     writeTemplates();
     selectActions({kTestProgramRow});
@@ -67,6 +84,7 @@ TEST_F(Chain, AllRowsRunInChainOrderWhateverTheRowOrder) {
     EXPECT_EQ(platform.dialogs[0].kind, FileDialogKind::Save);
     EXPECT_EQ(platform.dialogs[0].title, QStringLiteral("Save to ..."));
     EXPECT_EQ(platform.dialogs[0].filter, QStringLiteral("*.asm"));
+    EXPECT_EQ(platform.dialogs[0].addedExtension, QStringLiteral(".asm"));
     EXPECT_EQ(platform.dialogs[0].codeShown, asShown(expected)); // complete before the dialog opens
     EXPECT_EQ(readFile(QStringLiteral("prog.asm")), expected.toLatin1() + "\r\n");
     EXPECT_EQ(platform.clipboard, std::vector<QString>{expected});

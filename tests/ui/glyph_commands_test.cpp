@@ -40,6 +40,7 @@ TEST_F(GlyphCommands, SaveWritesNamesAndPixelsUnderTheCompletedName) {
     EXPECT_EQ(platform.dialogs[0].kind, FileDialogKind::Save);
     EXPECT_EQ(platform.dialogs[0].title, QStringLiteral("Save to ..."));
     EXPECT_EQ(platform.dialogs[0].filter, QStringLiteral("*.ch"));
+    EXPECT_EQ(platform.dialogs[0].addedExtension, QStringLiteral(".ch"));
     EXPECT_EQ(window->saveDialog().fileName(), path(QStringLiteral("glyphs.ch")));
     EXPECT_EQ(window->glyphSet().pixel(0, 2, 0), 1);
     EXPECT_EQ(window->glyphSet().pixel(7, 4, 7), 1);

@@ -2,8 +2,11 @@
 
 #include "glyphs/glyph_editing.h"
 
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 namespace glimmerset::test {
 namespace {
@@ -67,6 +70,26 @@ TEST_F(GridClicks, ArrowKeysMoveTheCurrentCellAndLightNothing) {
     for (int r = 0; r < kRowCount; ++r)
         for (int c = 0; c < kColumnCount; ++c)
             EXPECT_EQ(isLit(g, r, c), r == 0 && c == 0) << r << c;
+}
+
+// However the grid got the focus, the current cell shows its outline.
+TEST_F(GridClicks, TheCurrentCellIsOutlinedWheneverTheGridHasTheFocus) {
+    GlyphGrid &g = *grid(3);
+    const QRect cell = g.cellRect(2, 1);
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        // Twice, so the cell's colour is as before.
+        {"mouse click", [&] { clickCell(3, 2, 1), clickCell(3, 2, 1); }},
+        {"set by the program", [&] { g.setFocus(Qt::OtherFocusReason); }},
+    };
+    clickCell(3, 2, 1); // current from now on
+    for (const auto &[how, giveFocus] : ways) {
+        SCOPED_TRACE(how);
+        g.clearFocus();
+        const QImage unfocused = g.grab(cell).toImage();
+        giveFocus();
+        ASSERT_TRUE(g.hasFocus());
+        EXPECT_NE(g.grab(cell).toImage(), unfocused);
+    }
 }
 
 TEST_F(GridClicks, ADragTogglesThePressedCellAlone) {

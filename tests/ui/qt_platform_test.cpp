@@ -1,6 +1,7 @@
 #include "app/qt_platform.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -17,19 +18,21 @@ namespace {
 
 // Looks at the modal dialog once it is up, then closes it; gives up after a
 // while rather than leave the test hanging in the dialog.
+// With closeAfter false, inspect must close the dialog itself.
 template <typename Dialog>
-void whenShown(const std::function<void(Dialog &)> &inspect, int triesLeft = 200) {
-    QTimer::singleShot(10, [inspect, triesLeft] {
+void whenShown(const std::function<void(Dialog &)> &inspect, bool closeAfter = true, int triesLeft = 200) {
+    QTimer::singleShot(10, [inspect, closeAfter, triesLeft] {
         auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
         if (!dialog) {
             if (triesLeft > 0)
-                whenShown(inspect, triesLeft - 1);
+                whenShown(inspect, closeAfter, triesLeft - 1);
             else if (QWidget *other = QApplication::activeModalWidget())
                 other->close();
             return;
         }
         inspect(*dialog);
-        dialog->reject();
+        if (closeAfter)
+            dialog->reject();
     });
 }
 
@@ -60,9 +63,57 @@ TEST(QtPlatform, ACancelledFileDialogGivesAnEmptyName) {
         EXPECT_EQ(dialog.selectedFiles(), QStringList{start});
     });
     EXPECT_EQ(platform.chooseFile(nullptr, FileDialogKind::Save, QStringLiteral("Save to ..."), QStringLiteral("*.ch"),
-                                  start),
+                                  start, QStringLiteral(".ch")),
               QString());
     EXPECT_TRUE(seen);
+}
+
+// The question is about the file the command writes, ".ch" included; a "No"
+// shows the dialog again.
+TEST(QtPlatform, TheReplaceQuestionNamesTheFileThatIsWritten) {
+    QtPlatform platform;
+    QTemporaryDir dir;
+    QFile(dir.filePath(QStringLiteral("glyphs.ch"))).open(QIODevice::WriteOnly);
+    const struct {
+        const char *typed;
+        QMessageBox::StandardButton answer;
+        QString result;
+    } cases[] = {
+        {"glyphs", QMessageBox::Yes, dir.filePath(QStringLiteral("glyphs"))},
+        {"glyphs.ch", QMessageBox::Yes, dir.filePath(QStringLiteral("glyphs.ch"))},
+        {"glyphs", QMessageBox::No, QString()},
+        {"other", QMessageBox::Yes, dir.filePath(QStringLiteral("other"))},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        QStringList questions;
+        int dialogsShown = 0;
+        std::function<void(QFileDialog &)> choose = [&](QFileDialog &dialog) {
+            if (++dialogsShown > 1) {
+                dialog.reject(); // shown again after "No"
+                return;
+            }
+            whenShown<QMessageBox>(
+                [&](QMessageBox &box) {
+                    questions << box.text();
+                    if (c.answer == QMessageBox::No)
+                        whenShown<QFileDialog>(choose, false);
+                    box.button(c.answer)->click();
+                },
+                false);
+            static_cast<QDialog &>(dialog).accept(); // QFileDialog::accept, as the Save button does
+        };
+        whenShown<QFileDialog>(choose, false);
+        EXPECT_EQ(platform.chooseFile(nullptr, FileDialogKind::Save, QStringLiteral("Save to ..."),
+                                      QStringLiteral("*.ch"), dir.filePath(QString::fromLatin1(c.typed)),
+                                      QStringLiteral(".ch")),
+                  c.result);
+        const bool asked = QByteArray(c.typed).startsWith("glyphs");
+        const QString question = QStringLiteral("glyphs.ch already exists.\nDo you want to replace it?");
+        EXPECT_EQ(questions, asked ? QStringList{question} : QStringList());
+        EXPECT_EQ(dialogsShown, c.answer == QMessageBox::No ? 2 : 1);
+        QApplication::processEvents();
+    }
 }
 
 TEST(QtPlatform, TheClipboardTakesTheTextAsItIs) {

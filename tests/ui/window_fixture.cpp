@@ -18,8 +18,8 @@ QString codeOf(QWidget *parent) {
 } // namespace
 
 QString FakePlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
-                                 const QString &fileName) {
-    dialogs.push_back({kind, title, filter, fileName, codeOf(parent)});
+                                 const QString &fileName, const QString &addedExtension) {
+    dialogs.push_back({kind, title, filter, fileName, addedExtension, codeOf(parent)});
     if (answers.empty())
         return {};
     QString answer = answers.front();

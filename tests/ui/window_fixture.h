@@ -37,6 +37,7 @@ public:
         QString title;
         QString filter;
         QString fileName; // the name the dialog started from
+        QString addedExtension;
         QString codeShown; // what `code` showed while it was open
     };
     struct MessageCall {
@@ -45,7 +46,7 @@ public:
     };
 
     QString chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
-                       const QString &fileName) override;
+                       const QString &fileName, const QString &addedExtension) override;
     void showMessage(QWidget *parent, const QString &text) override;
     void setClipboardText(const QString &text) override;
     QString executableDir() const override { return exeDir; }
