@@ -66,7 +66,7 @@ int verifyCommand(const QStringList &arguments) {
             "reached and no timing rule was broken.\n\n"
             "Wiring: %1,\n"
             "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
-            .arg(QLatin1String(kWiringSpecHelp)));
+            .arg(QLatin1String(kWiringHelp)));
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     const QCommandLineOption templates(
         QStringLiteral("templates"),
@@ -83,7 +83,7 @@ int verifyCommand(const QStringList &arguments) {
     const QCommandLineOption wiring(
         QStringLiteral("wiring"),
         QStringLiteral("Where the LCD is wired. Default: B:0,1,2,3,4,5,low."),
-        QStringLiteral("SPEC"));
+        QStringLiteral("PINS"));
     const QCommandLineOption png(
         QStringLiteral("png"),
         QStringLiteral("Also draw the simulated 16x2 display into the PNG file FILE."),

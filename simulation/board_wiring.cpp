@@ -12,19 +12,19 @@ QString wiringSpec(const BoardWiring &wiring) {
     return QString(QChar::fromLatin1(wiring.port)) + u':' + pins.join(u',');
 }
 
-std::optional<BoardWiring> parseWiring(const QString &spec, QString *error) {
+std::optional<BoardWiring> parseWiring(const QString &text, QString *error) {
     const auto fail = [&](const QString &why) -> std::optional<BoardWiring> {
         if (error)
             *error = QStringLiteral("wiring \"%1\": %2; expected %3")
-                         .arg(spec, why, QLatin1String(kWiringSpecHelp));
+                         .arg(text, why, QLatin1String(kWiringHelp));
         return std::nullopt;
     };
-    const qsizetype colon = spec.indexOf(u':');
-    if (colon != 1 || !spec[0].isLetter() || spec[0].unicode() > 0x7F)
+    const qsizetype colon = text.indexOf(u':');
+    if (colon != 1 || !text[0].isLetter() || text[0].unicode() > 0x7F)
         return fail(QStringLiteral("no port letter before the colon"));
     BoardWiring wiring;
-    wiring.port = static_cast<char>(spec[0].toUpper().unicode());
-    const QStringList fields = spec.mid(2).split(u',');
+    wiring.port = static_cast<char>(text[0].toUpper().unicode());
+    const QStringList fields = text.mid(2).split(u',');
     if (fields.size() != 7)
         return fail(QStringLiteral("%1 pins instead of 7").arg(fields.size()));
     unsigned used = 0;

@@ -22,9 +22,9 @@ struct BoardWiring {
 QString wiringSpec(const BoardWiring &wiring);
 
 // Reads a written form; a message a user can read when it doesn't parse.
-std::optional<BoardWiring> parseWiring(const QString &spec, QString *error);
+std::optional<BoardWiring> parseWiring(const QString &text, QString *error);
 
-inline constexpr char kWiringSpecHelp[] =
+inline constexpr char kWiringHelp[] =
     "PORT:D4,D5,D6,D7,RS,E,RW with pin numbers 0 to 7 and RW \"low\" when tied to ground";
 
 } // namespace glimmerset

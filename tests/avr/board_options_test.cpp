@@ -8,7 +8,7 @@ namespace {
 
 TEST(BoardWiring, ReadsTheWrittenForm) {
     struct Case {
-        const char *spec;
+        const char *pins;
         bool ok;
         const char *written; // the form it writes back, or a part of the error
     };
@@ -25,8 +25,8 @@ TEST(BoardWiring, ReadsTheWrittenForm) {
     };
     for (const Case &c : cases) {
         QString error;
-        const auto wiring = parseWiring(QString::fromLatin1(c.spec), &error);
-        ASSERT_EQ(wiring.has_value(), c.ok) << c.spec << ": " << error.toStdString();
+        const auto wiring = parseWiring(QString::fromLatin1(c.pins), &error);
+        ASSERT_EQ(wiring.has_value(), c.ok) << c.pins << ": " << error.toStdString();
         if (wiring)
             EXPECT_EQ(wiringSpec(*wiring).toStdString(), c.written);
         else
