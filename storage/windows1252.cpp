@@ -1,7 +1,8 @@
 #include "storage/windows1252.h"
 
-#include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <array>
 
 namespace glimmerset::windows1252 {
 
@@ -9,11 +10,26 @@ namespace {
 
 constexpr const char *kName = "Windows-1252";
 
-bool isAscii(QByteArrayView bytes) {
-    for (char b : bytes)
-        if (static_cast<unsigned char>(b) >= 0x80)
-            return false;
-    return true;
+// Bytes 0x80..0x9F; the rest stand for the code point of their own value. The
+// five bytes Windows-1252 leaves unassigned keep their C1 code point.
+constexpr std::array<char16_t, 32> kHighBlock = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Windows-1252 is Latin-1 but for 0x80..0x9F: text holds bytes widened as
+// Latin-1 from start on, and that block is put right.
+void mendHighBlock(QString &text, qsizetype start, QByteArrayView bytes) {
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
+    unsigned char seen = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) // no early exit, so it vectorizes
+        seen |= in[i];
+    if (seen < 0x80)
+        return;
+    QChar *out = text.data() + start;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (in[i] - 0x80u < 0x20u)
+            out[i] = QChar(kHighBlock[in[i] - 0x80u]);
 }
 
 bool isAscii(QStringView text) {
@@ -45,10 +61,15 @@ std::optional<QByteArray> encodeCodePoint(QStringView codePoint) {
 } // namespace
 
 QString decode(QByteArrayView bytes) {
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes);
-    QStringDecoder decoder(kName);
-    return decoder.decode(bytes);
+    QString text = QString::fromLatin1(bytes);
+    mendHighBlock(text, 0, bytes);
+    return text;
+}
+
+void appendDecoded(QString &out, QByteArrayView bytes) {
+    const qsizetype start = out.size();
+    out.append(QLatin1StringView(bytes.data(), bytes.size()));
+    mendHighBlock(out, start, bytes);
 }
 
 QByteArray encodeLossy(QStringView text) {
