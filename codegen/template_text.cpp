@@ -26,11 +26,12 @@ namespace {
 // Past this a file's size only asks for memory the template may never fill.
 constexpr qint64 kMaxReserve = qint64(1) << 28;
 
+constexpr std::uintptr_t kHugePage = 2 << 20;
+
 // Fresh memory costs the kernel a fault for every 4 KiB page written; where
 // the system hands out 2 MiB pages on request, a large output asks for them.
 void adviseHugePages(const QChar *begin, qsizetype bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHugePage = 2 << 20;
     const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kHugePage - 1) & ~(kHugePage - 1);
     const auto last = (reinterpret_cast<std::uintptr_t>(begin) + std::uintptr_t(bytes)) & ~(kHugePage - 1);
     if (last > first)
@@ -41,22 +42,31 @@ void adviseHugePages(const QChar *begin, qsizetype bytes) {
 #endif
 }
 
+void appendFields(FieldReader &reader, QString &out) {
+    while (!reader.atEnd()) {
+        const qsizetype start = out.size();
+        reader.appendText(out);
+        out += beginsWithJoinPrefix(QStringView(out).sliced(start)) ? QStringView(u",") : QStringView(u"\r\n");
+    }
+}
+
 std::optional<QString> joinFields(FieldReader &reader, QString &out) {
     // A CR LF template never comes out longer than it went in: one allocation
     // up front instead of a copy at every doubling of a large template.
-    const qsizetype wanted = std::min(reader.sizeHint(), kMaxReserve);
-    out.reserve(out.size() + wanted);
-    adviseHugePages(out.constData() + out.size(), wanted * qsizetype(sizeof(QChar)));
+    const qsizetype wanted = std::min(reader.sizeHint(), kMaxReserve) * qsizetype(sizeof(QChar));
+    out.reserve(out.size() + wanted / qsizetype(sizeof(QChar)));
+    adviseHugePages(out.constData() + out.size(), wanted);
+    std::optional<QString> failure;
     try {
-        while (!reader.atEnd()) {
-            const qsizetype start = out.size();
-            reader.appendText(out);
-            out += beginsWithJoinPrefix(QStringView(out).sliced(start)) ? QStringView(u",") : QStringView(u"\r\n");
-        }
+        appendFields(reader, out);
     } catch (const Error &e) {
-        return e.message();
+        failure = e.message();
     }
-    return std::nullopt;
+    // Blanks dropped leave part of a large reservation unused, and a huge page
+    // written in part would stay resident whole: hand that part back.
+    if (wanted > qsizetype(kHugePage))
+        out.squeeze();
+    return failure;
 }
 
 } // namespace
