@@ -73,25 +73,21 @@ qint64 FieldReader::sizeHint() const { return device_ && !device_->isSequential(
 namespace {
 
 // The first of a, b and c in [p, end), or end: sixteen bytes a step where the
-// processor allows. Sets high when a byte it looked at (up to the one found,
-// maybe a few past it) is no ASCII.
-inline const char *findFirstOf(const char *p, const char *end, char a, char b, char c, bool &high) {
+// processor allows.
+inline const char *findFirstOf(const char *p, const char *end, char a, char b, char c) {
 #ifdef __SSE2__
     const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
     for (; end - p >= 16; p += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        high |= _mm_movemask_epi8(x) != 0;
         const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)),
                                           _mm_cmpeq_epi8(x, vc));
         if (const int mask = _mm_movemask_epi8(hits))
             return p + std::countr_zero(static_cast<unsigned>(mask));
     }
 #endif
-    for (; p < end; ++p) {
+    for (; p < end; ++p)
         if (*p == a || *p == b || *p == c)
             return p;
-        high |= static_cast<unsigned char>(*p) >= 0x80;
-    }
     return end;
 }
 
@@ -116,8 +112,7 @@ inline const char *skipBlanks(const char *p, const char *end) {
 // The first of stop and the line ends at or after pos_, or size_.
 inline qsizetype FieldReader::findStop(char stop) {
     const char *const data = buffer_.get();
-    bool high = false;
-    return pos_ < size_ ? findFirstOf(data + pos_, data + size_, stop, '\r', '\n', high) - data : size_;
+    return pos_ < size_ ? findFirstOf(data + pos_, data + size_, stop, '\r', '\n') - data : size_;
 }
 
 // Moves a field out of the buffer before the buffer is refilled under it.
@@ -131,7 +126,7 @@ void FieldReader::keepField(QByteArrayView &field) {
 
 // The common case on the buffer alone: an unquoted field whose end, and the
 // byte after that, are in the buffer. False, with nothing moved, otherwise.
-inline bool FieldReader::takeBufferedField(QByteArrayView &field, bool &high) {
+inline bool FieldReader::takeBufferedField(QByteArrayView &field) {
     const char *const data = buffer_.get();
     const char *const end = data + size_;
     if (pos_ >= size_)
@@ -139,7 +134,7 @@ inline bool FieldReader::takeBufferedField(QByteArrayView &field, bool &high) {
     const char *const first = skipBlanks(data + pos_, end);
     if (first == end || *first == '"')
         return false;
-    const char *const stop = findFirstOf(first, end, ',', '\r', '\n', high);
+    const char *const stop = findFirstOf(first, end, ',', '\r', '\n');
     if (end - stop < 2)
         return false;
     const char *last = stop;
@@ -153,11 +148,9 @@ inline bool FieldReader::takeBufferedField(QByteArrayView &field, bool &high) {
     return true;
 }
 
-// Sets high when the field may hold bytes beyond ASCII.
-inline QByteArrayView FieldReader::readField(bool &high) {
-    if (QByteArrayView field; takeBufferedField(field, high))
+inline QByteArrayView FieldReader::readField() {
+    if (QByteArrayView field; takeBufferedField(field))
         return field;
-    high = true;
     return readFieldAcrossReads();
 }
 
@@ -226,42 +219,25 @@ QByteArrayView FieldReader::readFieldAcrossReads() {
     return field;
 }
 
-namespace {
-
-// Below 0x80 Windows-1252 is ASCII, which Qt widens fastest.
-void appendField(QString &out, QByteArrayView field, bool high) {
-    if (high)
-        windows1252::appendDecoded(out, field);
-    else
-        out.append(QLatin1StringView(field.data(), field.size()));
-}
-
-} // namespace
-
 QString FieldReader::readText() {
-    bool high = false;
-    const QByteArrayView field = readField(high);
+    const QByteArrayView field = readField();
     if (field.isEmpty())
         return QString();
     // The string handed out last is written over once its taker has let go of
     // it, instead of one string freed and the next allocated for every field.
-    if (!text_.isDetached() || text_.capacity() > kMaxRecycled)
+    if (text_.isDetached() && text_.capacity() <= kMaxRecycled)
+        text_.resize(field.size());
+    else
         text_ = QString(field.size(), Qt::Uninitialized);
-    text_.truncate(0);
-    appendField(text_, field, high);
+    windows1252::decodeInto(text_.data(), field);
     return text_;
 }
 
-void FieldReader::appendText(QString &out) {
-    bool high = false;
-    const QByteArrayView field = readField(high);
-    appendField(out, field, high);
-}
+void FieldReader::appendText(QString &out) { windows1252::appendDecoded(out, readField()); }
 
 std::int16_t FieldReader::readNumber() {
     const int line = line_;
-    bool high = false;
-    const QByteArrayView field = readField(high);
+    const QByteArrayView field = readField();
     qsizetype i = 0;
     while (i < field.size() && isBlank(field[i]))
         ++i;

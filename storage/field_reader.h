@@ -45,8 +45,8 @@ public:
 private:
     FieldReader(std::unique_ptr<QIODevice> device, QString displayName);
     // The next field's bytes, valid until the next read; the field's end is consumed.
-    QByteArrayView readField(bool &high);
-    bool takeBufferedField(QByteArrayView &field, bool &high);
+    QByteArrayView readField();
+    bool takeBufferedField(QByteArrayView &field);
     QByteArrayView readFieldAcrossReads();
     qsizetype findStop(char stop);
     void keepField(QByteArrayView &field);
