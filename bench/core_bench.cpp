@@ -122,7 +122,7 @@ void templateStagePerMiB(benchmark::State &state) {
     state.counters["ms_per_MiB_at_64"] = timing.medianA() * 1e3 / 64;
     state.counters["ratio_64_to_1"] = timing.ratio() * kSmallRuns / 64;
 }
-BENCHMARK(templateStagePerMiB)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(templateStagePerMiB)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 void emitter(benchmark::State &state) {
     const GlyphNames names = defaultGlyphNames();

@@ -27,11 +27,16 @@ namespace {
 constexpr qint64 kMaxReserve = qint64(1) << 28;
 
 constexpr std::uintptr_t kHugePage = 2 << 20;
+// Blocks this large get a mapping of their own from malloc, so advice given
+// about one ends with it.
+constexpr qsizetype kOwnMapping = qsizetype(32) << 20;
 
 // Fresh memory costs the kernel a fault for every 4 KiB page written; where
 // the system hands out 2 MiB pages on request, a large output asks for them.
 void adviseHugePages(const QChar *begin, qsizetype bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (bytes < kOwnMapping)
+        return;
     const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kHugePage - 1) & ~(kHugePage - 1);
     const auto last = (reinterpret_cast<std::uintptr_t>(begin) + std::uintptr_t(bytes)) & ~(kHugePage - 1);
     if (last > first)
@@ -51,8 +56,9 @@ void appendFields(FieldReader &reader, QString &out) {
 }
 
 std::optional<QString> joinFields(FieldReader &reader, QString &out) {
-    // A CR LF template never comes out longer than it went in: one allocation
-    // up front instead of a copy at every doubling of a large template.
+    // A template mostly comes out no longer than it went in (blanks dropped, a
+    // line end for a line end): one allocation up front instead of a copy at
+    // every doubling of a large template; one that comes out longer grows on.
     const qsizetype wanted = std::min(reader.sizeHint(), kMaxReserve) * qsizetype(sizeof(QChar));
     out.reserve(out.size() + wanted / qsizetype(sizeof(QChar)));
     adviseHugePages(out.constData() + out.size(), wanted);
