@@ -60,7 +60,7 @@ bool FieldReader::fill() {
         return false;
     if (!buffer_)
         buffer_.reset(new char[kChunkSize]);
-    pos_ = size_ = 0;
+    pos_ = size_ = 0; // a failed read leaves nothing stale to hand out
     const qint64 n = device_->read(buffer_.get(), kChunkSize);
     if (n < 0)
         fail(QStringLiteral("can't read the file: %1.").arg(device_->errorString()));
