@@ -27,29 +27,40 @@ public:
     FieldReader &operator=(FieldReader &&) noexcept;
     ~FieldReader();
 
-    bool atEnd();
+    bool atEnd() { return pos_ >= size_ && !fill(); }
     // Both throw Error at the end of the file; readNumber also for a value
     // outside -32768..32767. A field without a number reads as 0.
     QString readText();
     std::int16_t readNumber();
+    // readText's field appended to out; out is left as it was when the read fails.
+    void appendText(QString &out);
     void close();
+
+    // The file's size in bytes where the device knows it, else 0: a hint for
+    // reserving, never a promise.
+    qint64 sizeHint() const;
 
     QString displayName() const { return displayName_; }
     int lineNumber() const { return line_; }
 
 private:
     FieldReader(std::unique_ptr<QIODevice> device, QString displayName);
-    QByteArray readFieldBytes();
-    void appendRunUntil(QByteArray &field, char stop);
-    int peekByte();
-    int takeByte();
+    // The next field's bytes, valid until the next read; the field's end is consumed.
+    QByteArrayView readField();
+    bool takeBufferedField(QByteArrayView &field);
+    QByteArrayView readFieldAcrossReads();
+    qsizetype findStop(char stop);
+    void keepField(QByteArrayView &field);
     bool fill();
     [[noreturn]] void fail(const QString &what) const;
 
     std::unique_ptr<QIODevice> device_;
     QString displayName_;
-    QByteArray buffer_;
+    std::unique_ptr<char[]> buffer_;
+    qsizetype size_ = 0; // bytes in buffer_
     qsizetype pos_ = 0;
+    QByteArray spill_; // a field that crosses a chunk's end, or has to outlive one
+    QString text_;     // the last field readText handed out
     int line_ = 1;
 };
 

@@ -1,7 +1,12 @@
 #include "storage/windows1252.h"
 
-#include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <array>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace glimmerset::windows1252 {
 
@@ -9,12 +14,12 @@ namespace {
 
 constexpr const char *kName = "Windows-1252";
 
-bool isAscii(QByteArrayView bytes) {
-    for (char b : bytes)
-        if (static_cast<unsigned char>(b) >= 0x80)
-            return false;
-    return true;
-}
+// Bytes 0x80..0x9F; the rest stand for the code point of their own value. The
+// five bytes Windows-1252 leaves unassigned keep their C1 code point.
+constexpr std::array<char16_t, 32> kHighBlock = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 bool isAscii(QStringView text) {
     for (QChar c : text)
@@ -44,11 +49,47 @@ std::optional<QByteArray> encodeCodePoint(QStringView codePoint) {
 
 } // namespace
 
+// Windows-1252 is Latin-1 but for 0x80..0x9F: widen every byte, then put that
+// block right where the bytes had any high bit at all.
+void decodeInto(QChar *out, QByteArrayView bytes) {
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    bool high = false;
+#ifdef __SSE2__
+    // Eight bytes a step: fields are short, too short for the compiler's own loop to pay off.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i seen = zero;
+    for (; n - i >= 8; i += 8) {
+        const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(in + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(x, zero));
+        seen = _mm_or_si128(seen, x);
+    }
+    high = _mm_movemask_epi8(seen) != 0;
+#endif
+    for (; i < n; ++i) {
+        out[i] = QChar(in[i]);
+        high |= in[i] >= 0x80;
+    }
+    if (!high)
+        return;
+    for (i = 0; i < n; ++i)
+        if (in[i] - 0x80u < 0x20u)
+            out[i] = QChar(kHighBlock[in[i] - 0x80u]);
+}
+
 QString decode(QByteArrayView bytes) {
-    if (isAscii(bytes))
-        return QString::fromLatin1(bytes);
-    QStringDecoder decoder(kName);
-    return decoder.decode(bytes);
+    if (bytes.isEmpty())
+        return QString::fromLatin1(bytes); // null for null, as Qt has it
+    QString text(bytes.size(), Qt::Uninitialized);
+    decodeInto(text.data(), bytes);
+    return text;
+}
+
+void appendDecoded(QString &out, QByteArrayView bytes) {
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    decodeInto(out.data() + start, bytes);
 }
 
 QByteArray encodeLossy(QStringView text) {

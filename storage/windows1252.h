@@ -9,6 +9,10 @@
 namespace glimmerset::windows1252 {
 
 QString decode(QByteArrayView bytes);
+// The same appended to out, with no text in between.
+void appendDecoded(QString &out, QByteArrayView bytes);
+// The same written to out, which has room for bytes.size() characters.
+void decodeInto(QChar *out, QByteArrayView bytes);
 
 // Characters Windows-1252 lacks become '?'.
 QByteArray encodeLossy(QStringView text);

@@ -95,6 +95,22 @@ TEST(FieldReader, FieldsSpanningReadChunksComeBackWhole) {
     EXPECT_EQ(fields[2], "end");
 }
 
+// The reader takes 64 KiB a read: every delimiter, blank and quote of the tail
+// lands on each side of that boundary in turn, CR LF split between two reads too.
+TEST(FieldReader, DelimitersAtTheReadChunkBoundaryActAsAnywhereElse) {
+    constexpr qsizetype kChunk = 64 * 1024;
+    const QByteArray tail = "\r\n  \"a,b\" junk, c \r\nnext";
+    for (qsizetype length = kChunk - qsizetype(tail.size()); length <= kChunk; ++length) {
+        const QByteArray head(length, 'x');
+        FieldReader reader = FieldReader::fromBytes(head + tail);
+        QStringList fields;
+        while (!reader.atEnd())
+            fields << reader.readText();
+        EXPECT_EQ(fields, QStringList({QString::fromLatin1(head), "a,b", "c", "next"})) << length;
+        EXPECT_EQ(reader.lineNumber(), 3) << length;
+    }
+}
+
 TEST(FieldReader, OpeningFailsForMissingFilesAndFolders) {
     QTemporaryDir dir;
     EXPECT_THROW(FieldReader::openFile(dir.filePath("missing.asm")), Error);
