@@ -11,6 +11,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <map>
+#include <memory>
+
 #include <malloc.h>
 #include <unistd.h>
 
@@ -66,9 +69,18 @@ struct ChainSetup {
     QPushButton *ccode = nullptr;
 };
 
-ChainSetup &setup() {
-    static ChainSetup s(1 << 20);
-    return s;
+// One window per template size, made on first use; main closes them while
+// the QApplication still stands.
+std::map<qsizetype, std::unique_ptr<ChainSetup>> &setups() {
+    static std::map<qsizetype, std::unique_ptr<ChainSetup>> all;
+    return all;
+}
+
+ChainSetup &setup(qsizetype restSize = 1 << 20) {
+    auto &s = setups()[restSize];
+    if (!s)
+        s = std::make_unique<ChainSetup>(restSize);
+    return *s;
 }
 
 // The chain through the window with a 1 MiB rest.asm, against the same final
@@ -118,7 +130,7 @@ void settle() {
 // against its floor: the text document for the same text, plus one copy of
 // the code (the buffer the output stages use).
 void windowMemoryAfterTheChain(benchmark::State &state) {
-    static ChainSetup s(16 << 20);
+    ChainSetup &s = setup(16 << 20);
     std::vector<double> held, document, code;
     for (auto _ : state) {
         s.selectRows(false);
@@ -161,5 +173,6 @@ int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    setups().clear();
     return 0;
 }
