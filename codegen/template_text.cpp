@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -38,9 +39,11 @@ void adviseHugePages(const QChar *begin, qsizetype bytes) {
     if (bytes < kOwnMapping)
         return;
     const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto last = (reinterpret_cast<std::uintptr_t>(begin) + std::uintptr_t(bytes)) & ~(kHugePage - 1);
+    const auto last =
+        (reinterpret_cast<std::uintptr_t>(begin) + std::uintptr_t(bytes)) & ~(kHugePage - 1);
     if (last > first)
-        madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE); // only advice: failure is fine
+        madvise(reinterpret_cast<void *>(first), last - first,
+                MADV_HUGEPAGE); // only advice: failure is fine
 #else
     Q_UNUSED(begin);
     Q_UNUSED(bytes);
@@ -51,7 +54,8 @@ void appendFields(FieldReader &reader, QString &out) {
     while (!reader.atEnd()) {
         const qsizetype start = out.size();
         reader.appendText(out);
-        out += beginsWithJoinPrefix(QStringView(out).sliced(start)) ? QStringView(u",") : QStringView(u"\r\n");
+        out += beginsWithJoinPrefix(QStringView(out).sliced(start)) ? QStringView(u",")
+                                                                    : QStringView(u"\r\n");
     }
 }
 
@@ -60,13 +64,16 @@ std::optional<QString> joinFields(FieldReader &reader, QString &out) {
     // line end for a line end): one allocation up front instead of a copy at
     // every doubling of a large template; one that comes out longer grows on.
     const qsizetype wanted = std::min(reader.sizeHint(), kMaxReserve) * qsizetype(sizeof(QChar));
-    out.reserve(out.size() + wanted / qsizetype(sizeof(QChar)));
-    adviseHugePages(out.constData() + out.size(), wanted);
     std::optional<QString> failure;
     try {
+        out.reserve(out.size() + wanted / qsizetype(sizeof(QChar)));
+        adviseHugePages(out.constData() + out.size(), wanted);
         appendFields(reader, out);
     } catch (const Error &e) {
         failure = e.message();
+    } catch (const std::bad_alloc &) {
+        failure = QStringLiteral("%1: the template is too large to hold in memory.")
+                      .arg(reader.displayName());
     }
     // Blanks dropped leave part of a large reservation unused, and a huge page
     // written in part would stay resident whole: hand that part back.

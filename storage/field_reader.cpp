@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <bit>
+#include <new>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -21,7 +22,9 @@ constexpr qint64 kChunkSize = 64 * 1024;
 // A string handed out holds no more than this for a field of one character.
 constexpr qsizetype kMaxRecycled = 256;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 
@@ -62,7 +65,9 @@ bool FieldReader::fill() {
     return n > 0;
 }
 
-qint64 FieldReader::sizeHint() const { return device_ && !device_->isSequential() ? device_->size() : 0; }
+qint64 FieldReader::sizeHint() const {
+    return device_ && !device_->isSequential() ? device_->size() : 0;
+}
 
 namespace {
 
@@ -73,8 +78,8 @@ inline const char *findFirstOf(const char *p, const char *end, char a, char b, c
     const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
     for (; end - p >= 16; p += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)),
-                                          _mm_cmpeq_epi8(x, vc));
+        const __m128i hits = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(x, va), _mm_cmpeq_epi8(x, vb)), _mm_cmpeq_epi8(x, vc));
         if (const int mask = _mm_movemask_epi8(hits))
             return p + std::countr_zero(static_cast<unsigned>(mask));
     }
@@ -91,7 +96,8 @@ inline const char *skipBlanks(const char *p, const char *end) {
     const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t');
     for (; end - p >= 16; p += 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        const int blanks = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(x, tab)));
+        const int blanks =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmpeq_epi8(x, tab)));
         if (blanks != 0xFFFF)
             return p + std::countr_one(static_cast<unsigned>(blanks));
     }
@@ -213,7 +219,13 @@ QByteArrayView FieldReader::readFieldAcrossReads() {
     return field;
 }
 
-QString FieldReader::readText() {
+// A file of one endless field (gigabytes without a comma or line end) ends
+// here with its name and line, not as a bare allocation failure.
+void FieldReader::failTooLong() const {
+    fail(QStringLiteral("a field too long to hold in memory."));
+}
+
+QString FieldReader::readText() try {
     const QByteArrayView field = readField();
     if (field.isEmpty())
         return QString();
@@ -225,13 +237,24 @@ QString FieldReader::readText() {
         text_ = QString(field.size(), Qt::Uninitialized);
     windows1252::decodeInto(text_.data(), field);
     return text_;
+} catch (const std::bad_alloc &) {
+    failTooLong();
 }
 
-void FieldReader::appendText(QString &out) { windows1252::appendDecoded(out, readField()); }
+void FieldReader::appendText(QString &out) try {
+    windows1252::appendDecoded(out, readField());
+} catch (const std::bad_alloc &) {
+    failTooLong();
+}
 
 std::int16_t FieldReader::readNumber() {
     const int line = line_;
-    const QByteArrayView field = readField();
+    QByteArrayView field;
+    try {
+        field = readField();
+    } catch (const std::bad_alloc &) {
+        failTooLong();
+    }
     qsizetype i = 0;
     while (i < field.size() && isBlank(field[i]))
         ++i;

@@ -132,6 +132,18 @@ qint64 bytesReadByThisThread() {
     return -1;
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
 class HostileFiles : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -166,6 +178,41 @@ TEST_F(HostileFiles, HundredMegabytesOnOneLineStopsAtTheMissingSecondField) {
     EXPECT_EQ(loadFailure(file),
               QStringLiteral("\"%1\", line 1: the file ends where more was expected.").arg(file));
     EXPECT_EQ(QFile(file).size(), 100 << 20);
+}
+
+// One endless field in a glyph file or a template: memory runs out, and the
+// message still names the file and the line. The address space is capped just
+// above what the process holds, so 64 MiB stand in for gigabytes.
+TEST_F(HostileFiles, AFieldTooLongForMemoryIsNamed) {
+    if (kSanitized)
+        GTEST_SKIP() << "the sanitizers reserve more address space than any cap leaves";
+    const QString file = path("endless.asm");
+    writeAll(file, QByteArray(64 << 20, 'x'));
+    QFile status(QStringLiteral("/proc/self/status"));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    qint64 held = 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmSize:"))
+            held = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+    ASSERT_GT(held, 0);
+
+    const auto underCap = [&](const std::function<QString()> &read) {
+        rlimit saved{};
+        ::getrlimit(RLIMIT_AS, &saved);
+        const rlimit capped{rlim_t(held + (48 << 20)), saved.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
+        const QString message = read();
+        ::setrlimit(RLIMIT_AS, &saved);
+        return message;
+    };
+    const QString glyphs = underCap([&] { return loadFailure(file); });
+    EXPECT_EQ(glyphs, QStringLiteral("\"%1\", line 1: a field too long to hold in memory.").arg(file));
+    const QString tmpl = underCap([&] {
+        QString code;
+        return appendTemplateText(code, file).value_or(QStringLiteral("(read without complaint)"));
+    });
+    EXPECT_TRUE(tmpl.startsWith(QStringLiteral("\"%1\"").arg(file))) << tmpl.toStdString();
+    EXPECT_TRUE(tmpl.contains(QStringLiteral("memory"))) << tmpl.toStdString();
 }
 
 TEST_F(HostileFiles, AllFieldsOutOfRangeFailAtTheFirstPixel) {
