@@ -1,11 +1,9 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/set_code.h"
 
 #include "codegen/asm_file.h"
-#include "codegen/code_generation.h"
-#include "codegen/template_folder.h"
 #include "storage/error.h"
-#include "storage/glyph_file.h"
 
 namespace glimmerset::cli {
 
@@ -27,35 +25,21 @@ int codeCommand(const QStringList &arguments) {
     const QCommandLineOption rest(
         QStringLiteral("rest"),
         QStringLiteral("Put rest.asm last (\"Add the rest of the Code\")."));
-    const QCommandLineOption templates(
-        QStringLiteral("templates"),
-        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the "
-                       "executable."),
-        QStringLiteral("DIR"));
+    const QCommandLineOption templates = templatesOption();
     parser.addOptions({output, testProgram, rest, templates});
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
 
     try {
-        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-        CodeRequest request;
-        request.testProgram = parser.isSet(testProgram);
-        request.characterCode = true;
-        request.restOfCode = parser.isSet(rest);
-        request.names = set.names;
-        request.glyphs = set.glyphs;
-        request.templateDir =
-            parser.isSet(templates) ? parser.value(templates) : executableFolder();
-        QString code;
-        if (const auto failure = appendCode(code, request)) {
-            printError(failure->message);
-            printError(failure->reason);
+        const auto code =
+            codeForSet(glyphs_from_file(parser.positionalArguments().constFirst()),
+                       parser.isSet(testProgram), parser.isSet(rest), templateFolder(parser));
+        if (!code)
             return kFailure;
-        }
         const QString target = parser.value(output);
         if (target.isEmpty() || target == QLatin1String("-"))
-            return writeStdout(asmFileBytes(code)) ? kSuccess : kFailure;
-        write_asm_file(target, code);
+            return writeStdout(asmFileBytes(*code)) ? kSuccess : kFailure;
+        write_asm_file(target, *code);
         return kSuccess;
     } catch (const Error &e) {
         printError(e.message());

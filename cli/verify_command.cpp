@@ -1,8 +1,7 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/set_code.h"
 
-#include "codegen/code_generation.h"
-#include "codegen/template_folder.h"
 #include "simulation/avr_assembler.h"
 #include "simulation/board_wiring.h"
 #include "simulation/display_picture.h"
@@ -68,10 +67,7 @@ int verifyCommand(const QStringList &arguments) {
             "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
             .arg(QLatin1String(kWiringHelp)));
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
-    const QCommandLineOption templates(
-        QStringLiteral("templates"),
-        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
-        QStringLiteral("DIR"));
+    const QCommandLineOption templates = templatesOption();
     const QCommandLineOption mcu(
         QStringLiteral("mcu"),
         QStringLiteral("The simulated chip, a simavr core name such as atmega8 or attiny2313. "
@@ -112,20 +108,10 @@ int verifyCommand(const QStringList &arguments) {
 
     try {
         const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-        CodeRequest request;
-        request.testProgram = true;
-        request.characterCode = true;
-        request.restOfCode = true;
-        request.names = set.names;
-        request.glyphs = set.glyphs;
-        request.templateDir =
-            parser.isSet(templates) ? parser.value(templates) : executableFolder();
-        QString code;
-        if (const auto failure = appendCode(code, request)) {
-            printError(failure->message);
-            printError(failure->reason);
+        const auto program = codeForSet(set, true, true, templateFolder(parser));
+        if (!program)
             return kFailure;
-        }
+        const QString &code = *program;
 
         const QString chip = parser.isSet(mcu) ? parser.value(mcu).toLower() : mcuFromInclude(code);
         if (chip.isEmpty()) {

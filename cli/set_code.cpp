@@ -1,0 +1,45 @@
+#include "cli/set_code.h"
+
+#include "cli/cli_io.h"
+
+#include "codegen/code_generation.h"
+#include "codegen/template_folder.h"
+
+namespace glimmerset::cli {
+
+namespace {
+
+const QString kTemplatesName = QStringLiteral("templates");
+
+} // namespace
+
+QCommandLineOption templatesOption() {
+    return QCommandLineOption(
+        kTemplatesName,
+        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
+        QStringLiteral("DIR"));
+}
+
+QString templateFolder(const QCommandLineParser &parser) {
+    return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
+}
+
+std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
+                                  const QString &templateDir) {
+    CodeRequest request;
+    request.testProgram = testProgram;
+    request.characterCode = true;
+    request.restOfCode = restOfCode;
+    request.names = set.names;
+    request.glyphs = set.glyphs;
+    request.templateDir = templateDir;
+    QString code;
+    if (const auto failure = appendCode(code, request)) {
+        printError(failure->message);
+        printError(failure->reason);
+        return std::nullopt;
+    }
+    return code;
+}
+
+} // namespace glimmerset::cli

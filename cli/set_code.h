@@ -1,0 +1,24 @@
+#pragma once
+
+#include "storage/glyph_file.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+#include <optional>
+
+namespace glimmerset::cli {
+
+// --templates DIR: where main.asm and rest.asm are looked for instead of
+// beside the executable.
+QCommandLineOption templatesOption();
+QString templateFolder(const QCommandLineParser &parser);
+
+// The code "Create Selected" makes for set with "Character Code" and, as
+// asked, the two templates. A template that can't be read is reported on
+// stderr and gives nothing.
+std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
+                                  const QString &templateDir);
+
+} // namespace glimmerset::cli
