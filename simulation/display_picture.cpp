@@ -1,8 +1,7 @@
 #include "display_picture.h"
 
+#include "storage/atomic_file.h"
 #include "storage/error.h"
-
-#include <QFile>
 
 #include <png.h>
 
@@ -53,12 +52,19 @@ void writeDisplayPng(const QString &path, const BoardRun &run) {
     image.width = P::kWidthPx;
     image.height = P::kHeightPx;
     image.format = PNG_FORMAT_RGB;
-    const QByteArray file = QFile::encodeName(path);
-    if (!png_image_write_to_file(&image, file.constData(), 0, pixels.data(), 0, nullptr)) {
+    // Made in memory and saved as every other file is: whole or not at all.
+    png_alloc_size_t size = 0;
+    QByteArray bytes;
+    if (png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr)) {
+        bytes.resize(qsizetype(size));
+        png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr);
+    }
+    if (PNG_IMAGE_FAILED(image) || bytes.isEmpty()) {
         const QString why = QString::fromLocal8Bit(image.message);
         png_image_free(&image);
-        throw Error(QStringLiteral("Can't write the picture %1: %2").arg(path, why));
+        throw Error(QStringLiteral("Can't make the picture %1: %2").arg(path, why));
     }
+    writeFileAtomically(path, bytes);
 }
 
 } // namespace glimmerset
