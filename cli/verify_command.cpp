@@ -133,8 +133,8 @@ int verifyCommand(const QStringList &arguments) {
             return kFailure;
         }
         const Assembly assembly = assemble(code, dir.path());
-        if (!assembly.missingProgram.isEmpty()) {
-            printError(assembly.missingProgram);
+        if (!assembly.notRun.isEmpty()) {
+            printError(assembly.notRun);
             return kFailure;
         }
         if (!assembly.ok) {

@@ -55,7 +55,7 @@ Assembly assemble(const QString &source, const QString &dir) {
     Assembly result;
     const QString avra = QStandardPaths::findExecutable(QStringLiteral("avra"));
     if (avra.isEmpty()) {
-        result.missingProgram = QStringLiteral(
+        result.notRun = QStringLiteral(
             "avra is not on PATH: install the Debian package avra (apt install avra)");
         return result;
     }
@@ -63,7 +63,7 @@ Assembly assemble(const QString &source, const QString &dir) {
     try {
         write_asm_file(asmPath, source);
     } catch (const Error &error) {
-        result.missingProgram = error.message();
+        result.notRun = error.message();
         return result;
     }
     QStringList arguments;
@@ -75,7 +75,7 @@ Assembly assemble(const QString &source, const QString &dir) {
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(avra, arguments);
     if (!process.waitForFinished(60000)) {
-        result.missingProgram = QStringLiteral("avra did not run: ") + process.errorString();
+        result.notRun = QStringLiteral("avra did not run: ") + process.errorString();
         process.kill();
         return result;
     }

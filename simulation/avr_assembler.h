@@ -8,9 +8,9 @@ namespace glimmerset {
 struct Assembly {
     bool ok = false;
     QString hexPath;
-    QString log;            // avra's own output
-    QStringList errors;     // each avra error with the source lines it names
-    QString missingProgram; // set when avra couldn't be started at all
+    QString log;        // avra's own output
+    QStringList errors; // each avra error with the source lines it names
+    QString notRun;     // why avra could not be run at all, if it couldn't
 };
 
 // Saves source as "Save to File" would, as program.asm in dir, and assembles
