@@ -26,14 +26,31 @@ bool writeStdout(const QByteArray &bytes) {
     return written;
 }
 
+namespace {
+
+void printTryHelp(const QString &command) {
+    printError(QStringLiteral("Try '%1 %2 --help'.")
+                   .arg(QCoreApplication::applicationName(), command));
+}
+
+} // namespace
+
+int usageError(const QString &command, const QString &message) {
+    printError(command + QStringLiteral(": ") + message);
+    printTryHelp(command);
+    return kUsageError;
+}
+
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount) {
+                                int minPositional, int maxPositional) {
     const QString program = QCoreApplication::applicationName();
-    const QString tryHelp = QStringLiteral("Try '%1 %2 --help'.").arg(program, arguments.value(0));
+    const QString command = arguments.value(0);
+    if (maxPositional < 0)
+        maxPositional = minPositional;
     parser.addHelpOption();
     if (!parser.parse(QStringList{program} + arguments.mid(1))) {
         printError(parser.errorText());
-        printError(tryHelp);
+        printTryHelp(command);
         return kUsageError;
     }
     if (parser.isSet(QStringLiteral("help"))) {
@@ -43,15 +60,12 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
         help.replace(usage, QStringLiteral("Usage: %1 %2 ").arg(program, arguments.value(0)));
         return writeStdout(help.toLocal8Bit()) ? kSuccess : kFailure;
     }
-    if (parser.positionalArguments().size() != positionalCount) {
-        printError(parser.positionalArguments().size() < positionalCount
-                       ? QStringLiteral("%1: a glyph file (.ch) is needed.").arg(arguments.value(0))
-                       : QStringLiteral("%1: unexpected argument \"%2\".")
-                             .arg(arguments.value(0),
-                                  parser.positionalArguments().value(positionalCount)));
-        printError(tryHelp);
-        return kUsageError;
-    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < minPositional)
+        return usageError(command, QStringLiteral("a glyph file (.ch) is needed."));
+    if (positional.size() > maxPositional)
+        return usageError(command,
+                          QStringLiteral("unexpected argument \"%1\".").arg(positional[maxPositional]));
     return std::nullopt;
 }
 

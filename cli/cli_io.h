@@ -20,8 +20,12 @@ bool writeStdout(const QByteArray &bytes);
 
 // Parses a command's arguments (arguments[0] is the command's name). Gives an
 // exit code when the command must not run: after --help, or on a usage error,
-// which is explained on stderr. positionalCount is how many it takes.
+// which is explained on stderr. It takes minPositional to maxPositional
+// arguments besides the options (maxPositional -1: as many as minPositional).
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount);
+                                int minPositional, int maxPositional = -1);
+
+// A usage error of a command: the message and where to look, on stderr.
+int usageError(const QString &command, const QString &message);
 
 } // namespace glimmerset::cli

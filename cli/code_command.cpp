@@ -3,7 +3,7 @@
 #include "cli/set_code.h"
 
 #include "codegen/asm_file.h"
-#include "storage/error.h"
+#include "storage/glyph_file.h"
 
 namespace glimmerset::cli {
 
@@ -30,21 +30,14 @@ int codeCommand(const QStringList &arguments) {
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
 
-    try {
-        const auto code =
-            codeForSet(glyphs_from_file(parser.positionalArguments().constFirst()),
-                       parser.isSet(testProgram), parser.isSet(rest), templateFolder(parser));
-        if (!code)
-            return kFailure;
-        const QString target = parser.value(output);
-        if (target.isEmpty() || target == QLatin1String("-"))
-            return writeStdout(asmFileBytes(*code)) ? kSuccess : kFailure;
-        write_asm_file(target, *code);
-        return kSuccess;
-    } catch (const Error &e) {
-        printError(e.message());
-        return kFailure;
-    }
+    const QString code =
+        codeForSet(glyphs_from_file(parser.positionalArguments().constFirst()),
+                   parser.isSet(testProgram), parser.isSet(rest), templateFolder(parser));
+    const QString target = parser.value(output);
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return writeStdout(asmFileBytes(code)) ? kSuccess : kFailure;
+    write_asm_file(target, code);
+    return kSuccess;
 }
 
 } // namespace glimmerset::cli

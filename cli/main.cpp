@@ -4,9 +4,16 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 
+#include "storage/error.h"
+
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <new>
 
 using namespace glimmerset::cli;
 
@@ -42,9 +49,31 @@ QString overview() {
     return text;
 }
 
+// A closed stdin, stdout or stderr would be the next descriptor opened, and
+// the report could go into whatever Qt opened there. Hold each such place
+// with a descriptor that can't be read or written: output to it fails and
+// is reported as failing.
+void holdClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            (void)open("/dev/null", O_PATH);
+}
+
+int runCommand(const Command &command, const QStringList &arguments) {
+    try {
+        return command.run(arguments);
+    } catch (const glimmerset::Error &error) {
+        printError(error.message());
+    } catch (const std::bad_alloc &) {
+        printError(QStringLiteral("Out of memory."));
+    }
+    return kFailure;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
+    holdClosedStandardDescriptors();
     // Past the file-size limit (ulimit -f in a build) a write fails with a
     // reason we report, instead of the signal ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -64,7 +93,7 @@ int main(int argc, char *argv[]) {
                    : kFailure;
     for (const Command &command : kCommands)
         if (first == QLatin1String(command.name))
-            return command.run(arguments);
+            return runCommand(command, arguments);
 
     printError(first.isEmpty() ? QStringLiteral("A command is needed.")
                                : QStringLiteral("Unknown command \"%1\".").arg(first));

@@ -1,9 +1,8 @@
 #include "cli/set_code.h"
 
-#include "cli/cli_io.h"
-
 #include "codegen/code_generation.h"
 #include "codegen/template_folder.h"
+#include "storage/error.h"
 
 namespace glimmerset::cli {
 
@@ -24,8 +23,8 @@ QString templateFolder(const QCommandLineParser &parser) {
     return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
 }
 
-std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir) {
+QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
+                   const QString &templateDir) {
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;
@@ -34,11 +33,8 @@ std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram,
     request.glyphs = set.glyphs;
     request.templateDir = templateDir;
     QString code;
-    if (const auto failure = appendCode(code, request)) {
-        printError(failure->message);
-        printError(failure->reason);
-        return std::nullopt;
-    }
+    if (const auto failure = appendCode(code, request))
+        throw Error(failure->message + u'\n' + failure->reason);
     return code;
 }
 

@@ -6,8 +6,6 @@
 #include <QCommandLineParser>
 #include <QString>
 
-#include <optional>
-
 namespace glimmerset::cli {
 
 // --templates DIR: where main.asm and rest.asm are looked for instead of
@@ -16,9 +14,9 @@ QCommandLineOption templatesOption();
 QString templateFolder(const QCommandLineParser &parser);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
-// asked, the two templates. A template that can't be read is reported on
-// stderr and gives nothing.
-std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
+// asked, the two templates. Throws Error with the window's message and the
+// reason when a template can't be read.
+QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                                   const QString &templateDir);
 
 } // namespace glimmerset::cli

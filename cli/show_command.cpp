@@ -1,7 +1,6 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 
-#include "storage/error.h"
 #include "storage/glyph_file.h"
 
 namespace glimmerset::cli {
@@ -34,13 +33,8 @@ int showCommand(const QStringList &arguments) {
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
-    try {
-        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-        return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
-    } catch (const Error &e) {
-        printError(e.message());
-        return kFailure;
-    }
+    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+    return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
 }
 
 } // namespace glimmerset::cli

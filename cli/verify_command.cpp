@@ -2,27 +2,231 @@
 #include "cli/commands.h"
 #include "cli/set_code.h"
 
+#include "codegen/asm_file.h"
 #include "simulation/avr_assembler.h"
+#include "simulation/board_process.h"
 #include "simulation/board_wiring.h"
 #include "simulation/display_picture.h"
-#include "simulation/simulated_board.h"
+#include "simulation/signal_cleanup.h"
 #include "simulation/verify_report.h"
 #include "storage/error.h"
 #include "storage/glyph_file.h"
+#include "storage/regular_file.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <cmath>
+#include <variant>
 
 namespace glimmerset::cli {
 
 namespace {
 
-int usageError(const QString &message) {
-    printError(QStringLiteral("verify: ") + message);
-    printError(QStringLiteral("Try 'glimmerset-cli verify --help'."));
-    return kUsageError;
+const QString kCommand = QStringLiteral("verify");
+
+struct VerifyOptions {
+    std::optional<QString> setPath;
+    QString programPath; // --program, or empty: the set's own test program
+    ProgramFile::Format format = ProgramFile::IntelHex;
+    bool assembled = true; // from source: .asm or the set's test program
+    QString templateDir;
+    QString mcu; // --mcu, lower case
+    std::optional<double> clockMhz;
+    BoardWiring wiring;
+    double seconds = 1;
+    QString png;
+};
+
+// The program as the later steps need it.
+struct Program {
+    QByteArray source; // what avra assembles, when it does
+    QStringList includeDirs;
+    QString text; // the source as text, for the chip and clock it names
+    std::optional<GlyphFileContent> set;
+    QString mcu; // the chip to simulate; empty: the ELF names it
+};
+
+QString describe() {
+    return QStringLiteral(
+               "Runs a program from reset on a simulated AVR with an HD44780 LCD and judges\n"
+               "it by the datasheet. Without --program the program is SET.ch's own test\n"
+               "program, built as 'code --test-program --rest' does and assembled with avra;\n"
+               "with --program it is FILE: .asm (assembled with avra, .include files found\n"
+               "beside it), .hex (Intel hex) or .elf (avr-gcc's output; its .mmcu section,\n"
+               "where present, gives chip and clock). The run ends on a jump to itself, a\n"
+               "SLEEP with interrupts off, or after --seconds of simulated time.\n\n"
+               "Reports each glyph's CGRAM rows against SET.ch when given, what line 1\n"
+               "shows, the bus timing against the datasheet (and, as warnings, against the\n"
+               "slower clones), how the run ended and the cycles taken. Exits with 0 only\n"
+               "when CGRAM holds the set, the bus was used and no timing rule was broken,\n"
+               "and, for the set's own test program, its loop was reached.\n\n"
+               "Wiring: %1,\n"
+               "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
+        .arg(QLatin1String(kWiringHelp));
+}
+
+// Reads a number in [low, high] for an option, or explains on stderr.
+std::optional<double> numberOption(const QString &text, double low, double high,
+                                   const QString &what) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (ok && value >= low && value <= high)
+        return value;
+    usageError(kCommand, QStringLiteral("\"%1\" is no %2 from %3 to %4.").arg(text, what).arg(low).arg(high));
+    return std::nullopt;
+}
+
+std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(describe());
+    parser.addPositionalArgument(
+        QStringLiteral("SET.ch"),
+        QStringLiteral("The glyph file; optional with --program, where CGRAM must hold it."));
+    const QCommandLineOption program(
+        QStringLiteral("program"),
+        QStringLiteral("Verify your own program: an .asm, .hex or .elf file."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption templates = templatesOption();
+    const QCommandLineOption mcu(
+        QStringLiteral("mcu"),
+        QStringLiteral("The simulated chip, a simavr core name such as atmega8 or attiny2313. "
+                       "Default: the one the program's .include names (m8def.inc: atmega8), "
+                       "or an ELF's .mmcu section; a .hex file needs it."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption clock(
+        QStringLiteral("clock"),
+        QStringLiteral("The chip's clock in MHz. Default: an ELF's .mmcu section, else 16."),
+        QStringLiteral("MHZ"));
+    const QCommandLineOption wiring(
+        QStringLiteral("wiring"),
+        QStringLiteral("Where the LCD is wired. Default: B:0,1,2,3,4,5,low."),
+        QStringLiteral("PINS"));
+    const QCommandLineOption seconds(
+        QStringLiteral("seconds"),
+        QStringLiteral("The simulated time the run may take, up to 60. Default: 1."),
+        QStringLiteral("S"));
+    const QCommandLineOption png(
+        QStringLiteral("png"),
+        QStringLiteral("Also draw the simulated 16x2 display into the PNG file FILE."),
+        QStringLiteral("FILE"));
+    parser.addOptions({program, templates, mcu, clock, wiring, seconds, png});
+    if (const auto exit = parseCommand(parser, arguments, 0, 1))
+        return *exit;
+    if (!parser.isSet(program) && parser.positionalArguments().isEmpty())
+        return usageError(kCommand, QStringLiteral("a glyph file (.ch) or --program FILE is needed."));
+
+    VerifyOptions options;
+    if (!parser.positionalArguments().isEmpty())
+        options.setPath = parser.positionalArguments().constFirst();
+    options.templateDir = templateFolder(parser);
+    options.png = parser.value(png);
+    if (parser.isSet(program)) {
+        options.programPath = parser.value(program);
+        const QString suffix = QFileInfo(options.programPath).suffix().toLower();
+        if (suffix != QLatin1String("asm") && suffix != QLatin1String("hex") &&
+            suffix != QLatin1String("elf"))
+            return usageError(kCommand,
+                              QStringLiteral("--program takes an .asm, .hex or .elf file, not "
+                                             "\"%1\".")
+                                  .arg(options.programPath));
+        options.assembled = suffix == QLatin1String("asm");
+        options.format = suffix == QLatin1String("elf") ? ProgramFile::Elf : ProgramFile::IntelHex;
+        if (parser.isSet(templates))
+            return usageError(kCommand, QStringLiteral("--templates builds a set's own test "
+                                                       "program; --program brings its own."));
+        if (suffix == QLatin1String("hex") && !parser.isSet(mcu))
+            return usageError(kCommand,
+                              QStringLiteral("a .hex file doesn't say its chip: give --mcu."));
+    }
+    if (parser.isSet(clock)) {
+        options.clockMhz = numberOption(parser.value(clock), 0.001, 100, QStringLiteral("clock"));
+        if (!options.clockMhz)
+            return kUsageError;
+    }
+    if (parser.isSet(seconds)) {
+        const auto value =
+            numberOption(parser.value(seconds), 0.001, kMaxSimulatedSeconds, QStringLiteral("time in seconds"));
+        if (!value)
+            return kUsageError;
+        options.seconds = *value;
+    }
+    if (parser.isSet(wiring)) {
+        QString why;
+        const auto parsed = parseWiring(parser.value(wiring), &why);
+        if (!parsed)
+            return usageError(kCommand, why + u'.');
+        options.wiring = *parsed;
+    }
+    if (parser.isSet(mcu)) {
+        options.mcu = parser.value(mcu).toLower();
+        if (!simavrKnowsMcu(options.mcu.toStdString()))
+            return usageError(kCommand,
+                              QStringLiteral("simavr has no core named \"%1\".").arg(parser.value(mcu)));
+    }
+    return options;
+}
+
+QByteArray readWhole(const QString &path) {
+    const auto file = openRegularFileForReading(path);
+    const QByteArray bytes = file->readAll();
+    if (file->error() != QFile::NoError)
+        throw Error(QStringLiteral("Can't read %1: %2.").arg(path, file->errorString()));
+    return bytes;
+}
+
+Program readProgram(const VerifyOptions &options) {
+    Program program;
+    if (options.setPath)
+        program.set = glyphs_from_file(*options.setPath);
+    if (options.programPath.isEmpty()) {
+        program.text = codeForSet(*program.set, true, true, options.templateDir);
+        program.source = asmFileBytes(program.text);
+    } else if (options.assembled) {
+        program.source = readWhole(options.programPath);
+        program.text = QString::fromLocal8Bit(program.source);
+        program.includeDirs << QFileInfo(options.programPath).absolutePath();
+    } else {
+        // Read in the child that simulates it; here only refused if unreadable.
+        openRegularFileForReading(options.programPath);
+    }
+    program.mcu = options.mcu;
+    if (!options.assembled || !program.mcu.isEmpty())
+        return program;
+    program.mcu = mcuFromInclude(program.text);
+    if (program.mcu.isEmpty())
+        throw Error(QStringLiteral("The program includes no device file (such as m328Pdef.inc) "
+                                   "to tell the chip: give --mcu."));
+    if (!simavrKnowsMcu(program.mcu.toStdString()))
+        throw Error(QStringLiteral("simavr has no core named %1 for the program's .include: "
+                                   "give --mcu.")
+                        .arg(program.mcu));
+    return program;
+}
+
+Error assemblyError(const Assembly &assembly, bool templates) {
+    if (!assembly.aborted.isEmpty())
+        return Error(assembly.aborted + u'.');
+    QString text = QStringLiteral("avra could not assemble the program:");
+    if (assembly.errors.isEmpty())
+        return Error(text + u'\n' + assembly.log.trimmed());
+    for (const QString &error : assembly.errors)
+        text += QStringLiteral("\n  ") + error;
+    if (templates)
+        text += QStringLiteral(
+            "\nThe templates are read field by field: a comma ends the line unless the field "
+            "before it begins with ORI STS LDS OUT LDI or IN; see \"Writing your own templates\" "
+            "in the README.");
+    return Error(text);
+}
+
+ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder,
+                            bool templates) {
+    const Assembly assembly = assemble(program.source, folder.path(), program.includeDirs);
+    if (!assembly.ok)
+        throw assemblyError(assembly, templates);
+    return {QFile::encodeName(assembly.hexPath).toStdString(), ProgramFile::IntelHex};
 }
 
 // The clock the program's waits were written for, when it says.
@@ -36,135 +240,76 @@ std::optional<double> programClockMhz(const QString &code) {
     return ok ? std::optional(mhz) : std::nullopt;
 }
 
-void printAssemblyErrors(const Assembly &assembly) {
-    printError(QStringLiteral("avra could not assemble the program:"));
-    if (assembly.errors.isEmpty()) {
-        printError(assembly.log.trimmed());
-        return;
+// What the program says of itself that the simulated board contradicts.
+QString notes(const Program &program, const BoardConfig &board, const VerifyOptions &options) {
+    QString text;
+    if (const QString named = mcuFromInclude(program.text);
+        !options.mcu.isEmpty() && !named.isEmpty() && named != options.mcu)
+        text += QStringLiteral("Note: the program's .include is for the %1, the simulated "
+                               "chip the %2 (--mcu).\n")
+                    .arg(named, options.mcu);
+    const double mhz = board.clockHz / 1e6;
+    if (const auto written = programClockMhz(program.text); written && std::abs(*written - mhz) > 1e-9)
+        text += QStringLiteral("Note: the program's LCD_CLOCK_MHZ is %1, the simulated clock %2 "
+                               "MHz (--clock).\n")
+                    .arg(*written)
+                    .arg(mhz);
+    return text;
+}
+
+// The report, then the picture, then the verdict, which covers both: a
+// report that can't be written or a picture that can't be saved is a failure.
+int report(const Program &program, const VerifyOptions &options, BoardConfig board,
+           const BoardRun &run) {
+    board.mcu = run.mcu.empty() ? "chip unknown" : run.mcu;
+    board.clockHz = run.clockHz;
+    const GlyphNames names = program.set ? program.set->names : defaultGlyphNames();
+    const std::optional<GlyphSet> expected =
+        program.set ? std::optional(program.set->glyphs) : std::nullopt;
+    VerifyReport verdict =
+        verifyReport(run, board, names, expected, options.programPath.isEmpty());
+    QString verdictLine = verdict.lines.takeLast();
+    if (!writeStdout((notes(program, board, options) + verdict.lines.join(u'\n') + u'\n').toLocal8Bit()))
+        return kFailure;
+    if (!options.png.isEmpty() && run.loaded) {
+        try {
+            writeDisplayPng(options.png, run);
+        } catch (const Error &error) {
+            printError(error.message());
+            verdictLine = (verdict.ok ? QStringLiteral("FAILED: ") : verdictLine + QStringLiteral("; ")) +
+                          QStringLiteral("the picture was not saved");
+            verdict.ok = false;
+        }
     }
-    for (const QString &error : assembly.errors)
-        printError(QStringLiteral("  ") + error);
-    printError(QStringLiteral(
-        "The templates are read field by field: a comma ends the line unless the field "
-        "before it begins with ORI STS LDS OUT LDI or IN; see \"Writing your own templates\" "
-        "in the README."));
+    if (!writeStdout((verdictLine + u'\n').toLocal8Bit()))
+        return kFailure;
+    return verdict.ok ? kSuccess : kFailure;
 }
 
 } // namespace
 
 int verifyCommand(const QStringList &arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral(
-            "Builds the program for SET.ch as 'code --test-program --rest' does, assembles it\n"
-            "with avra and runs it from reset on a simulated AVR with an HD44780 LCD, until it\n"
-            "jumps to itself or one simulated second has passed. Reports each glyph's CGRAM\n"
-            "rows against the set, what line 1 shows, the bus timing against the datasheet\n"
-            "(and, as warnings, against the slower clones), whether the loop was reached and\n"
-            "the cycles taken. Exits with 0 only when CGRAM holds the set, the loop was\n"
-            "reached and no timing rule was broken.\n\n"
-            "Wiring: %1,\n"
-            "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
-            .arg(QLatin1String(kWiringHelp)));
-    parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
-    const QCommandLineOption templates = templatesOption();
-    const QCommandLineOption mcu(
-        QStringLiteral("mcu"),
-        QStringLiteral("The simulated chip, a simavr core name such as atmega8 or attiny2313. "
-                       "Default: the one the program's .include names (m8def.inc: atmega8)."),
-        QStringLiteral("NAME"));
-    const QCommandLineOption clock(QStringLiteral("clock"),
-                                   QStringLiteral("The chip's clock in MHz. Default: 16."),
-                                   QStringLiteral("MHZ"), QStringLiteral("16"));
-    const QCommandLineOption wiring(
-        QStringLiteral("wiring"),
-        QStringLiteral("Where the LCD is wired. Default: B:0,1,2,3,4,5,low."),
-        QStringLiteral("PINS"));
-    const QCommandLineOption png(
-        QStringLiteral("png"),
-        QStringLiteral("Also draw the simulated 16x2 display into the PNG file FILE."),
-        QStringLiteral("FILE"));
-    parser.addOptions({templates, mcu, clock, wiring, png});
-    if (const auto exit = parseCommand(parser, arguments, 1))
+    const auto parsed = parseOptions(arguments);
+    if (const int *exit = std::get_if<int>(&parsed))
         return *exit;
+    const VerifyOptions &options = std::get<VerifyOptions>(parsed);
+    const Program program = readProgram(options);
 
-    BoardConfig config;
-    bool clockOk = false;
-    const double mhz = parser.value(clock).toDouble(&clockOk);
-    if (!clockOk || !(mhz >= 0.001 && mhz <= 100))
-        return usageError(
-            QStringLiteral("\"%1\" is no clock from 0.001 to 100 MHz.").arg(parser.value(clock)));
-    config.clockHz = static_cast<std::uint32_t>(std::lround(mhz * 1e6));
-    if (parser.isSet(wiring)) {
-        QString why;
-        const auto parsed = parseWiring(parser.value(wiring), &why);
-        if (!parsed)
-            return usageError(why + u'.');
-        config.wiring = *parsed;
+    BoardConfig board;
+    board.mcu = program.mcu.toStdString();
+    board.clockHz = options.clockMhz ? std::uint32_t(std::lround(*options.clockMhz * 1e6))
+                    : options.format == ProgramFile::Elf ? 0
+                                                         : 16'000'000;
+    board.wiring = options.wiring;
+
+    std::optional<ScratchFolder> folder;
+    ProgramFile file{QFile::encodeName(options.programPath).toStdString(), options.format};
+    if (options.assembled) {
+        folder.emplace();
+        file = assembleProgram(program, *folder, options.programPath.isEmpty());
     }
-    if (parser.isSet(mcu) && !simavrKnowsMcu(parser.value(mcu).toLower().toStdString()))
-        return usageError(
-            QStringLiteral("simavr has no core named \"%1\".").arg(parser.value(mcu)));
-
-    try {
-        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-        const auto program = codeForSet(set, true, true, templateFolder(parser));
-        if (!program)
-            return kFailure;
-        const QString &code = *program;
-
-        const QString chip = parser.isSet(mcu) ? parser.value(mcu).toLower() : mcuFromInclude(code);
-        if (chip.isEmpty()) {
-            printError(QStringLiteral("The program includes no device file (such as "
-                                      "m328Pdef.inc) to tell the chip: give --mcu."));
-            return kFailure;
-        }
-        config.mcu = chip.toStdString();
-        if (!parser.isSet(mcu) && !simavrKnowsMcu(config.mcu)) {
-            printError(QStringLiteral("simavr has no core named %1 for the program's .include: "
-                                      "give --mcu.")
-                           .arg(chip));
-            return kFailure;
-        }
-
-        QTemporaryDir dir;
-        if (!dir.isValid()) {
-            printError(QStringLiteral("Can't make a temporary folder: %1.").arg(dir.errorString()));
-            return kFailure;
-        }
-        const Assembly assembly = assemble(code, dir.path());
-        if (!assembly.notRun.isEmpty()) {
-            printError(assembly.notRun);
-            return kFailure;
-        }
-        if (!assembly.ok) {
-            printAssemblyErrors(assembly);
-            return kFailure;
-        }
-
-        // One simulated second: the shipped program needs a tenth.
-        const BoardRun run = runOnBoard(assembly.hexPath.toStdString(), config, config.clockHz);
-        const VerifyReport report = verifyReport(run, config, set.names, set.glyphs);
-        QString text = report.lines.join(u'\n') + u'\n';
-        if (const auto written = programClockMhz(code); written && std::abs(*written - mhz) > 1e-9)
-            text.prepend(QStringLiteral("Note: the program's LCD_CLOCK_MHZ is %1, the simulated "
-                                        "clock %2 MHz (--clock).\n")
-                             .arg(*written)
-                             .arg(mhz));
-        if (const QString named = mcuFromInclude(code);
-            parser.isSet(mcu) && !named.isEmpty() && named != chip)
-            text.prepend(QStringLiteral("Note: the program's .include is for the %1, the simulated "
-                                        "chip the %2 (--mcu).\n")
-                             .arg(named, chip));
-        if (!writeStdout(text.toLocal8Bit()))
-            return kFailure;
-        if (parser.isSet(png) && run.loaded)
-            writeDisplayPng(parser.value(png), run);
-        return report.ok ? kSuccess : kFailure;
-    } catch (const Error &e) {
-        printError(e.message());
-        return kFailure;
-    }
+    const BoardRun run = runOnBoard(file, board, options.seconds);
+    return report(program, options, board, run);
 }
 
 } // namespace glimmerset::cli

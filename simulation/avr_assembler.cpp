@@ -1,14 +1,16 @@
 #include "avr_assembler.h"
 
-#include "codegen/asm_file.h"
-#include "storage/error.h"
+#include "child_process.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <unistd.h>
+
+#include <vector>
 
 namespace glimmerset {
 
@@ -51,39 +53,62 @@ QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) 
 
 } // namespace
 
-Assembly assemble(const QString &source, const QString &dir) {
+Assembly assemble(const QByteArray &source, const QString &dir,
+                  const QStringList &includeDirs) {
     Assembly result;
     const QString avra = QStandardPaths::findExecutable(QStringLiteral("avra"));
     if (avra.isEmpty()) {
-        result.notRun = QStringLiteral(
+        result.aborted = QStringLiteral(
             "avra is not on PATH: install the Debian package avra (apt install avra)");
         return result;
     }
-    const QString asmPath = QDir(dir).filePath(QStringLiteral("program.asm"));
-    try {
-        write_asm_file(asmPath, source);
-    } catch (const Error &error) {
-        result.notRun = error.message();
+    // A scratch file: no need for the care a user's file gets.
+    QFile file(QDir(dir).filePath(QStringLiteral("program.asm")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(source) != source.size() || !file.flush()) {
+        result.aborted = QStringLiteral("Can't write %1: %2").arg(file.fileName(), file.errorString());
         return result;
     }
-    QStringList arguments;
-    if (const QString include = avraIncludeDir(); !include.isEmpty())
-        arguments << QStringLiteral("-I") << include;
-    arguments << QStringLiteral("program.asm");
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(avra, arguments);
-    if (!process.waitForFinished(60000)) {
-        result.notRun = QStringLiteral("avra did not run: ") + process.errorString();
-        process.kill();
+    file.close();
+    QList<QByteArray> arguments{QFile::encodeName(avra)};
+    QStringList folders = includeDirs;
+    if (const QString devices = avraIncludeDir(); !devices.isEmpty())
+        folders << devices;
+    for (const QString &folder : folders)
+        arguments << QByteArrayLiteral("-I") << QFile::encodeName(folder);
+    arguments << QByteArrayLiteral("program.asm");
+    std::vector<char *> argv;
+    for (QByteArray &argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const QByteArray workDir = QFile::encodeName(dir);
+
+    ChildLimits limits;
+    limits.wallSeconds = 60;
+    limits.outputIsStdout = true;
+    const ChildEnd end = runChild(
+        [&](int fd) {
+            if (chdir(workDir.constData()) == 0)
+                execv(argv[0], argv.data());
+            const char message[] = "can't start avra\n";
+            (void)!write(fd, message, sizeof message - 1);
+            _exit(127);
+        },
+        limits);
+    result.log = QString::fromLocal8Bit(end.output);
+    if (end.timedOut)
+        result.aborted = QStringLiteral("avra did not finish within %1 s and was stopped")
+                             .arg(limits.wallSeconds);
+    else if (end.signal)
+        result.aborted = QStringLiteral("avra crashed with %1 while assembling the program").arg(end.signalText());
+    else if (end.exitCode == 127)
+        result.aborted = QStringLiteral("avra could not be started from %1").arg(avra);
+    if (!result.aborted.isEmpty())
         return result;
-    }
-    result.log = QString::fromLocal8Bit(process.readAll());
     result.hexPath = QDir(dir).filePath(QStringLiteral("program.hex"));
-    result.errors = errorsWithLines(result.log, source.split(QStringLiteral("\r\n")));
+    const QString text = QString::fromLocal8Bit(source).remove(u'\r');
+    result.errors = errorsWithLines(result.log, text.split(u'\n'));
     // avra 1.4 may exit with 0 after errors; its summary line tells.
-    result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
+    result.ok = end.exitCode == 0 &&
                 result.log.contains(QStringLiteral("Assembly complete with no errors")) &&
                 QFile::exists(result.hexPath);
     return result;

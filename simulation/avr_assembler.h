@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -10,12 +11,14 @@ struct Assembly {
     QString hexPath;
     QString log;        // avra's own output
     QStringList errors; // each avra error with the source lines it names
-    QString notRun;     // why avra could not be run at all, if it couldn't
+    QString aborted;    // why avra did not finish: missing, crashed, stopped
 };
 
-// Saves source as "Save to File" would, as program.asm in dir, and assembles
-// it with the avra found on PATH, its device includes from /usr/share/avra.
-Assembly assemble(const QString &source, const QString &dir);
+// Writes source as program.asm in dir and assembles it with the avra found
+// on PATH. .include finds the files in includeDirs, then avra's device
+// files (/usr/share/avra).
+Assembly assemble(const QByteArray &source, const QString &dir,
+                  const QStringList &includeDirs = {});
 
 // The simavr core for the device file the program's first .include names:
 // "m328Pdef.inc" gives "atmega328p", "tn2313def.inc" "attiny2313". Empty when

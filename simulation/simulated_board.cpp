@@ -1,18 +1,25 @@
 #include "simulated_board.h"
 
 extern "C" {
+#include <avr_eeprom.h>
 #include <avr_ioport.h>
 #include <hd44780.h>
 #include <sim_avr.h>
+#include <sim_elf.h>
 #include <sim_hex.h>
+#include <sim_io.h>
 #include <sim_time.h>
+
+// simavr's table of cores; avr_make_mcu_by_name would print on stdout.
+extern avr_kind_t *avr_kind[];
 }
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace glimmerset {
 
@@ -27,6 +34,14 @@ namespace {
 // hold still while E is high covers both.
 constexpr int kCgramOffset = 64;
 
+// simavr computes data addresses in 16 bits and program memory addresses
+// for LPM and SPM from Z alone, but sizes its arrays by the chip and checks
+// only some accesses, after logging, before it makes them anyway. With
+// arrays this large whatever it lets through lands inside them; the guard
+// below turns each such access into the run's fault.
+constexpr std::size_t kDataSpan = 0x10000;
+constexpr std::size_t kFlashSpan = 0x10000 + 0x200; // Z, an SPM page, a 32-bit opcode
+
 struct Probe {
     LcdBusMonitor *monitor;
     avr_t *avr;
@@ -38,115 +53,274 @@ void onPin(avr_irq_t *, std::uint32_t value, void *param) {
     probe->monitor->lineChanged(probe->line, value != 0, probe->avr->cycle);
 }
 
-// The part and the cores print on stdout and stderr; keep the output ours.
-class QuietOutput {
+avr_kind_t *findCore(const std::string &name) {
+    for (int i = 0; avr_kind[i]; ++i)
+        for (int j = 0; j < 4 && avr_kind[i]->names[j]; ++j)
+            if (name == avr_kind[i]->names[j])
+                return avr_kind[i];
+    return nullptr;
+}
+
+std::string hex(std::uint32_t value, int digits = 4) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+// What the program did that the chip can't, in its own terms.
+class Guard {
 public:
-    QuietOutput() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        savedOut_ = dup(STDOUT_FILENO);
-        savedErr_ = dup(STDERR_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            close(null);
+    Guard(avr_t *avr, std::string mcu) : avr_(avr), mcu_(std::move(mcu)) {
+        active_ = this;
+        previousLogger_ = avr_global_logger_get();
+        avr_global_logger_set(onLog);
+        // Between the end of a small chip's RAM and simavr's I/O table the
+        // core neither checks nor stores anywhere of the chip's own.
+        for (unsigned a = avr->ramend + 1u; a < 31u + MAX_IOs; ++a) {
+            avr_register_io_write(avr, static_cast<avr_io_addr_t>(a), onGapWrite, this);
+            avr_register_io_read(avr, static_cast<avr_io_addr_t>(a), onGapRead, this);
         }
     }
-    ~QuietOutput() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        restore(savedOut_, STDOUT_FILENO);
-        restore(savedErr_, STDERR_FILENO);
+    ~Guard() {
+        avr_global_logger_set(previousLogger_);
+        active_ = nullptr;
     }
-    QuietOutput(const QuietOutput &) = delete;
-    QuietOutput &operator=(const QuietOutput &) = delete;
+    Guard(const Guard &) = delete;
+    Guard &operator=(const Guard &) = delete;
+
+    const std::string &fault() const { return fault_; }
+
+    bool allowsPc(std::uint32_t pc) {
+        return pc < avr_->flashend ||
+               report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " +
+                      mcu_ + "'s flash (" + hex(avr_->flashend, 5) + ")");
+    }
+
+    // Checks the instruction about to run for program memory it would reach.
+    bool allows(unsigned opcode) {
+        if ((opcode & 0xF000) != 0x9000)
+            return true;
+        const std::uint32_t z = avr_->data[R_ZL] | avr_->data[R_ZH] << 8;
+        if (opcode == 0x95C8 || (opcode & 0xFE0E) == 0x9004) // LPM
+            return flashAccess("read", z);
+        if ((opcode & 0xFE0E) == 0x9006) // ELPM: simavr takes RAMPZ, or r0 where there is none
+            return flashAccess("read", z | avr_->data[avr_->rampz] << 16);
+        if (opcode == 0x95E8) // SPM
+            return flashAccess("wrote", (z | (avr_->rampz ? avr_->data[avr_->rampz] << 16 : 0)));
+        return true;
+    }
 
 private:
-    static void restore(int saved, int fd) {
-        if (saved >= 0) {
-            dup2(saved, fd);
-            close(saved);
-        }
+    bool report(const std::string &what) {
+        if (fault_.empty())
+            fault_ = what;
+        return false;
     }
-    int savedOut_ = -1;
-    int savedErr_ = -1;
+
+    bool flashAccess(const char *verb, std::uint32_t address) {
+        if (address <= avr_->flashend)
+            return true;
+        return report(std::string("the program ") + verb + " flash address " + hex(address, 5) +
+                      ", past the " + mcu_ + "'s flash (" + hex(avr_->flashend, 5) +
+                      "): was it assembled for another chip?");
+    }
+
+    void dataAccess(bool write, std::uint32_t address) {
+        report(std::string(write ? "the program wrote to data address " : "the program read data address ") +
+               hex(address) + ", past the " + mcu_ + "'s RAM (" + hex(avr_->ramend) +
+               "): was it assembled for another chip?");
+    }
+
+    static void onGapWrite(avr_t *, avr_io_addr_t address, std::uint8_t, void *param) {
+        static_cast<Guard *>(param)->dataAccess(true, address);
+    }
+    static std::uint8_t onGapRead(avr_t *, avr_io_addr_t address, void *param) {
+        static_cast<Guard *>(param)->dataAccess(false, address);
+        return 0;
+    }
+
+    // simavr logs an access past RAMEND before it makes it.
+    static void onLog(avr_t *avr, int, const char *format, va_list args) {
+        const bool write = std::strstr(format, "Invalid write address");
+        if (!active_ || avr != active_->avr_ || (!write && !std::strstr(format, "Invalid read address")))
+            return;
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, args);
+        const char *at = std::strstr(text, "Address ");
+        if (at)
+            active_->dataAccess(write, std::strtoul(at + 8, nullptr, 16));
+    }
+
+    static inline Guard *active_ = nullptr;
+    avr_t *avr_;
+    std::string mcu_;
+    std::string fault_;
+    avr_logger_p previousLogger_ = nullptr;
 };
 
-bool loadHex(avr_t *avr, const std::string &path, const std::string &mcu, std::string &error) {
+// simavr's own sleep waits in real time.
+void sleepNot(avr_t *, avr_cycle_count_t) {}
+
+struct Image {
+    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> flash; // base, bytes
+    std::vector<std::uint8_t> eeprom;
+    std::string mcu;        // named by the program, if it says
+    std::uint32_t clockHz = 0; // likewise
+};
+
+bool readHex(const std::string &path, Image &image, std::string &error) {
     ihex_chunk_p chunks = nullptr;
     const int count = read_ihex_chunks(path.c_str(), &chunks);
     if (count <= 0) {
-        error = "can't read " + path;
+        error = "can't read " + path + " as Intel hex";
         return false;
     }
-    bool flash = false;
-    for (int i = 0; i < count && error.empty(); ++i) {
+    for (int i = 0; i < count; ++i)
         // Addresses from 0x800000 up are simavr's RAM and EEPROM images.
-        if (chunks[i].baseaddr >= 0x800000)
+        if (chunks[i].baseaddr < 0x800000)
+            image.flash.emplace_back(chunks[i].baseaddr,
+                                     std::vector<std::uint8_t>(chunks[i].data,
+                                                               chunks[i].data + chunks[i].size));
+    free_ihex_chunks(chunks);
+    return true;
+}
+
+bool readElf(const std::string &path, Image &image, std::string &error) {
+    auto firmware = std::make_unique<elf_firmware_t>();
+    std::memset(firmware.get(), 0, sizeof *firmware);
+    if (elf_read_firmware(path.c_str(), firmware.get()) != 0 || !firmware->flash) {
+        error = "can't read " + path + " as an AVR ELF file";
+        return false;
+    }
+    image.flash.emplace_back(firmware->flashbase,
+                             std::vector<std::uint8_t>(firmware->flash,
+                                                       firmware->flash + firmware->flashsize));
+    if (firmware->eeprom)
+        image.eeprom.assign(firmware->eeprom, firmware->eeprom + firmware->eesize);
+    image.mcu.assign(firmware->mmcu, strnlen(firmware->mmcu, sizeof firmware->mmcu));
+    image.clockHz = firmware->frequency;
+    return true;
+}
+
+bool load(avr_t *avr, const Image &image, const std::string &path, const std::string &mcu,
+          std::string &error) {
+    bool code = false;
+    for (const auto &[base, bytes] : image.flash) {
+        if (bytes.empty())
             continue;
-        const std::uint32_t end = chunks[i].baseaddr + chunks[i].size;
+        const std::uint64_t end = std::uint64_t(base) + bytes.size();
         if (end > avr->flashend + 1u) {
             error = "the program needs " + std::to_string(end) + " bytes of flash, the " + mcu +
                     " has " + std::to_string(avr->flashend + 1u);
-            break;
+            return false;
         }
-        avr_loadcode(avr, chunks[i].data, chunks[i].size, chunks[i].baseaddr);
-        flash = true;
+        avr_loadcode(avr, const_cast<std::uint8_t *>(bytes.data()),
+                     static_cast<std::uint32_t>(bytes.size()), base);
+        code = true;
     }
-    free_ihex_chunks(chunks);
-    if (!flash && error.empty())
+    if (!code) {
         error = path + " holds no code for the flash";
-    return flash && error.empty();
+        return false;
+    }
+    if (!image.eeprom.empty()) {
+        if (image.eeprom.size() > avr->e2end + 1u) {
+            error = "the program's EEPROM image has " + std::to_string(image.eeprom.size()) +
+                    " bytes, the " + mcu + " has " + std::to_string(avr->e2end + 1u);
+            return false;
+        }
+        avr_eeprom_desc_t desc{const_cast<std::uint8_t *>(image.eeprom.data()), 0,
+                               static_cast<std::uint32_t>(image.eeprom.size())};
+        avr_ioctl(avr, AVR_IOCTL_EEPROM_SET, &desc);
+    }
+    return true;
 }
 
-bool atSelfJump(const avr_t *avr) {
-    const std::uint32_t pc = avr->pc;
-    if (pc + 1 > avr->flashend)
-        return false;
-    const unsigned word = avr->flash[pc] | avr->flash[pc + 1] << 8;
-    if (word == 0xCFFF) // RJMP .-1
+// simavr's arrays grown to hold whatever it lets a program reach, and the
+// second word of an instruction at the very end.
+void widen(std::uint8_t *&memory, std::size_t size, std::size_t span, std::uint8_t fill) {
+    span = std::max(span, size + 4);
+    auto *wider = static_cast<std::uint8_t *>(std::realloc(memory, span));
+    if (!wider)
+        throw std::bad_alloc();
+    std::memset(wider + size, fill, span - size);
+    memory = wider;
+}
+
+bool isJumpToItself(const avr_t *avr, std::uint32_t pc, unsigned opcode) {
+    if (opcode == 0xCFFF) // RJMP .-1
         return true;
     // JMP to its own address, on the cores that have it.
-    if ((word & 0xFE0E) != 0x940C || pc + 3 > avr->flashend)
+    if ((opcode & 0xFE0E) != 0x940C)
         return false;
-    const std::uint32_t target =
-        ((word & 0x01F0) >> 3 | (word & 1)) << 16 | avr->flash[pc + 2] | avr->flash[pc + 3] << 8;
+    const std::uint32_t target = ((opcode & 0x01F0) >> 3 | (opcode & 1)) << 16 |
+                                 avr->flash[pc + 2] | avr->flash[pc + 3] << 8;
     return target * 2 == pc;
+}
+
+// Runs until limit cycles have passed or the program ends, as RunEnd says;
+// with stopAtLoop false a jump to itself runs on.
+RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit, bool stopAtLoop) {
+    constexpr unsigned kSleep = 0x9588;
+    while (avr->cycle < limit) {
+        const std::uint32_t pc = avr->pc;
+        if (!guard.allowsPc(pc))
+            return RunEnd::Fault;
+        const unsigned opcode = avr->flash[pc] | avr->flash[pc + 1] << 8;
+        if (!guard.allows(opcode))
+            return RunEnd::Fault;
+        if (opcode == kSleep && !avr->sreg[S_I])
+            return RunEnd::Asleep;
+        if (stopAtLoop && isJumpToItself(avr, pc, opcode))
+            return RunEnd::Loop;
+        avr->run(avr);
+        if (!guard.fault().empty())
+            return RunEnd::Fault;
+        // Stopped, crashed or done: simavr runs no further cycles.
+        if (avr->state != cpu_Running && avr->state != cpu_Sleeping)
+            return RunEnd::Fault;
+    }
+    return RunEnd::TimeUp;
 }
 
 } // namespace
 
-bool simavrKnowsMcu(const std::string &name) {
-    QuietOutput quiet;
-    avr_t *avr = avr_make_mcu_by_name(name.c_str());
-    if (!avr)
-        return false;
-    avr_terminate(avr);
-    return true;
-}
+bool simavrKnowsMcu(const std::string &name) { return findCore(name) != nullptr; }
 
-BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
-                    std::uint64_t cycleBudget) {
+BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, double seconds) {
     BoardRun run;
-    run.cycleBudget = cycleBudget;
-    run.clockHz = config.clockHz;
-    QuietOutput quiet;
-    avr_t *avr = avr_make_mcu_by_name(config.mcu.c_str());
-    if (!avr) {
-        run.loadError = "simavr has no core named " + config.mcu;
+    run.mcu = config.mcu;
+    run.clockHz = config.clockHz ? config.clockHz : 16'000'000;
+    Image image;
+    if (!(program.format == ProgramFile::Elf ? readElf : readHex)(program.path, image,
+                                                                  run.loadError))
+        return run;
+    if (run.mcu.empty())
+        run.mcu = image.mcu;
+    if (!config.clockHz && image.clockHz)
+        run.clockHz = image.clockHz;
+    if (run.mcu.empty()) {
+        run.loadError = program.path + " doesn't name its chip (no .mmcu section): give --mcu";
         return run;
     }
+    avr_kind_t *core = findCore(run.mcu);
+    if (!core) {
+        run.loadError = "simavr has no core named " + run.mcu;
+        return run;
+    }
+    avr_t *avr = core->make();
     avr_init(avr);
     avr->log = LOG_ERROR;
-    avr->frequency = config.clockHz;
+    avr->frequency = run.clockHz;
+    avr->sleep = sleepNot;
+    widen(avr->data, avr->ramend + 1u, kDataSpan, 0);
+    widen(avr->flash, avr->flashend + 1u, kFlashSpan, 0xFF);
     const BoardWiring &wiring = config.wiring;
     if (!avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), 0)) {
-        run.loadError = "the " + config.mcu + " has no port " + wiring.port;
+        run.loadError = "the " + run.mcu + " has no port " + wiring.port;
         avr_terminate(avr);
         return run;
     }
-    if (!loadHex(avr, hexPath, config.mcu, run.loadError)) {
+    if (!load(avr, image, program.path, run.mcu, run.loadError)) {
         avr_terminate(avr);
         return run;
     }
@@ -155,7 +329,7 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
 
     hd44780_t lcd;
     hd44780_init(avr, &lcd, 20, 2);
-    LcdBusMonitor monitor(config.clockHz);
+    LcdBusMonitor monitor(run.clockHz);
 
     const int modelPins[] = {IRQ_HD44780_D4, IRQ_HD44780_D5, IRQ_HD44780_D6, IRQ_HD44780_D7,
                              IRQ_HD44780_RS, IRQ_HD44780_E,  IRQ_HD44780_RW};
@@ -173,20 +347,20 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
         avr_irq_register_notify(pin, onPin, &probes[line]);
     }
 
-    while (avr->cycle < cycleBudget) {
-        if (atSelfJump(avr)) {
-            run.reachedLoop = true;
-            break;
-        }
-        const int state = avr_run(avr);
-        if (state == cpu_Done || state == cpu_Crashed)
-            break;
-    }
+    Guard guard(avr, run.mcu);
+    run.cycleBudget = static_cast<std::uint64_t>(seconds * run.clockHz);
+    run.end = runUntil(avr, guard, run.cycleBudget, true);
     run.cycles = avr->cycle;
     // Let the last access finish in the part before reading its memory.
-    const avr_cycle_count_t settle = avr->cycle + avr_usec_to_cycles(avr, 2000);
-    while (run.reachedLoop && avr->cycle < settle)
-        avr_run(avr);
+    if (run.end == RunEnd::Loop) {
+        const auto settle = avr->cycle + avr_usec_to_cycles(avr, 2000);
+        if (runUntil(avr, guard, settle, false) == RunEnd::Fault)
+            run.end = RunEnd::Fault;
+    }
+    if (run.end == RunEnd::Fault)
+        run.fault = guard.fault().empty() ? "simavr stopped the core: the program did what "
+                                            "the simulator can't follow"
+                                          : guard.fault();
 
     std::memcpy(run.partCgram.data(), lcd.vram + kCgramOffset, run.partCgram.size());
     std::memcpy(run.partLine1.data(), lcd.vram, run.partLine1.size());

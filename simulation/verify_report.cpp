@@ -55,7 +55,7 @@ QString displayLine(const BoardRun &run, int line) {
 }
 
 VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const GlyphNames &names,
-                          const GlyphSet &expected) {
+                          const std::optional<GlyphSet> &expected, bool mustReachLoop) {
     VerifyReport report;
     QStringList &lines = report.lines;
     const QString board = QStringLiteral("%1 at %2 MHz, LCD on %3")
@@ -69,9 +69,9 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         return report;
     }
 
-    const auto image = cgramImage(expected);
+    const auto image = cgramImage(expected.value_or(GlyphSet()));
     bool cgramOk = true;
-    for (int g = 0; g < kGlyphCount; ++g) {
+    for (int g = 0; expected && g < kGlyphCount; ++g) {
         QStringList differing;
         for (int r = 0; r < kRowCount; ++r)
             if (run.cgram[8 * g + r] != image[8 * g + r])
@@ -113,21 +113,37 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         listSome(lines, run.busWarnings, QStringLiteral("    "));
     }
 
-    if (run.reachedLoop)
-        lines << QStringLiteral("Loop: reached after %1 cycles (%2)")
-                     .arg(run.cycles)
-                     .arg(milliseconds(run.cycles, run.clockHz));
-    else
-        lines << QStringLiteral("Loop: not reached within %1 cycles (%2)")
-                     .arg(run.cycleBudget)
-                     .arg(milliseconds(run.cycleBudget, run.clockHz));
+    const QString after =
+        QStringLiteral("%1 cycles (%2)").arg(run.cycles).arg(milliseconds(run.cycles, run.clockHz));
+    switch (run.end) {
+    case RunEnd::Loop:
+        lines << QStringLiteral("Loop: reached after ") + after;
+        break;
+    case RunEnd::Asleep:
+        lines << QStringLiteral("End: asleep with interrupts off after ") + after;
+        break;
+    case RunEnd::TimeUp:
+        lines << (mustReachLoop ? QStringLiteral("Loop: not reached within ")
+                                : QStringLiteral("End: still running after ")) +
+                     after;
+        break;
+    case RunEnd::Fault:
+        lines << QStringLiteral("End: stopped after ") + after;
+        break;
+    }
 
-    report.ok = cgramOk && run.reachedLoop && run.busViolations.empty();
+    const bool ended = run.end == RunEnd::Loop || (!mustReachLoop && run.end != RunEnd::Fault);
+    report.ok = cgramOk && ended && run.busViolations.empty() && !run.accesses.empty();
+    // After a fault the rest is its consequence.
     QStringList failed;
-    if (!cgramOk)
+    if (run.end == RunEnd::Fault)
+        failed << QString::fromStdString(run.fault);
+    else if (!cgramOk)
         failed << QStringLiteral("CGRAM does not hold the set");
-    if (!run.reachedLoop)
+    if (!ended && run.end != RunEnd::Fault)
         failed << QStringLiteral("the loop was not reached");
+    if (run.accesses.empty() && run.end != RunEnd::Fault)
+        failed << QStringLiteral("no access to the LCD was seen");
     if (!run.busViolations.empty())
         failed << QStringLiteral("the bus timing was broken");
     lines << (report.ok ? QStringLiteral("OK")

@@ -43,7 +43,7 @@ inline std::vector<std::string> boardProblems(const BoardRun &run, const GlyphSe
         problems.push_back("program not loaded: " + run.loadError);
         return problems;
     }
-    if (!run.reachedLoop) {
+    if (run.end != RunEnd::Loop) {
         std::snprintf(text, sizeof text, "loop not reached within %llu cycles",
                       static_cast<unsigned long long>(run.cycleBudget));
         problems.push_back(text);
