@@ -1,14 +1,13 @@
 #include "simulated_board.h"
 
+#include "program_image.h"
+
 extern "C" {
 #include <avr_eeprom.h>
 #include <avr_ioport.h>
 #include <hd44780.h>
 #include <sim_avr.h>
-#include <sim_elf.h>
-#include <sim_hex.h>
 #include <sim_io.h>
-#include <sim_time.h>
 
 // simavr's table of cores; avr_make_mcu_by_name would print on stdout.
 extern avr_kind_t *avr_kind[];
@@ -161,48 +160,7 @@ private:
 // simavr's own sleep waits in real time.
 void sleepNot(avr_t *, avr_cycle_count_t) {}
 
-struct Image {
-    std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> flash; // base, bytes
-    std::vector<std::uint8_t> eeprom;
-    std::string mcu;        // named by the program, if it says
-    std::uint32_t clockHz = 0; // likewise
-};
-
-bool readHex(const std::string &path, Image &image, std::string &error) {
-    ihex_chunk_p chunks = nullptr;
-    const int count = read_ihex_chunks(path.c_str(), &chunks);
-    if (count <= 0) {
-        error = "can't read " + path + " as Intel hex";
-        return false;
-    }
-    for (int i = 0; i < count; ++i)
-        // Addresses from 0x800000 up are simavr's RAM and EEPROM images.
-        if (chunks[i].baseaddr < 0x800000)
-            image.flash.emplace_back(chunks[i].baseaddr,
-                                     std::vector<std::uint8_t>(chunks[i].data,
-                                                               chunks[i].data + chunks[i].size));
-    free_ihex_chunks(chunks);
-    return true;
-}
-
-bool readElf(const std::string &path, Image &image, std::string &error) {
-    auto firmware = std::make_unique<elf_firmware_t>();
-    std::memset(firmware.get(), 0, sizeof *firmware);
-    if (elf_read_firmware(path.c_str(), firmware.get()) != 0 || !firmware->flash) {
-        error = "can't read " + path + " as an AVR ELF file";
-        return false;
-    }
-    image.flash.emplace_back(firmware->flashbase,
-                             std::vector<std::uint8_t>(firmware->flash,
-                                                       firmware->flash + firmware->flashsize));
-    if (firmware->eeprom)
-        image.eeprom.assign(firmware->eeprom, firmware->eeprom + firmware->eesize);
-    image.mcu.assign(firmware->mmcu, strnlen(firmware->mmcu, sizeof firmware->mmcu));
-    image.clockHz = firmware->frequency;
-    return true;
-}
-
-bool load(avr_t *avr, const Image &image, const std::string &path, const std::string &mcu,
+bool load(avr_t *avr, const ProgramImage &image, const std::string &path, const std::string &mcu,
           std::string &error) {
     bool code = false;
     for (const auto &[base, bytes] : image.flash) {
@@ -257,9 +215,8 @@ bool isJumpToItself(const avr_t *avr, std::uint32_t pc, unsigned opcode) {
     return target * 2 == pc;
 }
 
-// Runs until limit cycles have passed or the program ends, as RunEnd says;
-// with stopAtLoop false a jump to itself runs on.
-RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit, bool stopAtLoop) {
+// Runs until limit cycles have passed or the program ends, as RunEnd says.
+RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit) {
     constexpr unsigned kSleep = 0x9588;
     while (avr->cycle < limit) {
         const std::uint32_t pc = avr->pc;
@@ -270,7 +227,7 @@ RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit, bool stopAtLoop) 
             return RunEnd::Fault;
         if (opcode == kSleep && !avr->sreg[S_I])
             return RunEnd::Asleep;
-        if (stopAtLoop && isJumpToItself(avr, pc, opcode))
+        if (isJumpToItself(avr, pc, opcode))
             return RunEnd::Loop;
         avr->run(avr);
         if (!guard.fault().empty())
@@ -290,9 +247,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     BoardRun run;
     run.mcu = config.mcu;
     run.clockHz = config.clockHz ? config.clockHz : 16'000'000;
-    Image image;
-    if (!(program.format == ProgramFile::Elf ? readElf : readHex)(program.path, image,
-                                                                  run.loadError))
+    ProgramImage image;
+    if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
+                                                                          run.loadError))
         return run;
     if (run.mcu.empty())
         run.mcu = image.mcu;
@@ -349,14 +306,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
 
     Guard guard(avr, run.mcu);
     run.cycleBudget = static_cast<std::uint64_t>(seconds * run.clockHz);
-    run.end = runUntil(avr, guard, run.cycleBudget, true);
+    // The part stores what E latches at once: its memory is complete here.
+    run.end = runUntil(avr, guard, run.cycleBudget);
     run.cycles = avr->cycle;
-    // Let the last access finish in the part before reading its memory.
-    if (run.end == RunEnd::Loop) {
-        const auto settle = avr->cycle + avr_usec_to_cycles(avr, 2000);
-        if (runUntil(avr, guard, settle, false) == RunEnd::Fault)
-            run.end = RunEnd::Fault;
-    }
     if (run.end == RunEnd::Fault)
         run.fault = guard.fault().empty() ? "simavr stopped the core: the program did what "
                                             "the simulator can't follow"

@@ -90,7 +90,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         }
     }
 
-    lines << QStringLiteral("Line 1: \"%1\"").arg(displayLine(run, 0));
+    for (int line = 0; line < 2; ++line)
+        lines << QStringLiteral("Line %1: \"%2\"").arg(line + 1).arg(displayLine(run, line));
 
     if (run.accesses.empty())
         lines << QStringLiteral("Bus timing: no access seen on the wired pins; does the wiring "
