@@ -92,7 +92,7 @@ public:
     bool allowsPc(std::uint32_t pc) {
         return pc < avr_->flashend ||
                report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " +
-                      mcu_ + "'s flash (" + hex(avr_->flashend, 5) + ")");
+                      mcu_ + "'s flash (" + hex(avr_->flashend, 5) + "): does it end in a loop?");
     }
 
     // Checks the instruction about to run for program memory it would reach.

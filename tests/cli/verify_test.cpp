@@ -4,12 +4,18 @@
 #include "storage/glyph_file.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <signal.h>
+
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -22,10 +28,18 @@ struct CliRun {
     QString err;
 };
 
-CliRun verify(const QStringList &arguments) {
+// With closedOutput the CLI starts with stdout and stderr closed.
+CliRun verify(const QStringList &arguments, bool closedOutput = false) {
     QProcess process;
-    process.start(QStringLiteral(GLIMMERSET_CLI),
-                  QStringList{QStringLiteral("verify")} + arguments);
+    const QStringList command = QStringList{QStringLiteral("verify")} + arguments;
+    if (closedOutput)
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{QStringLiteral("-c"),
+                                  QStringLiteral("exec \"$0\" \"$@\" >&- 2>&-"),
+                                  QStringLiteral(GLIMMERSET_CLI)} +
+                          command);
+    else
+        process.start(QStringLiteral(GLIMMERSET_CLI), command);
     CliRun result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -204,6 +218,238 @@ TEST_P(VerifyFails, SaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(Templates, VerifyFails, ::testing::ValuesIn(kBroken),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The 328P's test program on every other chip of the matrix: its stack
+// lies past their RAM, which simavr would write outside its own arrays.
+class OtherChip : public ::testing::TestWithParam<Chip> {};
+
+TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
+    const QString mcu = QLatin1String(GetParam().mcu);
+    const CliRun r = verify({QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
+                             QStringLiteral("--mcu"), mcu});
+    if (mcu == QLatin1String("atmega328p")) {
+        EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+        return;
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nFAILED: the program wrote to data address 0x08FF, "
+                                              "past the %1's RAM (0x")
+                                   .arg(mcu)))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("): was it assembled for another chip?\n")))
+        << r.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, OtherChip, ::testing::ValuesIn(kChips),
+                         [](const auto &info) { return std::string(info.param.mcu); });
+
+// What a program, a template or the surroundings may do, through the real
+// CLI: each ends in words and an exit status, never a crash, a hang or a 0.
+struct HostileCase {
+    const char *name;
+    std::function<void(QString &main, QString &rest)> edit; // the test program's templates
+    const char *program;   // else --program prog.asm with this source; neither: as shipped
+    QStringList arguments; // more; "DIR" stands for the case's folder
+    bool closedOutput;
+    int exitCode;
+    QStringList stdoutHas;
+    QStringList stderrHas;
+};
+
+void PrintTo(const HostileCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+const HostileCase kHostile[] = {
+    {"AsleepWithInterruptsOff",
+     [](QString &main, QString &) {
+         // Timer 0 overflows within 256 cycles; its handler stops the chip.
+         main.replace(QStringLiteral(".org INT_VECTORS_SIZE\r\n"),
+                      QStringLiteral(".org OVF0addr\r\n    RJMP stop\r\n.org INT_VECTORS_SIZE\r\n"));
+         main.replace(QStringLiteral("    RCALL lcd_setup\r\n"),
+                      QStringLiteral("    LDI mp0,1\r\n    OUT TCCR0B,mp0\r\n    STS TIMSK0,mp0\r\n"
+                                     "    SEI\r\n    RCALL lcd_setup\r\n"));
+         main += QStringLiteral("stop:\r\n    CLI\r\n    SLEEP\r\n");
+     },
+     nullptr, {}, false, 1,
+     {QStringLiteral("\nEnd: asleep with interrupts off after "),
+      QStringLiteral("the loop was not reached")},
+     {}},
+    {"StackPointerAtTheTop",
+     [](QString &main, QString &) {
+         main = QStringLiteral(".include \"m328Pdef.inc\"\r\n.def mp0 = r16\r\n    LDI mp0,0xFF\r\n"
+                               "    OUT SPH,mp0\r\n    RCALL LCD_char\r\n");
+     },
+     nullptr, {}, false, 1,
+     {QStringLiteral("\nFAILED: the program wrote to data address 0xFFFF, past the atmega328p's "
+                     "RAM (0x08FF)")},
+     {}},
+    {"AvraCrashes",
+     [](QString &main, QString &) {
+         main = QStringLiteral(".include \"m328Pdef.inc\"\r\n.include \"program.asm\"\r\n");
+     },
+     nullptr, {}, false, 1, {},
+     {QStringLiteral("avra crashed with signal 11 (Segmentation fault) while assembling the "
+                     "program.")}},
+    {"NoLoopAtTheEnd", nullptr, ".include \"m328Pdef.inc\"\r\n    NOP\r\n", {}, false, 1,
+     {QStringLiteral("\nFAILED: the program ran to flash address 0x08000, past the end of the "
+                     "atmega328p's flash (0x07FFF): does it end in a loop?")},
+     {}},
+    {"ProgramMemoryPastTheFlash", nullptr,
+     ".include \"tn2313def.inc\"\r\n    LDI ZL,0xFF\r\n    LDI ZH,0xFF\r\n    LPM\r\nloop:\r\n"
+     "    RJMP loop\r\n",
+     {}, false, 1,
+     {QStringLiteral("\nFAILED: the program read flash address 0x0FFFF, past the attiny2313's "
+                     "flash (0x007FF)")},
+     {}},
+    {"DataBetweenRamAndSimavrsIoTable", nullptr,
+     ".include \"tn2313def.inc\"\r\n    STS 0x0100,r16\r\nloop:\r\n    RJMP loop\r\n", {}, false,
+     1,
+     {QStringLiteral("\nFAILED: the program wrote to data address 0x0100, past the attiny2313's "
+                     "RAM (0x00DF)")},
+     {}},
+    {"ReportWithNowhereToGo", nullptr, nullptr, {}, true, 1, {}, {}},
+    {"PictureThatCantBeSaved", nullptr, nullptr, {QStringLiteral("--png"),
+                                                  QStringLiteral("DIR/missing/lcd.png")},
+     false, 1, {QStringLiteral("\nLoop: reached after "),
+                QStringLiteral("\nFAILED: the picture was not saved\n")},
+     {QStringLiteral("/missing")}},
+    {"NeitherAsmHexNorElf", nullptr, nullptr, {QStringLiteral("--program"), QStringLiteral("a.bin")},
+     false, 2, {}, {QStringLiteral("--program takes an .asm, .hex or .elf file")}},
+    {"HexWithoutChip", nullptr, nullptr, {QStringLiteral("--program"), QStringLiteral("a.hex")},
+     false, 2, {}, {QStringLiteral("a .hex file doesn't say its chip: give --mcu.")}},
+};
+
+class VerifyHostile : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(VerifyHostile, EndsInWords) {
+    const HostileCase &c = GetParam();
+    QTemporaryDir dir;
+    QStringList arguments;
+    if (c.edit)
+        arguments << QStringLiteral("--templates") << templatesIn(dir, c.edit);
+    if (c.program) {
+        writeAll(dir.filePath(QStringLiteral("prog.asm")), c.program);
+        arguments << QStringLiteral("--program") << dir.filePath(QStringLiteral("prog.asm"));
+    } else if (!c.arguments.contains(QStringLiteral("--program"))) {
+        arguments << QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
+    }
+    for (const QString &argument : c.arguments)
+        arguments << QString(argument).replace(QStringLiteral("DIR"), dir.path());
+    const CliRun r = verify(arguments, c.closedOutput);
+    ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
+    for (const QString &part : c.stdoutHas)
+        EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
+    for (const QString &part : c.stderrHas)
+        EXPECT_TRUE(r.err.contains(part)) << part.toStdString() << " in\n" << r.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, VerifyHostile, ::testing::ValuesIn(kHostile),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// A driver of our own in C, built with avr-gcc and avr-libc into an ELF
+// whose .mmcu section names chip and clock; glyphs.h is made from the set.
+struct CProgramCase {
+    const char *name;
+    QStringList arguments; // verify's, besides the program and the set
+    const char *lineAddress;
+    QString line;
+};
+
+void PrintTo(const CProgramCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+const CProgramCase kCPrograms[] = {
+    {"Line2Of16x2", {}, "0x40", QStringLiteral("\nLine 2: \"Hi {0}{1}{2}{3}{4}{5}{6}{7}     \"\n")},
+};
+
+class VerifyCProgram : public ::testing::TestWithParam<CProgramCase> {};
+
+TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
+    const CProgramCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString set = setFile(dir, kSets[0]);
+    const GlyphSet glyphs = glyphs_from_file(set).glyphs;
+    QByteArray header = "#include <avr/pgmspace.h>\nconst uint8_t glyphs[64] PROGMEM = {";
+    for (int g = 0; g < kGlyphCount; ++g)
+        for (int r = 0; r < kRowCount; ++r) {
+            int row = 0;
+            for (int column = 0; column < kColumnCount; ++column)
+                row |= glyphs.isLit(r, column, g) ? 0x10 >> column : 0;
+            header += QByteArray::number(row) + ',';
+        }
+    writeAll(dir.filePath(QStringLiteral("glyphs.h")), header + "};\n");
+
+    QProcess gcc;
+    gcc.start(QStringLiteral(GLIMMERSET_AVR_GCC),
+              {QStringLiteral("-mmcu=atmega328p"), QStringLiteral("-DF_CPU=16000000UL"),
+               QStringLiteral("-Os"), QStringLiteral("-Wall"), QStringLiteral("-Werror"),
+               QStringLiteral("-DLCD_LINE_ADDRESS=") + QLatin1String(c.lineAddress),
+               QStringLiteral("-I" GLIMMERSET_MMCU_INCLUDE), QStringLiteral("-I") + dir.path(),
+               QStringLiteral("-o"), dir.filePath(QStringLiteral("app.elf")),
+               QStringLiteral(GLIMMERSET_SOURCE_DIR "/tests/cli/programs/lcd_glyphs.c")});
+    ASSERT_TRUE(gcc.waitForFinished(60000));
+    ASSERT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
+
+    const QStringList program{QStringLiteral("--program"), dir.filePath(QStringLiteral("app.elf"))};
+    const CliRun r = verify(program + QStringList{set} + c.arguments);
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: atmega328p at 16 MHz"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(c.line)) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("\nOK\n"))) << r.out.toStdString();
+
+    // Another set is not what the program loads.
+    QTemporaryDir other;
+    const CliRun wrong = verify(program + QStringList{setFile(other, kSets[2])} + c.arguments);
+    EXPECT_EQ(wrong.exitCode, 1) << wrong.out.toStdString();
+    EXPECT_TRUE(wrong.out.endsWith(QStringLiteral("\nFAILED: CGRAM does not hold the set\n")))
+        << wrong.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Geometries, VerifyCProgram, ::testing::ValuesIn(kCPrograms),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// A run ended by SIGTERM, SIGINT or SIGHUP leaves no scratch folder behind
+// and ends by that signal, as it would have without one.
+class VerifyInterrupted : public ::testing::TestWithParam<int> {};
+
+TEST_P(VerifyInterrupted, LeavesNoScratchFolder) {
+    QTemporaryDir dir;
+    const QString scratch = dir.filePath(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkdir(scratch));
+    const QString spin = dir.filePath(QStringLiteral("spin.asm"));
+    writeAll(spin, ".include \"m328Pdef.inc\"\r\nloop:\r\n    NOP\r\n    RJMP loop\r\n");
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), scratch);
+    process.setProcessEnvironment(environment);
+    // A shell may have passed on SIGINT ignored, which the CLI would keep.
+    process.setChildProcessModifier([] {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signal, SIG_DFL);
+    });
+    process.start(QStringLiteral(GLIMMERSET_CLI),
+                  {QStringLiteral("verify"), QStringLiteral("--program"), spin,
+                   QStringLiteral("--seconds"), QStringLiteral("60")});
+    ASSERT_TRUE(process.waitForStarted());
+    const auto folders = [&] {
+        return QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (folders().isEmpty() && waited.elapsed() < 20000)
+        QThread::msleep(5);
+    ASSERT_FALSE(folders().isEmpty()) << "no scratch folder appeared";
+    ::kill(pid_t(process.processId()), GetParam());
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(folders(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, VerifyInterrupted, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto &info) { return std::string(sigabbrev_np(info.param)); });
 
 // The picture's dots, read back with libpng: characters 0 to 7 on line 1
 // as the set draws them, everything else dark.
