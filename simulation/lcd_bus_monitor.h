@@ -24,6 +24,8 @@ public:
         bool data; // RS high: a data write, else an instruction
         std::uint8_t byte;
         double doneNs; // when the last E fall of the access happened
+
+        bool operator==(const Access &) const = default;
     };
 
     static constexpr double kPowerOnNs = 40e6; // after VCC passes 2.7 V

@@ -96,13 +96,16 @@ protected:
     }
 
     BoardRun buildText(const QString &source) {
+        const std::string hex = hexFor(source);
+        return hex.empty() ? BoardRun{} : runOnBoard({hex}, BoardConfig{}, kSeconds);
+    }
+
+    std::string hexFor(const QString &source) {
         const Assembly assembly = assemble(asmFileBytes(source), dir_.path());
         EXPECT_TRUE(assembly.ok) << assembly.log.toStdString();
         EXPECT_FALSE(assembly.log.contains(QStringLiteral("Warning")))
             << assembly.log.toStdString();
-        if (!assembly.ok)
-            return {};
-        return runOnBoard({assembly.hexPath.toStdString()}, BoardConfig{}, kSeconds);
+        return assembly.ok ? assembly.hexPath.toStdString() : std::string();
     }
 
     static QString templateText(const char *name) {
@@ -194,6 +197,38 @@ TEST_F(LcdProgram, ProgramThatNeverLoopsFails) {
     EXPECT_EQ(run.end, RunEnd::TimeUp);
     EXPECT_TRUE(anyContains(testProgramProblems(run, glyphs), "loop not reached"))
         << joined(testProgramProblems(run, glyphs));
+}
+
+// The child process sends back every field of a run as the run in this
+// process has it: each case fills other fields than the shipped program.
+TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
+    struct Variant {
+        const char *name;
+        QString from, to; // a replacement in the whole program, which has no indents
+    };
+    const Variant variants[] = {
+        {"shipped", {}, {}},
+        {"without waits", QStringLiteral("RCALL lcd_wait_access\r\n"), {}},
+        {"clone warnings", QStringLiteral("RCALL lcd_wait_access"), QStringLiteral("RCALL lcd_wait_50us")},
+        {"stack past RAM", QStringLiteral("RCALL lcd_setup\r\n"),
+         QStringLiteral("LDI mp0,0xFF\r\nOUT SPH,mp0\r\nRCALL lcd_setup\r\n")},
+    };
+    GlyphNames names = defaultGlyphNames();
+    GlyphSet glyphs;
+    kCases[3].fill(names, glyphs);
+    for (const Variant &variant : variants) {
+        QString text = programText(names, glyphs);
+        if (!variant.from.isEmpty())
+            ASSERT_TRUE(text.contains(variant.from)) << variant.name;
+        text.replace(variant.from, variant.to);
+        const ProgramFile hex{hexFor(text)};
+        EXPECT_EQ(runOnBoard(hex, BoardConfig{}, kSeconds), simulateBoard(hex, BoardConfig{}, kSeconds))
+            << variant.name;
+    }
+    const ProgramFile missing{dir_.filePath(QStringLiteral("missing.hex")).toStdString()};
+    const BoardRun unreadable = simulateBoard(missing, BoardConfig{}, kSeconds);
+    EXPECT_FALSE(unreadable.loadError.empty());
+    EXPECT_EQ(runOnBoard(missing, BoardConfig{}, kSeconds), unreadable);
 }
 
 } // namespace
