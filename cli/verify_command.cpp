@@ -15,8 +15,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <variant>
 
@@ -229,15 +229,25 @@ ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder,
     return {QFile::encodeName(assembly.hexPath).toStdString(), ProgramFile::IntelHex};
 }
 
-// The clock the program's waits were written for, when it says.
+// The clock the shipped driver's waits were written for, when it says.
 std::optional<double> programClockMhz(const QString &code) {
-    static const QRegularExpression equ(
-        QStringLiteral("^\\.equ[ \\t]+LCD_CLOCK_MHZ[ \\t]*=[ \\t]*([0-9.]+)"),
-        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
-    const auto match = equ.match(code);
-    bool ok = false;
-    const double mhz = match.captured(1).toDouble(&ok);
-    return ok ? std::optional(mhz) : std::nullopt;
+    static constexpr QStringView kName = u"LCD_CLOCK_MHZ";
+    for (QStringView operand : directiveOperands(code, u".equ", false)) {
+        if (!operand.startsWith(kName, Qt::CaseInsensitive))
+            continue;
+        operand = operand.mid(kName.size()).trimmed();
+        if (!operand.startsWith(u'='))
+            continue;
+        operand = operand.mid(1).trimmed();
+        const qsizetype end = std::find_if(operand.begin(), operand.end(),
+                                           [](QChar c) { return !c.isDigit() && c != u'.'; }) -
+                              operand.begin();
+        bool ok = false;
+        const double mhz = operand.left(end).toDouble(&ok);
+        if (ok)
+            return mhz;
+    }
+    return std::nullopt;
 }
 
 // What the program says of itself that the simulated board contradicts.

@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringTokenizer>
 
-#include <unistd.h>
+#include <algorithm>
 
-#include <vector>
 
 namespace glimmerset {
 
@@ -69,64 +69,69 @@ Assembly assemble(const QByteArray &source, const QString &dir,
         return result;
     }
     file.close();
-    QList<QByteArray> arguments{QFile::encodeName(avra)};
+    QStringList arguments;
     QStringList folders = includeDirs;
     if (const QString devices = avraIncludeDir(); !devices.isEmpty())
         folders << devices;
     for (const QString &folder : folders)
-        arguments << QByteArrayLiteral("-I") << QFile::encodeName(folder);
-    arguments << QByteArrayLiteral("program.asm");
-    std::vector<char *> argv;
-    for (QByteArray &argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const QByteArray workDir = QFile::encodeName(dir);
-
+        arguments << QStringLiteral("-I") << folder;
+    arguments << QStringLiteral("program.asm");
     ChildLimits limits;
     limits.wallSeconds = 60;
-    limits.outputIsStdout = true;
-    const ChildEnd end = runChild(
-        [&](int fd) {
-            if (chdir(workDir.constData()) == 0)
-                execv(argv[0], argv.data());
-            const char message[] = "can't start avra\n";
-            (void)!write(fd, message, sizeof message - 1);
-            _exit(127);
-        },
-        limits);
+    const ChildEnd end = runProgram(avra, arguments, dir, limits);
     result.log = QString::fromLocal8Bit(end.output);
     if (end.timedOut)
         result.aborted = QStringLiteral("avra did not finish within %1 s and was stopped")
                              .arg(limits.wallSeconds);
     else if (end.signal)
         result.aborted = QStringLiteral("avra crashed with %1 while assembling the program").arg(end.signalText());
-    else if (end.exitCode == 127)
-        result.aborted = QStringLiteral("avra could not be started from %1").arg(avra);
     if (!result.aborted.isEmpty())
         return result;
     result.hexPath = QDir(dir).filePath(QStringLiteral("program.hex"));
-    const QString text = QString::fromLocal8Bit(source).remove(u'\r');
-    result.errors = errorsWithLines(result.log, text.split(u'\n'));
     // avra 1.4 may exit with 0 after errors; its summary line tells.
     result.ok = end.exitCode == 0 &&
                 result.log.contains(QStringLiteral("Assembly complete with no errors")) &&
                 QFile::exists(result.hexPath);
+    if (!result.ok) {
+        const QString text = QString::fromLocal8Bit(source).remove(u'\r');
+        result.errors = errorsWithLines(result.log, text.split(u'\n'));
+    }
     return result;
 }
 
+QList<QStringView> directiveOperands(QStringView source, QStringView directive,
+                                    bool indentAllowed) {
+    QList<QStringView> operands;
+    for (QStringView line : QStringTokenizer(source, u'\n')) {
+        if (indentAllowed)
+            while (line.startsWith(u' ') || line.startsWith(u'\t'))
+                line = line.mid(1);
+        if (line.size() > directive.size() && line.startsWith(directive, Qt::CaseInsensitive) &&
+            (line[directive.size()] == u' ' || line[directive.size()] == u'\t'))
+            operands << line.mid(directive.size()).trimmed();
+    }
+    return operands;
+}
+
 QString mcuFromInclude(const QString &source) {
-    static const QRegularExpression include(
-        QStringLiteral("^[ \\t]*\\.include[ \\t]+\"([A-Za-z0-9_]+)def\\.inc\""),
-        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
-    const auto match = include.match(source);
-    if (!match.hasMatch())
-        return {};
-    const QString device = match.captured(1).toLower();
-    if (device.startsWith(QStringLiteral("tn")))
-        return QStringLiteral("attiny") + device.mid(2);
-    if (device.startsWith(u'm'))
-        return QStringLiteral("atmega") + device.mid(1);
-    return QStringLiteral("at90s") + device;
+    static constexpr QStringView kSuffix = u"def.inc\"";
+    for (const QStringView operand : directiveOperands(source, u".include", true)) {
+        const QStringView name = operand.mid(1);
+        const qsizetype at = name.indexOf(kSuffix, 0, Qt::CaseInsensitive);
+        const QStringView device = name.left(at);
+        if (!operand.startsWith(u'"') || at <= 0 ||
+            !std::all_of(device.begin(), device.end(), [](QChar c) {
+                return (c.isLetterOrNumber() && c.unicode() < 0x80) || c == u'_';
+            }))
+            continue;
+        const QString lower = device.toString().toLower();
+        if (lower.startsWith(QStringLiteral("tn")))
+            return QStringLiteral("attiny") + lower.mid(2);
+        if (lower.startsWith(u'm'))
+            return QStringLiteral("atmega") + lower.mid(1);
+        return QStringLiteral("at90s") + lower;
+    }
+    return {};
 }
 
 } // namespace glimmerset

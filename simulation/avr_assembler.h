@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 namespace glimmerset {
 
@@ -19,6 +20,12 @@ struct Assembly {
 // files (/usr/share/avra).
 Assembly assemble(const QByteArray &source, const QString &dir,
                   const QStringList &includeDirs = {});
+
+// The operands of the lines that begin with directive (".include", ".equ")
+// and a blank, or with indentAllowed do so after blanks; trimmed, in order.
+// Case does not matter.
+QList<QStringView> directiveOperands(QStringView source, QStringView directive,
+                                    bool indentAllowed);
 
 // The simavr core for the device file the program's first .include names:
 // "m328Pdef.inc" gives "atmega328p", "tn2313def.inc" "attiny2313". Empty when

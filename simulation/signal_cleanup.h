@@ -38,6 +38,7 @@ public:
 
     // For a new child: the signals' default actions and the mask from before.
     void releaseInChild() const;
+    const sigset_t &previous() const { return previous_; }
 
 private:
     sigset_t previous_;

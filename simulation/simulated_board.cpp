@@ -19,6 +19,7 @@ extern avr_kind_t *avr_kind[];
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace glimmerset {
 
@@ -88,40 +89,63 @@ public:
     Guard &operator=(const Guard &) = delete;
 
     const std::string &fault() const { return fault_; }
+    bool faulted() const { return !fault_.empty(); }
 
-    bool allowsPc(std::uint32_t pc) {
-        return pc < avr_->flashend ||
-               report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " +
-                      mcu_ + "'s flash (" + hex(avr_->flashend, 5) + "): does it end in a loop?");
+    [[gnu::cold]] void ranPastFlash(std::uint32_t pc) {
+        report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " + mcu_ +
+               "'s flash (" + hex(avr_->flashend, 5) + "): does it end in a loop?");
     }
 
-    // Checks the instruction about to run for program memory it would reach.
-    bool allows(unsigned opcode) {
-        if ((opcode & 0xF000) != 0x9000)
-            return true;
+    // The few instructions that end a run or reach into program memory:
+    // how the run ends before simavr runs the one at pc, if it does.
+    [[gnu::noinline]] std::optional<RunEnd> endsAt(std::uint32_t pc, unsigned opcode) {
         const std::uint32_t z = avr_->data[R_ZL] | avr_->data[R_ZH] << 8;
+        const std::uint32_t rampz = avr_->rampz ? avr_->data[avr_->rampz] << 16 : 0;
+        if (opcode == kRjmpToItself || isJumpToItself(pc, opcode))
+            return RunEnd::Loop;
+        if (opcode == kSleep && !avr_->sreg[S_I])
+            return RunEnd::Asleep;
         if (opcode == 0x95C8 || (opcode & 0xFE0E) == 0x9004) // LPM
             return flashAccess("read", z);
         if ((opcode & 0xFE0E) == 0x9006) // ELPM: simavr takes RAMPZ, or r0 where there is none
             return flashAccess("read", z | avr_->data[avr_->rampz] << 16);
         if (opcode == 0x95E8) // SPM
-            return flashAccess("wrote", (z | (avr_->rampz ? avr_->data[avr_->rampz] << 16 : 0)));
-        return true;
+            return flashAccess("wrote", z | rampz);
+        return std::nullopt;
+    }
+
+    // Whether endsAt needs to see the instruction: a cheap test that lets
+    // through RET and a few more with the ones it must see.
+    static bool mayEnd(unsigned opcode) {
+        return opcode == kRjmpToItself || (opcode & 0xFF0F) == 0x9508 ||
+               (opcode & 0xFE0C) == 0x9004 || (opcode & 0xFE0E) == 0x940C;
     }
 
 private:
-    bool report(const std::string &what) {
-        if (fault_.empty())
-            fault_ = what;
-        return false;
+    static constexpr unsigned kRjmpToItself = 0xCFFF;
+    static constexpr unsigned kSleep = 0x9588;
+
+    bool isJumpToItself(std::uint32_t pc, unsigned opcode) const {
+        // JMP to its own address, on the cores that have it.
+        if ((opcode & 0xFE0E) != 0x940C)
+            return false;
+        const std::uint32_t target = ((opcode & 0x01F0) >> 3 | (opcode & 1)) << 16 |
+                                     avr_->flash[pc + 2] | avr_->flash[pc + 3] << 8;
+        return target * 2 == pc;
     }
 
-    bool flashAccess(const char *verb, std::uint32_t address) {
+    void report(const std::string &what) {
+        if (fault_.empty())
+            fault_ = what;
+    }
+
+    std::optional<RunEnd> flashAccess(const char *verb, std::uint32_t address) {
         if (address <= avr_->flashend)
-            return true;
-        return report(std::string("the program ") + verb + " flash address " + hex(address, 5) +
-                      ", past the " + mcu_ + "'s flash (" + hex(avr_->flashend, 5) +
-                      "): was it assembled for another chip?");
+            return std::nullopt;
+        report(std::string("the program ") + verb + " flash address " + hex(address, 5) +
+               ", past the " + mcu_ + "'s flash (" + hex(avr_->flashend, 5) +
+               "): was it assembled for another chip?");
+        return RunEnd::Fault;
     }
 
     void dataAccess(bool write, std::uint32_t address) {
@@ -204,37 +228,23 @@ void widen(std::uint8_t *&memory, std::size_t size, std::size_t span, std::uint8
     memory = wider;
 }
 
-bool isJumpToItself(const avr_t *avr, std::uint32_t pc, unsigned opcode) {
-    if (opcode == 0xCFFF) // RJMP .-1
-        return true;
-    // JMP to its own address, on the cores that have it.
-    if ((opcode & 0xFE0E) != 0x940C)
-        return false;
-    const std::uint32_t target = ((opcode & 0x01F0) >> 3 | (opcode & 1)) << 16 |
-                                 avr->flash[pc + 2] | avr->flash[pc + 3] << 8;
-    return target * 2 == pc;
-}
-
 // Runs until limit cycles have passed or the program ends, as RunEnd says.
 RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit) {
-    constexpr unsigned kSleep = 0x9588;
     while (avr->cycle < limit) {
         const std::uint32_t pc = avr->pc;
-        if (!guard.allowsPc(pc))
+        if (pc >= avr->flashend) [[unlikely]] {
+            guard.ranPastFlash(pc);
             return RunEnd::Fault;
+        }
         const unsigned opcode = avr->flash[pc] | avr->flash[pc + 1] << 8;
-        if (!guard.allows(opcode))
-            return RunEnd::Fault;
-        if (opcode == kSleep && !avr->sreg[S_I])
-            return RunEnd::Asleep;
-        if (isJumpToItself(avr, pc, opcode))
-            return RunEnd::Loop;
+        if (Guard::mayEnd(opcode)) [[unlikely]] {
+            if (const auto end = guard.endsAt(pc, opcode))
+                return *end;
+        }
         avr->run(avr);
-        if (!guard.fault().empty())
-            return RunEnd::Fault;
         // Stopped, crashed or done: simavr runs no further cycles.
-        if (avr->state != cpu_Running && avr->state != cpu_Sleeping)
-            return RunEnd::Fault;
+        if (guard.faulted() || (avr->state != cpu_Running && avr->state != cpu_Sleeping))
+            [[unlikely]] return RunEnd::Fault;
     }
     return RunEnd::TimeUp;
 }
