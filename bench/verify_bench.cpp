@@ -1,18 +1,12 @@
 // glimmerset-cli verify on docs/example.ch against its floor: avra on the
-// same program and a bare simavr run of its hex to the same cycle.
+// same program and a bare simavr run of its hex to the same cycle, each a
+// process of its own as verify is.
 
 #include "alternation.h"
 
 #include "codegen/asm_file.h"
 #include "codegen/code_generation.h"
-#include "simulation/simulated_board.h"
 #include "storage/glyph_file.h"
-
-extern "C" {
-#include <sim_avr.h>
-#include <sim_hex.h>
-extern avr_kind_t *avr_kind[];
-}
 
 #include <QByteArray>
 #include <QDir>
@@ -26,7 +20,6 @@ extern avr_kind_t *avr_kind[];
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -71,37 +64,9 @@ double runProcess(const std::vector<std::string> &command, const QString &folder
     return cpuSeconds(usage);
 }
 
-// simavr alone: the core, the hex, and the cycles; nothing watching.
-double bareSimavrSeconds(const std::string &hex, std::uint64_t cycles) {
-    return Alternation::seconds([&] {
-        avr_kind_t *kind = nullptr;
-        for (int i = 0; avr_kind[i] && !kind; ++i)
-            if (!std::strcmp(avr_kind[i]->names[0], "atmega328p") ||
-                !std::strcmp(avr_kind[i]->names[1] ? avr_kind[i]->names[1] : "", "atmega328p"))
-                kind = avr_kind[i];
-        avr_t *avr = kind->make();
-        avr_init(avr);
-        avr->frequency = 16'000'000;
-        ihex_chunk_p chunks = nullptr;
-        const int count = read_ihex_chunks(hex.c_str(), &chunks);
-        for (int i = 0; i < count; ++i)
-            if (chunks[i].baseaddr < 0x800000)
-                avr_loadcode(avr, chunks[i].data, chunks[i].size, chunks[i].baseaddr);
-        free_ihex_chunks(chunks);
-        while (avr->cycle < cycles)
-            avr_run(avr);
-        avr_terminate(avr);
-    });
-}
-
-// The program of docs/example.ch, assembled in dir; the cycles verify ran it.
-struct ExampleProgram {
-    std::vector<std::string> verify, avra;
-    std::string hex;
-    std::uint64_t cycles;
-};
-
-ExampleProgram exampleProgram(const QTemporaryDir &dir) {
+// The floor runs the same program as verify, to the cycle verify reports.
+void verifyVsFloor(benchmark::State &state) {
+    QTemporaryDir dir;
     const QString set = QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
     const QString templates = QStringLiteral(GLIMMERSET_SOURCE_DIR "/templates");
     const GlyphFileContent content = glyphs_from_file(set);
@@ -125,45 +90,18 @@ ExampleProgram exampleProgram(const QTemporaryDir &dir) {
     if (!loop.hasMatch() || !report.endsWith("OK\n"))
         qFatal("verify did not pass:\n%s", report.constData());
     runProcess(avra, dir.path());
-    return {verify, avra, QFile::encodeName(dir.filePath(QStringLiteral("program.hex"))).toStdString(),
-            loop.captured(1).toULongLong()};
-}
+    const std::vector<std::string> bare{GLIMMERSET_BARE_SIMAVR, "program.hex",
+                                        loop.captured(1).toStdString()};
 
-void verifyVsFloor(benchmark::State &state) {
-    QTemporaryDir dir;
-    const ExampleProgram program = exampleProgram(dir);
     Alternation timing;
     timing.runTimed(
-        state, [&] { return runProcess(program.verify, dir.path()); },
-        [&] {
-            return runProcess(program.avra, dir.path()) +
-                   bareSimavrSeconds(program.hex, program.cycles);
-        });
+        state, [&] { return runProcess(verify, dir.path()); },
+        [&] { return runProcess(avra, dir.path()) + runProcess(bare, dir.path()); });
     state.counters["verify_ms"] = timing.medianA() * 1e3;
     state.counters["floor_ms"] = timing.medianB() * 1e3;
     state.counters["verify_of_floor"] = timing.ratio();
 }
 BENCHMARK(verifyVsFloor)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
-
-// The simulation alone, in this process, against the bare run: what the
-// HD44780 part, the bus monitor and the guard cost.
-void simulationVsBare(benchmark::State &state) {
-    QTemporaryDir dir;
-    const ExampleProgram program = exampleProgram(dir);
-    Alternation timing;
-    timing.runTimed(
-        state,
-        [&] {
-            return Alternation::seconds([&] {
-                benchmark::DoNotOptimize(simulateBoard({program.hex}, BoardConfig{}, 1));
-            });
-        },
-        [&] { return bareSimavrSeconds(program.hex, program.cycles); });
-    state.counters["simulation_ms"] = timing.medianA() * 1e3;
-    state.counters["bare_ms"] = timing.medianB() * 1e3;
-    state.counters["simulation_of_bare"] = timing.ratio();
-}
-BENCHMARK(simulationVsBare)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

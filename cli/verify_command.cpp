@@ -43,8 +43,9 @@ struct VerifyOptions {
 struct Program {
     QByteArray source; // what avra assembles, when it does
     QStringList includeDirs;
-    QString text; // the source as text, for the chip and clock it names
     std::optional<GlyphFileContent> set;
+    QString namedMcu; // by the source's .include
+    std::optional<double> namedClockMhz; // by the shipped driver's LCD_CLOCK_MHZ
     QString mcu; // the chip to simulate; empty: the ELF names it
 };
 
@@ -176,25 +177,49 @@ QByteArray readWhole(const QString &path) {
     return bytes;
 }
 
+// The clock the shipped driver's waits were written for, when it says.
+std::optional<double> programClockMhz(const QString &code) {
+    static constexpr QStringView kName = u"LCD_CLOCK_MHZ";
+    for (QStringView operand : directiveOperands(code, u".equ", false)) {
+        if (!operand.startsWith(kName, Qt::CaseInsensitive))
+            continue;
+        operand = operand.mid(kName.size()).trimmed();
+        if (!operand.startsWith(u'='))
+            continue;
+        operand = operand.mid(1).trimmed();
+        const qsizetype end = std::find_if(operand.begin(), operand.end(),
+                                           [](QChar c) { return !c.isDigit() && c != u'.'; }) -
+                              operand.begin();
+        bool ok = false;
+        const double mhz = operand.left(end).toDouble(&ok);
+        if (ok)
+            return mhz;
+    }
+    return std::nullopt;
+}
+
 Program readProgram(const VerifyOptions &options) {
     Program program;
     if (options.setPath)
         program.set = glyphs_from_file(*options.setPath);
+    QString text;
     if (options.programPath.isEmpty()) {
-        program.text = codeForSet(*program.set, true, true, options.templateDir);
-        program.source = asmFileBytes(program.text);
+        text = codeForSet(*program.set, true, true, options.templateDir);
+        program.source = asmFileBytes(text);
     } else if (options.assembled) {
         program.source = readWhole(options.programPath);
-        program.text = QString::fromLocal8Bit(program.source);
+        text = QString::fromLocal8Bit(program.source);
         program.includeDirs << QFileInfo(options.programPath).absolutePath();
     } else {
         // Read in the child that simulates it; here only refused if unreadable.
         openRegularFileForReading(options.programPath);
     }
+    program.namedMcu = mcuFromInclude(text);
+    program.namedClockMhz = programClockMhz(text);
     program.mcu = options.mcu;
     if (!options.assembled || !program.mcu.isEmpty())
         return program;
-    program.mcu = mcuFromInclude(program.text);
+    program.mcu = program.namedMcu;
     if (program.mcu.isEmpty())
         throw Error(QStringLiteral("The program includes no device file (such as m328Pdef.inc) "
                                    "to tell the chip: give --mcu."));
@@ -229,37 +254,16 @@ ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder,
     return {QFile::encodeName(assembly.hexPath).toStdString(), ProgramFile::IntelHex};
 }
 
-// The clock the shipped driver's waits were written for, when it says.
-std::optional<double> programClockMhz(const QString &code) {
-    static constexpr QStringView kName = u"LCD_CLOCK_MHZ";
-    for (QStringView operand : directiveOperands(code, u".equ", false)) {
-        if (!operand.startsWith(kName, Qt::CaseInsensitive))
-            continue;
-        operand = operand.mid(kName.size()).trimmed();
-        if (!operand.startsWith(u'='))
-            continue;
-        operand = operand.mid(1).trimmed();
-        const qsizetype end = std::find_if(operand.begin(), operand.end(),
-                                           [](QChar c) { return !c.isDigit() && c != u'.'; }) -
-                              operand.begin();
-        bool ok = false;
-        const double mhz = operand.left(end).toDouble(&ok);
-        if (ok)
-            return mhz;
-    }
-    return std::nullopt;
-}
-
 // What the program says of itself that the simulated board contradicts.
 QString notes(const Program &program, const BoardConfig &board, const VerifyOptions &options) {
     QString text;
-    if (const QString named = mcuFromInclude(program.text);
-        !options.mcu.isEmpty() && !named.isEmpty() && named != options.mcu)
+    const QString &named = program.namedMcu;
+    if (!options.mcu.isEmpty() && !named.isEmpty() && named != options.mcu)
         text += QStringLiteral("Note: the program's .include is for the %1, the simulated "
                                "chip the %2 (--mcu).\n")
                     .arg(named, options.mcu);
     const double mhz = board.clockHz / 1e6;
-    if (const auto written = programClockMhz(program.text); written && std::abs(*written - mhz) > 1e-9)
+    if (const auto written = program.namedClockMhz; written && std::abs(*written - mhz) > 1e-9)
         text += QStringLiteral("Note: the program's LCD_CLOCK_MHZ is %1, the simulated clock %2 "
                                "MHz (--clock).\n")
                     .arg(*written)
