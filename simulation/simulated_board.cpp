@@ -14,6 +14,8 @@ extern avr_kind_t *avr_kind[];
 }
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -89,7 +91,6 @@ public:
     Guard &operator=(const Guard &) = delete;
 
     const std::string &fault() const { return fault_; }
-    bool faulted() const { return !fault_.empty(); }
 
     [[gnu::cold]] void ranPastFlash(std::uint32_t pc) {
         report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " + mcu_ +
@@ -114,16 +115,21 @@ public:
         return std::nullopt;
     }
 
-    // Whether endsAt needs to see the instruction: a cheap test that lets
-    // through RET and a few more with the ones it must see.
-    static bool mayEnd(unsigned opcode) {
-        return opcode == kRjmpToItself || (opcode & 0xFF0F) == 0x9508 ||
-               (opcode & 0xFE0C) == 0x9004 || (opcode & 0xFE0E) == 0x940C;
-    }
+    // Whether endsAt needs to see the instruction, one bit an opcode: it
+    // runs before every instruction.
+    static bool mayEnd(unsigned opcode) { return kMayEnd[opcode >> 6] >> (opcode & 63) & 1; }
 
 private:
     static constexpr unsigned kRjmpToItself = 0xCFFF;
     static constexpr unsigned kSleep = 0x9588;
+    static constexpr std::array<std::uint64_t, 1024> kMayEnd = [] {
+        std::array<std::uint64_t, 1024> bits{};
+        for (unsigned opcode = 0; opcode < 0x10000; ++opcode)
+            if (opcode == kRjmpToItself || (opcode & 0xFF0F) == 0x9508 || // SLEEP, LPM, SPM, ...
+                (opcode & 0xFE0C) == 0x9004 || (opcode & 0xFE0E) == 0x940C) // LPM Z, ELPM, JMP
+                bits[opcode >> 6] |= std::uint64_t(1) << (opcode & 63);
+        return bits;
+    }();
 
     bool isJumpToItself(std::uint32_t pc, unsigned opcode) const {
         // JMP to its own address, on the cores that have it.
@@ -134,9 +140,12 @@ private:
         return target * 2 == pc;
     }
 
+    // The first fault is the run's; the core stops there, which the loop
+    // sees in its state.
     void report(const std::string &what) {
         if (fault_.empty())
             fault_ = what;
+        avr_->state = cpu_Crashed;
     }
 
     std::optional<RunEnd> flashAccess(const char *verb, std::uint32_t address) {
@@ -236,15 +245,17 @@ RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit) {
             guard.ranPastFlash(pc);
             return RunEnd::Fault;
         }
-        const unsigned opcode = avr->flash[pc] | avr->flash[pc + 1] << 8;
+        static_assert(std::endian::native == std::endian::little, "the flash holds words so");
+        std::uint16_t opcode;
+        std::memcpy(&opcode, avr->flash + pc, sizeof opcode);
         if (Guard::mayEnd(opcode)) [[unlikely]] {
             if (const auto end = guard.endsAt(pc, opcode))
                 return *end;
         }
         avr->run(avr);
         // Stopped, crashed or done: simavr runs no further cycles.
-        if (guard.faulted() || (avr->state != cpu_Running && avr->state != cpu_Sleeping))
-            [[unlikely]] return RunEnd::Fault;
+        if (avr->state != cpu_Running && avr->state != cpu_Sleeping) [[unlikely]]
+            return RunEnd::Fault;
     }
     return RunEnd::TimeUp;
 }
