@@ -16,32 +16,43 @@ namespace glimmerset {
 namespace {
 
 // Every field of a run, in one order for writing and reading: a field that
-// is missing here comes back as its default, which the tests notice.
+// is missing here comes back as its default, which the tests notice. A
+// field that is a struct of strings or vectors gets a fields() of its own.
 template <typename Io> void fields(Io &io, BoardRun &run) {
     io(run.loaded, run.loadError, run.mcu, run.clockHz, run.end, run.fault, run.cycles,
        run.cycleBudget, run.cgram, run.ddram, run.partCgram, run.partLine1, run.busViolations,
        run.busWarnings, run.accesses);
 }
 
-// Trivially copyable values as their bytes, strings and vectors as a count
-// and their elements: both ends are this program on this machine.
+// Strings and vectors: a count, then the elements.
+template <typename T>
+concept Sequence = requires(T &value) {
+    value.resize(0);
+    value.data();
+};
+
+// Trivially copyable values as their bytes, sequences as a count and their
+// elements, structs by their fields(): both ends are this program on this
+// machine.
 struct Writer {
     std::string bytes;
 
     template <typename... T> void operator()(T &...values) { (put(values), ...); }
 
-    template <typename T> void put(const T &value) {
+    template <typename T> void put(T &value) {
         if constexpr (std::is_trivially_copyable_v<T>) {
             bytes.append(reinterpret_cast<const char *>(&value), sizeof value);
-        } else {
-            const std::uint64_t count = value.size();
+        } else if constexpr (Sequence<T>) {
+            std::uint64_t count = value.size();
             put(count);
             using Element = typename T::value_type;
             if constexpr (std::is_trivially_copyable_v<Element>)
                 bytes.append(reinterpret_cast<const char *>(value.data()), count * sizeof(Element));
             else
-                for (const auto &element : value)
+                for (auto &element : value)
                     put(element);
+        } else {
+            fields(*this, value);
         }
     }
 };
@@ -55,13 +66,8 @@ struct Reader {
 
     template <typename T> void get(T &value) {
         if constexpr (std::is_trivially_copyable_v<T>) {
-            if (std::size_t(end - at) < sizeof value) {
-                ok = false;
-                return;
-            }
-            std::memcpy(&value, at, sizeof value);
-            at += sizeof value;
-        } else {
+            take(&value, sizeof value);
+        } else if constexpr (Sequence<T>) {
             std::uint64_t count = 0;
             get(count);
             // Each element takes at least a byte.
@@ -71,18 +77,23 @@ struct Reader {
             }
             value.resize(count);
             using Element = typename T::value_type;
-            if constexpr (std::is_trivially_copyable_v<Element>) {
-                if (count * sizeof(Element) > std::uint64_t(end - at)) {
-                    ok = false;
-                    return;
-                }
-                std::memcpy(value.data(), at, count * sizeof(Element));
-                at += count * sizeof(Element);
-            } else {
+            if constexpr (std::is_trivially_copyable_v<Element>)
+                take(value.data(), count * sizeof(Element));
+            else
                 for (auto &element : value)
                     get(element);
-            }
+        } else {
+            fields(*this, value);
         }
+    }
+
+    void take(void *to, std::uint64_t size) {
+        if (!ok || size > std::uint64_t(end - at)) {
+            ok = false;
+            return;
+        }
+        std::memcpy(to, at, size);
+        at += size;
     }
 };
 

@@ -135,89 +135,10 @@ INSTANTIATE_TEST_SUITE_P(Matrix, ProvenOn,
                                     std::to_string(std::get<1>(info.param)) + "MHz";
                          });
 
-struct BrokenCase {
-    const char *name;
-    std::function<void(QString &main, QString &rest)> edit;
-    int exitCode;
-    QStringList stdoutHas;
-    QStringList stderrHas;
-};
-
-void PrintTo(const BrokenCase &c, std::ostream *os) {
-    *os << c.name;
-}
-
 void removeAll(QString &text, const char *line) {
     text.remove(QLatin1String(line) + QLatin1String("\r\n"));
 }
 
-const BrokenCase kBroken[] = {
-    {"DriverWithoutDelays",
-     [](QString &, QString &rest) {
-         removeAll(rest, "    RCALL lcd_wait_access");
-         removeAll(rest, "    RCALL lcd_wait_ms");
-     },
-     1,
-     {QStringLiteral("while the controller is busy until"), QStringLiteral("(power-on)"),
-      QStringLiteral("FAILED: the bus timing was broken")},
-     {}},
-    {"NoDdramAddressBeforeTheCharacters",
-     [](QString &main, QString &) {
-         main.replace(QStringLiteral("    LDI mp0,0x80\r\n    RCALL lcd_fc\r\n"), QString());
-     },
-     1,
-     {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
-      QStringLiteral("Line 1: \"                \""),
-      QStringLiteral("FAILED: CGRAM does not hold the set")},
-     {}},
-    {"DatasheetWaitsOnly",
-     [](QString &, QString &rest) {
-         rest.replace(
-             QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
-             QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
-     },
-     0,
-     {QStringLiteral("Warning: 71 accesses too early for the slower clones"),
-      QStringLiteral("\nOK\n")},
-     {}},
-    {"CommaAfterAMnemonicNotJoined",
-     [](QString &, QString &rest) {
-         rest.replace(QStringLiteral("    PUSH r18\r\n    POP r17\r\n    LSR r17\r\n"),
-                      QStringLiteral("    MOV r17,r18\r\n    LSR r17\r\n"));
-     },
-     1,
-     {},
-     {QStringLiteral("avra could not assemble the program:"),
-      QStringLiteral(": Unknown mnemonic/macro: r18\n"), QStringLiteral(": MOV r17\n"),
-      QStringLiteral(": r18\n"), QStringLiteral("Writing your own templates")}},
-    {"LabelBeforeACommaInstruction",
-     [](QString &main, QString &) {
-         main.replace(QStringLiteral("reset:\r\n    LDI mp0,LOW(RAMEND)\r\n"),
-                      QStringLiteral("reset: LDI mp0,LOW(RAMEND)\r\n"));
-     },
-     1,
-     {},
-     {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"),
-      QStringLiteral(": LOW(RAMEND)\n")}},
-};
-
-class VerifyFails : public ::testing::TestWithParam<BrokenCase> {};
-
-TEST_P(VerifyFails, SaysWhy) {
-    const BrokenCase &c = GetParam();
-    QTemporaryDir dir;
-    const QString templates = templatesIn(dir, c.edit);
-    const CliRun r = verify({QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
-                             QStringLiteral("--templates"), templates});
-    ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
-    for (const QString &part : c.stdoutHas)
-        EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
-    for (const QString &part : c.stderrHas)
-        EXPECT_TRUE(r.err.contains(part)) << part.toStdString() << " in\n" << r.err.toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(Templates, VerifyFails, ::testing::ValuesIn(kBroken),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 // The 328P's test program on every other chip of the matrix: its stack
 // lies past their RAM, which simavr would write outside its own arrays.
@@ -243,9 +164,10 @@ TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
 INSTANTIATE_TEST_SUITE_P(Matrix, OtherChip, ::testing::ValuesIn(kChips),
                          [](const auto &info) { return std::string(info.param.mcu); });
 
-// What a program, a template or the surroundings may do, through the real
-// CLI: each ends in words and an exit status, never a crash, a hang or a 0.
-struct HostileCase {
+// Templates and programs that must fail, or pass only with a warning, and
+// what hostile programs and surroundings may do, through the real CLI: each
+// ends in words and its exit status, never a crash, a hang or a silent 0.
+struct VerifyCase {
     const char *name;
     std::function<void(QString &main, QString &rest)> edit; // the test program's templates
     const char *program;   // else --program prog.asm with this source; neither: as shipped
@@ -256,11 +178,58 @@ struct HostileCase {
     QStringList stderrHas;
 };
 
-void PrintTo(const HostileCase &c, std::ostream *os) {
+void PrintTo(const VerifyCase &c, std::ostream *os) {
     *os << c.name;
 }
 
-const HostileCase kHostile[] = {
+const VerifyCase kCases[] = {
+    {"DriverWithoutDelays",
+     [](QString &, QString &rest) {
+         removeAll(rest, "    RCALL lcd_wait_access");
+         removeAll(rest, "    RCALL lcd_wait_ms");
+     },
+     nullptr, {}, false, 1,
+     {QStringLiteral("while the controller is busy until"), QStringLiteral("(power-on)"),
+      QStringLiteral("FAILED: the bus timing was broken")},
+     {}},
+    {"NoDdramAddressBeforeTheCharacters",
+     [](QString &main, QString &) {
+         main.replace(QStringLiteral("    LDI mp0,0x80\r\n    RCALL lcd_fc\r\n"), QString());
+     },
+     nullptr, {}, false, 1,
+     {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
+      QStringLiteral("Line 1: \"                \""),
+      QStringLiteral("FAILED: CGRAM does not hold the set")},
+     {}},
+    {"DatasheetWaitsOnly",
+     [](QString &, QString &rest) {
+         rest.replace(
+             QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
+             QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
+     },
+     nullptr, {}, false, 0,
+     {QStringLiteral("Warning: 71 accesses too early for the slower clones"),
+      QStringLiteral("\nOK\n")},
+     {}},
+    {"CommaAfterAMnemonicNotJoined",
+     [](QString &, QString &rest) {
+         rest.replace(QStringLiteral("    PUSH r18\r\n    POP r17\r\n    LSR r17\r\n"),
+                      QStringLiteral("    MOV r17,r18\r\n    LSR r17\r\n"));
+     },
+     nullptr, {}, false, 1,
+     {},
+     {QStringLiteral("avra could not assemble the program:"),
+      QStringLiteral(": Unknown mnemonic/macro: r18\n"), QStringLiteral(": MOV r17\n"),
+      QStringLiteral(": r18\n"), QStringLiteral("Writing your own templates")}},
+    {"LabelBeforeACommaInstruction",
+     [](QString &main, QString &) {
+         main.replace(QStringLiteral("reset:\r\n    LDI mp0,LOW(RAMEND)\r\n"),
+                      QStringLiteral("reset: LDI mp0,LOW(RAMEND)\r\n"));
+     },
+     nullptr, {}, false, 1,
+     {},
+     {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"),
+      QStringLiteral(": LOW(RAMEND)\n")}},
     {"AsleepWithInterruptsOff",
      [](QString &main, QString &) {
          // Timer 0 overflows within 256 cycles; its handler stops the chip.
@@ -320,10 +289,10 @@ const HostileCase kHostile[] = {
      false, 2, {}, {QStringLiteral("a .hex file doesn't say its chip: give --mcu.")}},
 };
 
-class VerifyHostile : public ::testing::TestWithParam<HostileCase> {};
+class VerifyEnds : public ::testing::TestWithParam<VerifyCase> {};
 
-TEST_P(VerifyHostile, EndsInWords) {
-    const HostileCase &c = GetParam();
+TEST_P(VerifyEnds, InWords) {
+    const VerifyCase &c = GetParam();
     QTemporaryDir dir;
     QStringList arguments;
     if (c.edit)
@@ -344,7 +313,7 @@ TEST_P(VerifyHostile, EndsInWords) {
         EXPECT_TRUE(r.err.contains(part)) << part.toStdString() << " in\n" << r.err.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, VerifyHostile, ::testing::ValuesIn(kHostile),
+INSTANTIATE_TEST_SUITE_P(Cases, VerifyEnds, ::testing::ValuesIn(kCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A driver of our own in C, built with avr-gcc and avr-libc into an ELF
