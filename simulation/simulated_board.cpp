@@ -13,6 +13,8 @@ extern "C" {
 extern avr_kind_t *avr_kind[];
 }
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -226,16 +228,53 @@ bool load(avr_t *avr, const ProgramImage &image, const std::string &path, const 
     return true;
 }
 
-// simavr's arrays grown to hold whatever it lets a program reach, and the
-// second word of an instruction at the very end.
-void widen(std::uint8_t *&memory, std::size_t size, std::size_t span, std::uint8_t fill) {
-    span = std::max(span, size + 4);
-    auto *wider = static_cast<std::uint8_t *>(std::realloc(memory, span));
-    if (!wider)
-        throw std::bad_alloc();
-    std::memset(wider + size, fill, span - size);
-    memory = wider;
-}
+// A core of simavr, initialised, with its data and flash arrays grown to
+// hold whatever simavr lets a program reach and the second word of an
+// instruction at the very end. The growth is mapped, not written: pages a
+// run never touches cost nothing. Terminated when it goes.
+class Core {
+public:
+    Core(avr_kind_t *kind, std::uint32_t clockHz) : avr_(kind->make()) {
+        avr_init(avr_);
+        avr_->log = LOG_ERROR;
+        avr_->frequency = clockHz;
+        avr_->sleep = sleepNot;
+        data_ = widen(avr_->data, avr_->ramend + 1u, kDataSpan, 0);
+        flash_ = widen(avr_->flash, avr_->flashend + 1u, kFlashSpan, 0xFF);
+    }
+    ~Core() {
+        // Ours to unmap, not simavr's to free.
+        avr_->data = avr_->flash = nullptr;
+        avr_terminate(avr_);
+        munmap(data_.first, data_.second);
+        munmap(flash_.first, flash_.second);
+    }
+    Core(const Core &) = delete;
+    Core &operator=(const Core &) = delete;
+
+    avr_t *get() const { return avr_; }
+
+private:
+    using Mapping = std::pair<void *, std::size_t>;
+
+    static Mapping widen(std::uint8_t *&memory, std::size_t size, std::size_t span,
+                         std::uint8_t fill) {
+        constexpr std::size_t kPad = 4;
+        span = std::max(span, size + kPad);
+        void *wider = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (wider == MAP_FAILED)
+            throw std::bad_alloc();
+        auto *bytes = static_cast<std::uint8_t *>(wider);
+        std::memcpy(bytes, memory, size);
+        std::memset(bytes + size, fill, kPad);
+        std::free(memory);
+        memory = bytes;
+        return {wider, span};
+    }
+
+    avr_t *avr_;
+    Mapping data_{}, flash_{};
+};
 
 // Runs until limit cycles have passed or the program ends, as RunEnd says.
 RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit) {
@@ -285,23 +324,15 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
         run.loadError = "simavr has no core named " + run.mcu;
         return run;
     }
-    avr_t *avr = core->make();
-    avr_init(avr);
-    avr->log = LOG_ERROR;
-    avr->frequency = run.clockHz;
-    avr->sleep = sleepNot;
-    widen(avr->data, avr->ramend + 1u, kDataSpan, 0);
-    widen(avr->flash, avr->flashend + 1u, kFlashSpan, 0xFF);
+    const Core chip(core, run.clockHz);
+    avr_t *avr = chip.get();
     const BoardWiring &wiring = config.wiring;
     if (!avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), 0)) {
         run.loadError = "the " + run.mcu + " has no port " + wiring.port;
-        avr_terminate(avr);
         return run;
     }
-    if (!load(avr, image, program.path, run.mcu, run.loadError)) {
-        avr_terminate(avr);
+    if (!load(avr, image, program.path, run.mcu, run.loadError))
         return run;
-    }
     run.loaded = true;
     avr->pc = 0;
 
@@ -342,7 +373,6 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     run.busViolations = monitor.violations();
     run.busWarnings = monitor.warnings();
     run.accesses = monitor.accesses();
-    avr_terminate(avr);
     return run;
 }
 
