@@ -46,8 +46,10 @@ struct Writer {
             std::uint64_t count = value.size();
             put(count);
             using Element = typename T::value_type;
-            if constexpr (std::is_trivially_copyable_v<Element>)
-                bytes.append(reinterpret_cast<const char *>(value.data()), count * sizeof(Element));
+            if constexpr (std::is_trivially_copyable_v<Element>) {
+                if (count)
+                    bytes.append(reinterpret_cast<const char *>(value.data()), count * sizeof(Element));
+            }
             else
                 for (auto &element : value)
                     put(element);
@@ -88,6 +90,8 @@ struct Reader {
     }
 
     void take(void *to, std::uint64_t size) {
+        if (size == 0) // an empty vector's data() may be null
+            return;
         if (!ok || size > std::uint64_t(end - at)) {
             ok = false;
             return;
