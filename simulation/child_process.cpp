@@ -58,7 +58,9 @@ ChildEnd collect(pid_t pid, Pipe &pipe, const ChildLimits &limits) {
     ChildEnd end;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::seconds(limits.wallSeconds);
-    std::vector<char> buffer(1 << 16);
+    // Small and on the stack: after a fork every page this process writes
+    // is copied first.
+    char buffer[4096];
     for (;;) {
         int timeout = -1;
         if (limits.wallSeconds > 0)
@@ -74,12 +76,12 @@ ChildEnd collect(pid_t pid, Pipe &pipe, const ChildLimits &limits) {
             kill(pid, SIGKILL);
             break;
         }
-        const ssize_t n = read(pipe.read, buffer.data(), buffer.size());
+        const ssize_t n = read(pipe.read, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
-        end.output.append(buffer.data(),
+        end.output.append(buffer,
                           std::min<qsizetype>(n, std::max<qsizetype>(0, limits.maxOutput - end.output.size())));
     }
     pipe.closeRead();
