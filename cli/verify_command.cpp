@@ -58,11 +58,12 @@ QString describe() {
                "beside it), .hex (Intel hex) or .elf (avr-gcc's output; its .mmcu section,\n"
                "where present, gives chip and clock). The run ends on a jump to itself, a\n"
                "SLEEP with interrupts off, or after --seconds of simulated time.\n\n"
-               "Reports each glyph's CGRAM rows against SET.ch when given, what line 1\n"
-               "shows, the bus timing against the datasheet (and, as warnings, against the\n"
-               "slower clones), how the run ended and the cycles taken. Exits with 0 only\n"
-               "when CGRAM holds the set, the bus was used and no timing rule was broken,\n"
-               "and, for the set's own test program, its loop was reached.\n\n"
+               "Reports each glyph's CGRAM rows against SET.ch when given, what lines 1\n"
+               "and 2 show, the bus timing against the datasheet (and, as warnings, against\n"
+               "the slower clones), how the run ended and the cycles taken. Exits with 0\n"
+               "only when CGRAM holds the set, the LCD was written, no timing rule was\n"
+               "broken and the run ended without a fault, for the set's own test program\n"
+               "in its loop.\n\n"
                "Wiring: %1,\n"
                "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
         .arg(QLatin1String(kWiringHelp));
@@ -84,7 +85,8 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
     parser.setApplicationDescription(describe());
     parser.addPositionalArgument(
         QStringLiteral("SET.ch"),
-        QStringLiteral("The glyph file; optional with --program, where CGRAM must hold it."));
+        QStringLiteral("The glyph file; optional with --program, where CGRAM must hold it."),
+        QStringLiteral("[SET.ch]"));
     const QCommandLineOption program(
         QStringLiteral("program"),
         QStringLiteral("Verify your own program: an .asm, .hex or .elf file."),
