@@ -29,8 +29,8 @@ bool writeStdout(const QByteArray &bytes) {
 namespace {
 
 void printTryHelp(const QString &command) {
-    printError(QStringLiteral("Try '%1 %2 --help'.")
-                   .arg(QCoreApplication::applicationName(), command));
+    printError(
+        QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
 }
 
 } // namespace
@@ -64,8 +64,8 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     if (positional.size() < minPositional)
         return usageError(command, QStringLiteral("a glyph file (.ch) is needed."));
     if (positional.size() > maxPositional)
-        return usageError(command,
-                          QStringLiteral("unexpected argument \"%1\".").arg(positional[maxPositional]));
+        return usageError(
+            command, QStringLiteral("unexpected argument \"%1\".").arg(positional[maxPositional]));
     return std::nullopt;
 }
 

@@ -17,6 +17,6 @@ QString templateFolder(const QCommandLineParser &parser);
 // asked, the two templates. Throws Error with the window's message and the
 // reason when a template can't be read.
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir);
+                   const QString &templateDir);
 
 } // namespace glimmerset::cli

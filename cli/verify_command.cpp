@@ -44,9 +44,9 @@ struct Program {
     QByteArray source; // what avra assembles, when it does
     QStringList includeDirs;
     std::optional<GlyphFileContent> set;
-    QString namedMcu; // by the source's .include
+    QString namedMcu;                    // by the source's .include
     std::optional<double> namedClockMhz; // by the shipped driver's LCD_CLOCK_MHZ
-    QString mcu; // the chip to simulate; empty: the ELF names it
+    QString mcu;                         // the chip to simulate; empty: the ELF names it
 };
 
 QString describe() {
@@ -76,7 +76,8 @@ std::optional<double> numberOption(const QString &text, double low, double high,
     const double value = text.toDouble(&ok);
     if (ok && value >= low && value <= high)
         return value;
-    usageError(kCommand, QStringLiteral("\"%1\" is no %2 from %3 to %4.").arg(text, what).arg(low).arg(high));
+    usageError(kCommand,
+               QStringLiteral("\"%1\" is no %2 from %3 to %4.").arg(text, what).arg(low).arg(high));
     return std::nullopt;
 }
 
@@ -118,7 +119,8 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
     if (const auto exit = parseCommand(parser, arguments, 0, 1))
         return *exit;
     if (!parser.isSet(program) && parser.positionalArguments().isEmpty())
-        return usageError(kCommand, QStringLiteral("a glyph file (.ch) or --program FILE is needed."));
+        return usageError(kCommand,
+                          QStringLiteral("a glyph file (.ch) or --program FILE is needed."));
 
     VerifyOptions options;
     if (!parser.positionalArguments().isEmpty())
@@ -149,8 +151,8 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
             return kUsageError;
     }
     if (parser.isSet(seconds)) {
-        const auto value =
-            numberOption(parser.value(seconds), 0.001, kMaxSimulatedSeconds, QStringLiteral("time in seconds"));
+        const auto value = numberOption(parser.value(seconds), 0.001, kMaxSimulatedSeconds,
+                                        QStringLiteral("time in seconds"));
         if (!value)
             return kUsageError;
         options.seconds = *value;
@@ -165,8 +167,9 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
     if (parser.isSet(mcu)) {
         options.mcu = parser.value(mcu).toLower();
         if (!simavrKnowsMcu(options.mcu.toStdString()))
-            return usageError(kCommand,
-                              QStringLiteral("simavr has no core named \"%1\".").arg(parser.value(mcu)));
+            return usageError(
+                kCommand,
+                QStringLiteral("simavr has no core named \"%1\".").arg(parser.value(mcu)));
     }
     return options;
 }
@@ -248,8 +251,7 @@ Error assemblyError(const Assembly &assembly, bool templates) {
     return Error(text);
 }
 
-ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder,
-                            bool templates) {
+ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder, bool templates) {
     const Assembly assembly = assemble(program.source, folder.path(), program.includeDirs);
     if (!assembly.ok)
         throw assemblyError(assembly, templates);
@@ -282,18 +284,19 @@ int report(const Program &program, const VerifyOptions &options, BoardConfig boa
     const GlyphNames names = program.set ? program.set->names : defaultGlyphNames();
     const std::optional<GlyphSet> expected =
         program.set ? std::optional(program.set->glyphs) : std::nullopt;
-    VerifyReport verdict =
-        verifyReport(run, board, names, expected, options.programPath.isEmpty());
+    VerifyReport verdict = verifyReport(run, board, names, expected, options.programPath.isEmpty());
     QString verdictLine = verdict.lines.takeLast();
-    if (!writeStdout((notes(program, board, options) + verdict.lines.join(u'\n') + u'\n').toLocal8Bit()))
+    if (!writeStdout(
+            (notes(program, board, options) + verdict.lines.join(u'\n') + u'\n').toLocal8Bit()))
         return kFailure;
     if (!options.png.isEmpty() && run.loaded) {
         try {
             writeDisplayPng(options.png, run);
         } catch (const Error &error) {
             printError(error.message());
-            verdictLine = (verdict.ok ? QStringLiteral("FAILED: ") : verdictLine + QStringLiteral("; ")) +
-                          QStringLiteral("the picture was not saved");
+            verdictLine =
+                (verdict.ok ? QStringLiteral("FAILED: ") : verdictLine + QStringLiteral("; ")) +
+                QStringLiteral("the picture was not saved");
             verdict.ok = false;
         }
     }

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 
-
 namespace glimmerset {
 
 namespace {
@@ -53,8 +52,7 @@ QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) 
 
 } // namespace
 
-Assembly assemble(const QByteArray &source, const QString &dir,
-                  const QStringList &includeDirs) {
+Assembly assemble(const QByteArray &source, const QString &dir, const QStringList &includeDirs) {
     Assembly result;
     const QString avra = QStandardPaths::findExecutable(QStringLiteral("avra"));
     if (avra.isEmpty()) {
@@ -65,7 +63,8 @@ Assembly assemble(const QByteArray &source, const QString &dir,
     // A scratch file: no need for the care a user's file gets.
     QFile file(QDir(dir).filePath(QStringLiteral("program.asm")));
     if (!file.open(QIODevice::WriteOnly) || file.write(source) != source.size() || !file.flush()) {
-        result.aborted = QStringLiteral("Can't write %1: %2").arg(file.fileName(), file.errorString());
+        result.aborted =
+            QStringLiteral("Can't write %1: %2").arg(file.fileName(), file.errorString());
         return result;
     }
     file.close();
@@ -84,7 +83,8 @@ Assembly assemble(const QByteArray &source, const QString &dir,
         result.aborted = QStringLiteral("avra did not finish within %1 s and was stopped")
                              .arg(limits.wallSeconds);
     else if (end.signal)
-        result.aborted = QStringLiteral("avra crashed with %1 while assembling the program").arg(end.signalText());
+        result.aborted = QStringLiteral("avra crashed with %1 while assembling the program")
+                             .arg(end.signalText());
     if (!result.aborted.isEmpty())
         return result;
     result.hexPath = QDir(dir).filePath(QStringLiteral("program.hex"));
@@ -100,7 +100,7 @@ Assembly assemble(const QByteArray &source, const QString &dir,
 }
 
 QList<QStringView> directiveOperands(QStringView source, QStringView directive,
-                                    bool indentAllowed) {
+                                     bool indentAllowed) {
     QList<QStringView> operands;
     for (QStringView line : QStringTokenizer(source, u'\n')) {
         if (indentAllowed)

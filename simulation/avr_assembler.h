@@ -24,8 +24,7 @@ Assembly assemble(const QByteArray &source, const QString &dir,
 // The operands of the lines that begin with directive (".include", ".equ")
 // and a blank, or with indentAllowed do so after blanks; trimmed, in order.
 // Case does not matter.
-QList<QStringView> directiveOperands(QStringView source, QStringView directive,
-                                    bool indentAllowed);
+QList<QStringView> directiveOperands(QStringView source, QStringView directive, bool indentAllowed);
 
 // The simavr core for the device file the program's first .include names:
 // "m328Pdef.inc" gives "atmega328p", "tn2313def.inc" "attiny2313". Empty when

@@ -48,9 +48,9 @@ struct Writer {
             using Element = typename T::value_type;
             if constexpr (std::is_trivially_copyable_v<Element>) {
                 if (count)
-                    bytes.append(reinterpret_cast<const char *>(value.data()), count * sizeof(Element));
-            }
-            else
+                    bytes.append(reinterpret_cast<const char *>(value.data()),
+                                 count * sizeof(Element));
+            } else
                 for (auto &element : value)
                     put(element);
         } else {

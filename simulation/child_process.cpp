@@ -81,8 +81,9 @@ ChildEnd collect(pid_t pid, Pipe &pipe, const ChildLimits &limits) {
             continue;
         if (n <= 0)
             break;
-        end.output.append(buffer,
-                          std::min<qsizetype>(n, std::max<qsizetype>(0, limits.maxOutput - end.output.size())));
+        end.output.append(
+            buffer,
+            std::min<qsizetype>(n, std::max<qsizetype>(0, limits.maxOutput - end.output.size())));
     }
     pipe.closeRead();
     int status = 0;
@@ -102,7 +103,9 @@ ChildEnd collect(pid_t pid, Pipe &pipe, const ChildLimits &limits) {
 } // namespace
 
 QString ChildEnd::signalText() const {
-    return QStringLiteral("signal %1 (%2)").arg(signal).arg(QString::fromLocal8Bit(strsignal(signal)));
+    return QStringLiteral("signal %1 (%2)")
+        .arg(signal)
+        .arg(QString::fromLocal8Bit(strsignal(signal)));
 }
 
 ChildEnd runChild(const std::function<void(int fd)> &job, const ChildLimits &limits) {
@@ -161,8 +164,8 @@ ChildEnd runProgram(const QString &program, const QStringList &arguments, const 
         sigset_t defaults;
         sigemptyset(&defaults);
         for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            if (struct sigaction current {}; sigaction(signal, nullptr, &current) == 0 &&
-                                             current.sa_handler != SIG_IGN)
+            if (struct sigaction current{};
+                sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
                 sigaddset(&defaults, signal);
         posix_spawnattr_setsigdefault(&attributes, &defaults);
         posix_spawnattr_setsigmask(&attributes, &held.previous());

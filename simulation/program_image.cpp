@@ -40,7 +40,8 @@ void readMmcu(const std::uint8_t *tags, std::size_t size, ProgramImage &image) {
             image.mcu.assign(reinterpret_cast<const char *>(value),
                              strnlen(reinterpret_cast<const char *>(value), length));
         else if (tag == AVR_MMCU_TAG_FREQUENCY && length >= 4)
-            image.clockHz = value[0] | value[1] << 8 | value[2] << 16 | std::uint32_t(value[3]) << 24;
+            image.clockHz =
+                value[0] | value[1] << 8 | value[2] << 16 | std::uint32_t(value[3]) << 24;
         at += 2 + length;
     }
 }
@@ -85,8 +86,9 @@ bool readAvrElf(const std::string &path, ProgramImage &image, std::string &error
     in.seekg(0);
     Elf32_Ehdr header;
     if (file.empty() || !in.read(file.data(), size) || !readAt(file, 0, header) ||
-        std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS32 ||
-        header.e_ident[EI_DATA] != ELFDATA2LSB || header.e_machine != EM_AVR) {
+        std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS32 || header.e_ident[EI_DATA] != ELFDATA2LSB ||
+        header.e_machine != EM_AVR) {
         error = "can't read " + path + " as an AVR ELF file";
         return false;
     }
@@ -106,8 +108,8 @@ bool readAvrElf(const std::string &path, ProgramImage &image, std::string &error
                 continue;
             mmcuBegin = section.sh_offset;
             mmcuEnd = mmcuBegin + section.sh_size;
-            readMmcu(reinterpret_cast<const std::uint8_t *>(file.data() + mmcuBegin), section.sh_size,
-                     image);
+            readMmcu(reinterpret_cast<const std::uint8_t *>(file.data() + mmcuBegin),
+                     section.sh_size, image);
         }
 
     for (unsigned i = 0; header.e_phentsize == sizeof(Elf32_Phdr) && i < header.e_phnum; ++i) {
@@ -122,9 +124,8 @@ bool readAvrElf(const std::string &path, ProgramImage &image, std::string &error
             return false;
         }
         // Up to the .mmcu section and after it.
-        const std::uint64_t cut = mmcuBegin >= begin && mmcuEnd <= end && mmcuEnd > mmcuBegin
-                                      ? mmcuBegin
-                                      : end;
+        const std::uint64_t cut =
+            mmcuBegin >= begin && mmcuEnd <= end && mmcuEnd > mmcuBegin ? mmcuBegin : end;
         place(image, segment.p_paddr, file.data() + begin, cut - begin);
         if (cut != end)
             place(image, std::uint32_t(segment.p_paddr + (mmcuEnd - begin)), file.data() + mmcuEnd,

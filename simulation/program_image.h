@@ -11,7 +11,7 @@ namespace glimmerset {
 struct ProgramImage {
     std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> flash; // address, bytes
     std::vector<std::uint8_t> eeprom;                                       // from address 0
-    std::string mcu;          // an ELF's .mmcu section names it, if present
+    std::string mcu;           // an ELF's .mmcu section names it, if present
     std::uint32_t clockHz = 0; // likewise
 };
 

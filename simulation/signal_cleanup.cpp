@@ -120,7 +120,9 @@ SignalsHeld::SignalsHeld() {
     sigprocmask(SIG_BLOCK, &set, &previous_);
 }
 
-SignalsHeld::~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+SignalsHeld::~SignalsHeld() {
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
 
 void SignalsHeld::releaseInChild() const {
     for (int signal : kSignals) {

@@ -127,7 +127,7 @@ private:
     static constexpr std::array<std::uint64_t, 1024> kMayEnd = [] {
         std::array<std::uint64_t, 1024> bits{};
         for (unsigned opcode = 0; opcode < 0x10000; ++opcode)
-            if (opcode == kRjmpToItself || (opcode & 0xFF0F) == 0x9508 || // SLEEP, LPM, SPM, ...
+            if (opcode == kRjmpToItself || (opcode & 0xFF0F) == 0x9508 ||   // SLEEP, LPM, SPM, ...
                 (opcode & 0xFE0C) == 0x9004 || (opcode & 0xFE0E) == 0x940C) // LPM Z, ELPM, JMP
                 bits[opcode >> 6] |= std::uint64_t(1) << (opcode & 63);
         return bits;
@@ -160,7 +160,8 @@ private:
     }
 
     void dataAccess(bool write, std::uint32_t address) {
-        report(std::string(write ? "the program wrote to data address " : "the program read data address ") +
+        report(std::string(write ? "the program wrote to data address "
+                                 : "the program read data address ") +
                hex(address) + ", past the " + mcu_ + "'s RAM (" + hex(avr_->ramend) +
                "): was it assembled for another chip?");
     }
@@ -176,7 +177,8 @@ private:
     // simavr logs an access past RAMEND before it makes it.
     static void onLog(avr_t *avr, int, const char *format, va_list args) {
         const bool write = std::strstr(format, "Invalid write address");
-        if (!active_ || avr != active_->avr_ || (!write && !std::strstr(format, "Invalid read address")))
+        if (!active_ || avr != active_->avr_ ||
+            (!write && !std::strstr(format, "Invalid read address")))
             return;
         char text[256];
         std::vsnprintf(text, sizeof text, format, args);
@@ -261,7 +263,8 @@ private:
                          std::uint8_t fill) {
         constexpr std::size_t kPad = 4;
         span = std::max(span, size + kPad);
-        void *wider = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void *wider =
+            mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (wider == MAP_FAILED)
             throw std::bad_alloc();
         auto *bytes = static_cast<std::uint8_t *>(wider);
@@ -301,7 +304,9 @@ RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit) {
 
 } // namespace
 
-bool simavrKnowsMcu(const std::string &name) { return findCore(name) != nullptr; }
+bool simavrKnowsMcu(const std::string &name) {
+    return findCore(name) != nullptr;
+}
 
 BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, double seconds) {
     BoardRun run;

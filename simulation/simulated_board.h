@@ -13,7 +13,7 @@ namespace glimmerset {
 // An AVR in simavr with its HD44780 part (4-bit mode) wired to one port,
 // and an LcdBusMonitor on the same pins.
 struct BoardConfig {
-    std::string mcu = "atmega328p"; // a simavr core name; empty: the ELF's .mmcu names it
+    std::string mcu = "atmega328p";     // a simavr core name; empty: the ELF's .mmcu names it
     std::uint32_t clockHz = 16'000'000; // 0: the ELF's .mmcu, else 16 MHz
     BoardWiring wiring;
 };
@@ -26,10 +26,10 @@ struct ProgramFile {
 
 // How a run ended.
 enum class RunEnd : std::uint8_t {
-    Loop,    // on a jump to itself
-    Asleep,  // on a SLEEP with interrupts off, which nothing wakes
-    TimeUp,  // the simulated time ran out
-    Fault,   // the program did what the chip can't: BoardRun::fault says what
+    Loop,   // on a jump to itself
+    Asleep, // on a SLEEP with interrupts off, which nothing wakes
+    TimeUp, // the simulated time ran out
+    Fault,  // the program did what the chip can't: BoardRun::fault says what
 };
 
 struct BoardRun {

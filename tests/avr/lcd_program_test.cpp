@@ -209,7 +209,8 @@ TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
     const Variant variants[] = {
         {"shipped", {}, {}},
         {"without waits", QStringLiteral("RCALL lcd_wait_access\r\n"), {}},
-        {"clone warnings", QStringLiteral("RCALL lcd_wait_access"), QStringLiteral("RCALL lcd_wait_50us")},
+        {"clone warnings", QStringLiteral("RCALL lcd_wait_access"),
+         QStringLiteral("RCALL lcd_wait_50us")},
         {"stack past RAM", QStringLiteral("RCALL lcd_setup\r\n"),
          QStringLiteral("LDI mp0,0xFF\r\nOUT SPH,mp0\r\nRCALL lcd_setup\r\n")},
     };
@@ -221,7 +222,8 @@ TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
         ASSERT_TRUE(variant.from.isEmpty() || text.contains(variant.from)) << variant.name;
         text.replace(variant.from, variant.to);
         const ProgramFile hex{hexFor(text)};
-        EXPECT_EQ(runOnBoard(hex, BoardConfig{}, kSeconds), simulateBoard(hex, BoardConfig{}, kSeconds))
+        EXPECT_EQ(runOnBoard(hex, BoardConfig{}, kSeconds),
+                  simulateBoard(hex, BoardConfig{}, kSeconds))
             << variant.name;
     }
     const ProgramFile missing{dir_.filePath(QStringLiteral("missing.hex")).toStdString()};

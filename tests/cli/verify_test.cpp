@@ -139,15 +139,14 @@ void removeAll(QString &text, const char *line) {
     text.remove(QLatin1String(line) + QLatin1String("\r\n"));
 }
 
-
 // The 328P's test program on every other chip of the matrix: its stack
 // lies past their RAM, which simavr would write outside its own arrays.
 class OtherChip : public ::testing::TestWithParam<Chip> {};
 
 TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
     const QString mcu = QLatin1String(GetParam().mcu);
-    const CliRun r = verify({QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
-                             QStringLiteral("--mcu"), mcu});
+    const CliRun r = verify(
+        {QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"), QStringLiteral("--mcu"), mcu});
     if (mcu == QLatin1String("atmega328p")) {
         EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
         return;
@@ -188,7 +187,10 @@ const VerifyCase kCases[] = {
          removeAll(rest, "    RCALL lcd_wait_access");
          removeAll(rest, "    RCALL lcd_wait_ms");
      },
-     nullptr, {}, false, 1,
+     nullptr,
+     {},
+     false,
+     1,
      {QStringLiteral("while the controller is busy until"), QStringLiteral("(power-on)"),
       QStringLiteral("FAILED: the bus timing was broken")},
      {}},
@@ -196,7 +198,10 @@ const VerifyCase kCases[] = {
      [](QString &main, QString &) {
          main.replace(QStringLiteral("    LDI mp0,0x80\r\n    RCALL lcd_fc\r\n"), QString());
      },
-     nullptr, {}, false, 1,
+     nullptr,
+     {},
+     false,
+     1,
      {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
       QStringLiteral("Line 1: \"                \""),
       QStringLiteral("FAILED: CGRAM does not hold the set")},
@@ -207,7 +212,10 @@ const VerifyCase kCases[] = {
              QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
              QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
      },
-     nullptr, {}, false, 0,
+     nullptr,
+     {},
+     false,
+     0,
      {QStringLiteral("Warning: 71 accesses too early for the slower clones"),
       QStringLiteral("\nOK\n")},
      {}},
@@ -216,7 +224,10 @@ const VerifyCase kCases[] = {
          rest.replace(QStringLiteral("    PUSH r18\r\n    POP r17\r\n    LSR r17\r\n"),
                       QStringLiteral("    MOV r17,r18\r\n    LSR r17\r\n"));
      },
-     nullptr, {}, false, 1,
+     nullptr,
+     {},
+     false,
+     1,
      {},
      {QStringLiteral("avra could not assemble the program:"),
       QStringLiteral(": Unknown mnemonic/macro: r18\n"), QStringLiteral(": MOV r17\n"),
@@ -226,21 +237,28 @@ const VerifyCase kCases[] = {
          main.replace(QStringLiteral("reset:\r\n    LDI mp0,LOW(RAMEND)\r\n"),
                       QStringLiteral("reset: LDI mp0,LOW(RAMEND)\r\n"));
      },
-     nullptr, {}, false, 1,
+     nullptr,
+     {},
+     false,
+     1,
      {},
      {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"),
       QStringLiteral(": LOW(RAMEND)\n")}},
     {"AsleepWithInterruptsOff",
      [](QString &main, QString &) {
          // Timer 0 overflows within 256 cycles; its handler stops the chip.
-         main.replace(QStringLiteral(".org INT_VECTORS_SIZE\r\n"),
-                      QStringLiteral(".org OVF0addr\r\n    RJMP stop\r\n.org INT_VECTORS_SIZE\r\n"));
+         main.replace(
+             QStringLiteral(".org INT_VECTORS_SIZE\r\n"),
+             QStringLiteral(".org OVF0addr\r\n    RJMP stop\r\n.org INT_VECTORS_SIZE\r\n"));
          main.replace(QStringLiteral("    RCALL lcd_setup\r\n"),
                       QStringLiteral("    LDI mp0,1\r\n    OUT TCCR0B,mp0\r\n    STS TIMSK0,mp0\r\n"
                                      "    SEI\r\n    RCALL lcd_setup\r\n"));
          main += QStringLiteral("stop:\r\n    CLI\r\n    SLEEP\r\n");
      },
-     nullptr, {}, false, 1,
+     nullptr,
+     {},
+     false,
+     1,
      {QStringLiteral("\nEnd: asleep with interrupts off after "),
       QStringLiteral("the loop was not reached")},
      {}},
@@ -249,7 +267,10 @@ const VerifyCase kCases[] = {
          main = QStringLiteral(".include \"m328Pdef.inc\"\r\n.def mp0 = r16\r\n    LDI mp0,0xFF\r\n"
                                "    OUT SPH,mp0\r\n    RCALL LCD_char\r\n");
      },
-     nullptr, {}, false, 1,
+     nullptr,
+     {},
+     false,
+     1,
      {QStringLiteral("\nFAILED: the program wrote to data address 0xFFFF, past the atmega328p's "
                      "RAM (0x08FF)")},
      {}},
@@ -257,36 +278,67 @@ const VerifyCase kCases[] = {
      [](QString &main, QString &) {
          main = QStringLiteral(".include \"m328Pdef.inc\"\r\n.include \"program.asm\"\r\n");
      },
-     nullptr, {}, false, 1, {},
+     nullptr,
+     {},
+     false,
+     1,
+     {},
      {QStringLiteral("avra crashed with signal 11 (Segmentation fault) while assembling the "
                      "program.")}},
-    {"NoLoopAtTheEnd", nullptr, ".include \"m328Pdef.inc\"\r\n    NOP\r\n", {}, false, 1,
+    {"NoLoopAtTheEnd",
+     nullptr,
+     ".include \"m328Pdef.inc\"\r\n    NOP\r\n",
+     {},
+     false,
+     1,
      {QStringLiteral("\nFAILED: the program ran to flash address 0x08000, past the end of the "
                      "atmega328p's flash (0x07FFF): does it end in a loop?")},
      {}},
-    {"ProgramMemoryPastTheFlash", nullptr,
+    {"ProgramMemoryPastTheFlash",
+     nullptr,
      ".include \"tn2313def.inc\"\r\n    LDI ZL,0xFF\r\n    LDI ZH,0xFF\r\n    LPM\r\nloop:\r\n"
      "    RJMP loop\r\n",
-     {}, false, 1,
+     {},
+     false,
+     1,
      {QStringLiteral("\nFAILED: the program read flash address 0x0FFFF, past the attiny2313's "
                      "flash (0x007FF)")},
      {}},
-    {"DataBetweenRamAndSimavrsIoTable", nullptr,
-     ".include \"tn2313def.inc\"\r\n    STS 0x0100,r16\r\nloop:\r\n    RJMP loop\r\n", {}, false,
+    {"DataBetweenRamAndSimavrsIoTable",
+     nullptr,
+     ".include \"tn2313def.inc\"\r\n    STS 0x0100,r16\r\nloop:\r\n    RJMP loop\r\n",
+     {},
+     false,
      1,
      {QStringLiteral("\nFAILED: the program wrote to data address 0x0100, past the attiny2313's "
                      "RAM (0x00DF)")},
      {}},
     {"ReportWithNowhereToGo", nullptr, nullptr, {}, true, 1, {}, {}},
-    {"PictureThatCantBeSaved", nullptr, nullptr, {QStringLiteral("--png"),
-                                                  QStringLiteral("DIR/missing/lcd.png")},
-     false, 1, {QStringLiteral("\nLoop: reached after "),
-                QStringLiteral("\nFAILED: the picture was not saved\n")},
+    {"PictureThatCantBeSaved",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--png"), QStringLiteral("DIR/missing/lcd.png")},
+     false,
+     1,
+     {QStringLiteral("\nLoop: reached after "),
+      QStringLiteral("\nFAILED: the picture was not saved\n")},
      {QStringLiteral("/missing")}},
-    {"NeitherAsmHexNorElf", nullptr, nullptr, {QStringLiteral("--program"), QStringLiteral("a.bin")},
-     false, 2, {}, {QStringLiteral("--program takes an .asm, .hex or .elf file")}},
-    {"HexWithoutChip", nullptr, nullptr, {QStringLiteral("--program"), QStringLiteral("a.hex")},
-     false, 2, {}, {QStringLiteral("a .hex file doesn't say its chip: give --mcu.")}},
+    {"NeitherAsmHexNorElf",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--program"), QStringLiteral("a.bin")},
+     false,
+     2,
+     {},
+     {QStringLiteral("--program takes an .asm, .hex or .elf file")}},
+    {"HexWithoutChip",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--program"), QStringLiteral("a.hex")},
+     false,
+     2,
+     {},
+     {QStringLiteral("a .hex file doesn't say its chip: give --mcu.")}},
 };
 
 class VerifyEnds : public ::testing::TestWithParam<VerifyCase> {};
@@ -364,7 +416,8 @@ TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
     const QStringList program{QStringLiteral("--program"), dir.filePath(QStringLiteral("app.elf"))};
     const CliRun r = verify(program + QStringList{set} + c.arguments);
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: atmega328p at 16 MHz"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: atmega328p at 16 MHz")))
+        << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(c.line)) << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith(QStringLiteral("\nOK\n"))) << r.out.toStdString();
 
