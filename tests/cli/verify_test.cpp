@@ -163,6 +163,17 @@ TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
 INSTANTIATE_TEST_SUITE_P(Matrix, OtherChip, ::testing::ValuesIn(kChips),
                          [](const auto &info) { return std::string(info.param.mcu); });
 
+// Timer 0 started before the line at, overflowing within 256 cycles; its
+// handler stops the chip for good.
+void stopOnTimer(QString &main, const QString &at) {
+    main.replace(QStringLiteral(".org INT_VECTORS_SIZE\r\n"),
+                 QStringLiteral(".org OVF0addr\r\n    RJMP stop\r\n.org INT_VECTORS_SIZE\r\n"));
+    main.replace(at, QStringLiteral("    LDI mp0,1\r\n    OUT TCCR0B,mp0\r\n    STS TIMSK0,mp0\r\n"
+                                    "    SEI\r\n") +
+                         at);
+    main += QStringLiteral("stop:\r\n    CLI\r\n    SLEEP\r\n");
+}
+
 // Templates and programs that must fail, or pass only with a warning, and
 // what hostile programs and surroundings may do, through the real CLI: each
 // ends in words and its exit status, never a crash, a hang or a silent 0.
@@ -245,22 +256,22 @@ const VerifyCase kCases[] = {
      {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"),
       QStringLiteral(": LOW(RAMEND)\n")}},
     {"AsleepWithInterruptsOff",
-     [](QString &main, QString &) {
-         // Timer 0 overflows within 256 cycles; its handler stops the chip.
-         main.replace(
-             QStringLiteral(".org INT_VECTORS_SIZE\r\n"),
-             QStringLiteral(".org OVF0addr\r\n    RJMP stop\r\n.org INT_VECTORS_SIZE\r\n"));
-         main.replace(QStringLiteral("    RCALL lcd_setup\r\n"),
-                      QStringLiteral("    LDI mp0,1\r\n    OUT TCCR0B,mp0\r\n    STS TIMSK0,mp0\r\n"
-                                     "    SEI\r\n    RCALL lcd_setup\r\n"));
-         main += QStringLiteral("stop:\r\n    CLI\r\n    SLEEP\r\n");
-     },
+     [](QString &main, QString &) { stopOnTimer(main, QStringLiteral("    RCALL lcd_setup\r\n")); },
      nullptr,
      {},
      false,
      1,
      {QStringLiteral("\nEnd: asleep with interrupts off after "),
       QStringLiteral("the loop was not reached")},
+     {}},
+    // The run ends at the loop, before the interrupt: the one second holds.
+    {"AsleepAfterTheLoop",
+     [](QString &main, QString &) { stopOnTimer(main, QStringLiteral("main_loop:\r\n")); },
+     nullptr,
+     {},
+     false,
+     0,
+     {QStringLiteral("\nLoop: reached after "), QStringLiteral("\nOK\n")},
      {}},
     {"StackPointerAtTheTop",
      [](QString &main, QString &) {
