@@ -5,6 +5,8 @@
 namespace glimmerset {
 
 QString wiringSpec(const BoardWiring &wiring) {
+    if (wiring.backpack)
+        return backpackSpec(*wiring.backpack);
     QStringList pins;
     for (const int pin : wiring.pins)
         pins << QString::number(pin);
@@ -13,6 +15,14 @@ QString wiringSpec(const BoardWiring &wiring) {
 }
 
 std::optional<BoardWiring> parseWiring(const QString &text, QString *error) {
+    if (isBackpackWiring(text)) {
+        auto backpack = parseBackpackWiring(text, error);
+        if (!backpack)
+            return std::nullopt;
+        BoardWiring wiring;
+        wiring.backpack = backpack;
+        return wiring;
+    }
     const auto fail = [&](const QString &why) -> std::optional<BoardWiring> {
         if (error)
             *error = QStringLiteral("wiring \"%1\": %2; expected %3")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backpack_wiring.h"
+
 #include <QString>
 
 #include <array>
@@ -13,6 +15,8 @@ struct BoardWiring {
     char port = 'B';
     std::array<int, 6> pins{0, 1, 2, 3, 4, 5}; // D4 D5 D6 D7 RS E
     int rwPin = -1;                            // -1: RW tied low
+    // Set when the LCD hangs on an I2C backpack instead of a port.
+    std::optional<BackpackWiring> backpack;
 
     bool operator==(const BoardWiring &) const = default;
 };
@@ -21,7 +25,7 @@ struct BoardWiring {
 // D4 D5 D6 D7 RS E and RW ("low" when tied to ground).
 QString wiringSpec(const BoardWiring &wiring);
 
-// Reads a written form; a message a user can read when it doesn't parse.
+// Reads a written form, a backpack's "i2c:..." too; a message a user can read when it doesn't parse.
 std::optional<BoardWiring> parseWiring(const QString &text, QString *error);
 
 inline constexpr char kWiringHelp[] =

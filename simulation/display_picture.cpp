@@ -20,6 +20,9 @@ struct Rgb {
 constexpr Rgb kBackground{160, 190, 40};
 constexpr Rgb kUnlitDot{148, 178, 34};
 constexpr Rgb kLitDot{32, 48, 22};
+// With the backlight off the module is only lit from the front.
+constexpr Rgb kDarkBackground{112, 128, 64};
+constexpr Rgb kDarkUnlitDot{104, 120, 58};
 
 } // namespace
 
@@ -35,7 +38,9 @@ void writeDisplayPng(const QString &path, const BoardRun &run) {
                 p[2] = colour.b;
             }
     };
-    fill(0, 0, P::kWidthPx, P::kHeightPx, kBackground);
+    const Rgb background = run.backlightOn ? kBackground : kDarkBackground;
+    const Rgb unlitDot = run.backlightOn ? kUnlitDot : kDarkUnlitDot;
+    fill(0, 0, P::kWidthPx, P::kHeightPx, background);
     for (int line = 0; line < P::kLines; ++line)
         for (int column = 0; column < P::kColumns; ++column) {
             const std::uint8_t code = run.ddram[40 * line + column];
@@ -43,7 +48,7 @@ void writeDisplayPng(const QString &path, const BoardRun &run) {
                 const std::uint8_t bits = code < 16 ? run.cgram[8 * (code & 7) + row] : 0;
                 for (int dot = 0; dot < 5; ++dot)
                     fill(P::dotX(column, dot), P::dotY(line, row), P::kDotPx, P::kDotPx,
-                         (bits & (0x10 >> dot)) ? kLitDot : kUnlitDot);
+                         (bits & (0x10 >> dot)) ? kLitDot : unlitDot);
             }
         }
 

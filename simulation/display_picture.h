@@ -34,7 +34,8 @@ struct DisplayPicture {
 
 // Writes the display as DDRAM and CGRAM make it to a PNG file: codes 0 to 7
 // and their aliases 8 to 15 drawn from CGRAM, every other code an empty
-// cell. Throws Error naming the file when it can't be written.
+// cell; the module dimmed when the backlight is off. Throws Error naming
+// the file when it can't be written.
 void writeDisplayPng(const QString &path, const BoardRun &run);
 
 } // namespace glimmerset

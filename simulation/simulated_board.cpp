@@ -1,5 +1,7 @@
 #include "simulated_board.h"
 
+#include "lcd_backpack.h"
+
 extern "C" {
 #include <avr_ioport.h>
 #include <hd44780.h>
@@ -13,6 +15,7 @@ extern "C" {
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace glimmerset {
 
@@ -141,7 +144,7 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
     avr->log = LOG_ERROR;
     avr->frequency = config.clockHz;
     const BoardWiring &wiring = config.wiring;
-    if (!avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), 0)) {
+    if (!wiring.backpack && !avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), 0)) {
         run.loadError = "the " + config.mcu + " has no port " + wiring.port;
         avr_terminate(avr);
         return run;
@@ -160,7 +163,18 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
     const int modelPins[] = {IRQ_HD44780_D4, IRQ_HD44780_D5, IRQ_HD44780_D6, IRQ_HD44780_D7,
                              IRQ_HD44780_RS, IRQ_HD44780_E,  IRQ_HD44780_RW};
     Probe probes[LcdBusMonitor::LineCount];
-    for (int line = 0; line < LcdBusMonitor::LineCount; ++line) {
+    std::optional<LcdBackpack> backpack;
+    if (wiring.backpack) {
+        backpack.emplace(avr, &lcd, monitor, *wiring.backpack);
+        if (!backpack->attached()) {
+            run.loaded = false;
+            run.loadError = "the " + config.mcu + " has no TWI for the I2C backpack";
+            backpack.reset();
+            avr_terminate(avr);
+            return run;
+        }
+    }
+    for (int line = 0; line < LcdBusMonitor::LineCount && !backpack; ++line) {
         const int bit = line == LcdBusMonitor::RW ? wiring.rwPin : wiring.pins[line];
         if (bit < 0)
             continue; // RW tied low: the part's RW input stays 0
@@ -195,6 +209,12 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
     run.busViolations = monitor.violations();
     run.busWarnings = monitor.warnings();
     run.accesses = monitor.accesses();
+    if (backpack) {
+        run.i2cViolations = backpack->violations();
+        run.i2cTraffic = backpack->traffic();
+        run.backlightOn = backpack->backlightOn();
+        backpack.reset();
+    }
     avr_terminate(avr);
     return run;
 }

@@ -34,6 +34,10 @@ struct BoardRun {
     std::vector<std::string> busViolations;
     std::vector<std::string> busWarnings;
     std::vector<LcdBusMonitor::Access> accesses;
+    // With the LCD on an I2C backpack: the bus against the PCF8574's rules.
+    std::vector<std::string> i2cViolations;
+    std::string i2cTraffic;
+    bool backlightOn = true;
 };
 
 // simavr's core names ("atmega8", "attiny2313", ...) that it can build.

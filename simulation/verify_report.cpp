@@ -61,7 +61,9 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
     const QString board = QStringLiteral("%1 at %2 MHz, LCD on %3")
                               .arg(QString::fromStdString(config.mcu))
                               .arg(config.clockHz / 1e6)
-                              .arg(wiringSpec(config.wiring));
+                              .arg(config.wiring.backpack
+                                       ? backpackDescription(*config.wiring.backpack)
+                                       : wiringSpec(config.wiring));
     lines << QStringLiteral("Board: ") + board;
     if (!run.loaded) {
         lines << QStringLiteral("FAILED: the program could not be loaded: ") +
@@ -113,6 +115,11 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         listSome(lines, run.busWarnings, QStringLiteral("    "));
     }
 
+    if (config.wiring.backpack) {
+        lines << QStringLiteral("I2C: ") + QString::fromStdString(run.i2cTraffic);
+        listSome(lines, run.i2cViolations, QStringLiteral("    "));
+    }
+
     if (run.reachedLoop)
         lines << QStringLiteral("Loop: reached after %1 cycles (%2)")
                      .arg(run.cycles)
@@ -122,7 +129,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
                      .arg(run.cycleBudget)
                      .arg(milliseconds(run.cycleBudget, run.clockHz));
 
-    report.ok = cgramOk && run.reachedLoop && run.busViolations.empty();
+    report.ok = cgramOk && run.reachedLoop && run.busViolations.empty() &&
+                run.i2cViolations.empty();
     QStringList failed;
     if (!cgramOk)
         failed << QStringLiteral("CGRAM does not hold the set");
@@ -130,6 +138,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
         failed << QStringLiteral("the loop was not reached");
     if (!run.busViolations.empty())
         failed << QStringLiteral("the bus timing was broken");
+    if (!run.i2cViolations.empty())
+        failed << QStringLiteral("the I2C bus broke the PCF8574's rules");
     lines << (report.ok ? QStringLiteral("OK")
                         : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));
     return report;
