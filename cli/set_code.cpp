@@ -5,6 +5,8 @@
 #include "codegen/code_generation.h"
 #include "codegen/template_folder.h"
 
+#include <QFileInfo>
+
 namespace glimmerset::cli {
 
 namespace {
@@ -16,12 +18,20 @@ const QString kTemplatesName = QStringLiteral("templates");
 QCommandLineOption templatesOption() {
     return QCommandLineOption(
         kTemplatesName,
-        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
+        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable. A "
+                       "DIR that is no folder may name a shipped set: parallel (the LCD on "
+                       "a port) or pcf8574 (on an I2C backpack)."),
         QStringLiteral("DIR"));
 }
 
 QString templateFolder(const QCommandLineParser &parser) {
-    return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
+    if (!parser.isSet(kTemplatesName))
+        return executableFolder();
+    const QString folder = parser.value(kTemplatesName);
+    if (QFileInfo(folder).isDir())
+        return folder;
+    const QString set = templateSetFolder(folder);
+    return set.isEmpty() ? folder : set;
 }
 
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,

@@ -62,10 +62,14 @@ int verifyCommand(const QStringList &arguments) {
             "rows against the set, what line 1 shows, the bus timing against the datasheet\n"
             "(and, as warnings, against the slower clones), whether the loop was reached and\n"
             "the cycles taken. Exits with 0 only when CGRAM holds the set, the loop was\n"
-            "reached and no timing rule was broken.\n\n"
+            "reached and no timing rule was broken, nor with the LCD on an I2C backpack\n"
+            "a rule of the PCF8574's bus.\n\n"
             "Wiring: %1,\n"
-            "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
-            .arg(QLatin1String(kWiringHelp)));
+            "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.\n"
+            "On an I2C backpack: %2.\n"
+            "i2c:0x27 is the common module (P0 RS, P1 RW, P2 E, P3 backlight, P4 to P7 D4 to\n"
+            "D7) that the templates of --templates pcf8574 drive.")
+            .arg(QLatin1String(kWiringHelp), QLatin1String(kBackpackWiringHelp)));
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     const QCommandLineOption templates = templatesOption();
     const QCommandLineOption mcu(

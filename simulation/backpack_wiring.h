@@ -35,9 +35,8 @@ QString backpackDescription(const BackpackWiring &wiring);
 std::optional<BackpackWiring> parseBackpackWiring(const QString &text, QString *error);
 
 inline constexpr char kBackpackWiringHelp[] =
-    "i2c:ADDRESS for an LCD on a PCF8574 backpack at 0x20 to 0x27 (PCF8574A: 0x38 to 0x3F), "
-    "the common mapping P0 RS, P1 RW, P2 E, P3 backlight, P4 to P7 D4 to D7; another mapping "
-    "as i2c:ADDRESS:rs=0,rw=1,e=2,bl=3,d4=4,d5=5,d6=6,d7=7 (without rw RW is tied low, "
-    "without bl the backlight is always on)";
+    "i2c:ADDRESS[:rs=0,rw=1,e=2,bl=3,d4=4,d5=5,d6=6,d7=7] with a PCF8574 address 0x20 to 0x27 "
+    "or a PCF8574A one 0x38 to 0x3F, and the expander pin of each LCD line (rw and bl may be "
+    "left out)";
 
 } // namespace glimmerset
