@@ -162,30 +162,25 @@ lcd_ch:
 ; from the T flag. Changes r17.
 lcd_send:
     PUSH r20
-; The high nibble stays in bits 4 to 7: shifted out and back.
     PUSH r18
     POP r20
-    LSR r20
-    LSR r20
-    LSR r20
-    LSR r20
-    SWAP r20
-    RCALL lcd_nibble_rs
-; The low nibble moves up to bits 4 to 7.
+    RCALL lcd_nibble_high
+; The low nibble swapped up.
     PUSH r18
     POP r20
     SWAP r20
-    LSR r20
-    LSR r20
-    LSR r20
-    LSR r20
-    SWAP r20
-    RCALL lcd_nibble_rs
+    RCALL lcd_nibble_high
     POP r20
     RET
 
 ; Strobes the nibble in r20 bits 4 to 7 with RS from the T flag and the
-; backlight on. Changes r17 and r20.
+; backlight on; bits 0 to 3 are shifted out first. Changes r17 and r20.
+lcd_nibble_high:
+    LSR r20
+    LSR r20
+    LSR r20
+    LSR r20
+    SWAP r20
 lcd_nibble_rs:
     ORI r20,LCD_BACKLIGHT
     BRTC lcd_nibble
