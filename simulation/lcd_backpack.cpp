@@ -32,6 +32,7 @@ LcdBackpack::LcdBackpack(avr_t *avr, hd44780_t *lcd, LcdBusMonitor &monitor,
     expander_.latched = [this](std::uint8_t, std::uint8_t after, std::uint64_t cycle) {
         latched(after, cycle);
     };
+    expander_.outside = [this](std::uint64_t) { return static_cast<std::uint8_t>(~partLow_); };
     for (int i = 0; i < 4; ++i) {
         partPins_[i] = {this, wiring.data[i]};
         avr_irq_register_notify(lcd->irq + IRQ_HD44780_D4 + i, onPartData, &partPins_[i]);
@@ -41,8 +42,9 @@ LcdBackpack::LcdBackpack(avr_t *avr, hd44780_t *lcd, LcdBusMonitor &monitor,
 // The part drives its data lines while it answers a read.
 void LcdBackpack::onPartData(avr_irq_t *, std::uint32_t value, void *param) {
     auto *pin = static_cast<PartPin *>(param);
+    const auto bit = static_cast<std::uint8_t>(1u << pin->pin);
     if (!pin->self->driving_)
-        pin->self->expander_.holdLow(pin->pin, value == 0);
+        pin->self->partLow_ = value ? pin->self->partLow_ & ~bit : pin->self->partLow_ | bit;
 }
 
 void LcdBackpack::latched(std::uint8_t after, std::uint64_t cycle) {
@@ -74,8 +76,7 @@ void LcdBackpack::latched(std::uint8_t after, std::uint64_t cycle) {
         monitor_.lineChanged(line.line, level, cycle);
         // When E falls the controller lets go of the data lines.
         if (line.line == LcdBusMonitor::E && !level)
-            for (const int pin : wiring_.data)
-                expander_.holdLow(pin, false);
+            partLow_ = 0;
     }
     driving_ = false;
 }

@@ -54,6 +54,7 @@ private:
     // up high, but the controller is in its power-on reset then.
     std::uint8_t told_ = 0;
     bool driving_ = false;
+    std::uint8_t partLow_ = 0; // expander pins the part pulls low in a read
     std::array<PartPin, 4> partPins_{};
 };
 

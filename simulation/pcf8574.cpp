@@ -18,13 +18,8 @@ bool Pcf8574::write(std::uint8_t byte, std::uint64_t cycle) {
     return true;
 }
 
-std::uint8_t Pcf8574::read() const {
-    return mode_ == Mode::Reading ? pins() : 0xFF;
-}
-
-void Pcf8574::holdLow(int pin, bool low) {
-    const auto bit = static_cast<std::uint8_t>(1u << pin);
-    heldLow_ = low ? heldLow_ | bit : heldLow_ & ~bit;
+std::uint8_t Pcf8574::read(std::uint64_t cycle) const {
+    return mode_ == Mode::Reading ? pins(cycle) : 0xFF;
 }
 
 } // namespace glimmerset

@@ -29,16 +29,20 @@ public:
     // A byte for the pins, latched at its acknowledge. False when the part
     // was not addressed for writing (nobody acknowledges).
     bool write(std::uint8_t byte, std::uint64_t cycle);
-    // The pins' levels when addressed for reading; 0xFF (SDA left high)
-    // when not.
-    std::uint8_t read() const;
+    // The pins' levels at cycle when addressed for reading; 0xFF (SDA left
+    // high) when not.
+    std::uint8_t read(std::uint64_t cycle) const;
     void stop() { mode_ = Mode::Idle; }
 
     // The pin side.
     std::uint8_t latch() const { return latch_; }
-    std::uint8_t pins() const { return latch_ & ~heldLow_; }
-    // Something outside pulls the pin low, or lets go of it.
-    void holdLow(int pin, bool low);
+    std::uint8_t pins(std::uint64_t cycle) const {
+        return latch_ & (outside ? outside(cycle) : 0xFF);
+    }
+
+    // What the outside leaves on the pins at cycle: a 0 bit pulls its pin
+    // low. Without it nothing does.
+    std::function<std::uint8_t(std::uint64_t cycle)> outside;
 
     // Called when a written byte changes the latch, with the cycle of its
     // acknowledge.
@@ -49,7 +53,6 @@ private:
     int address_;
     Mode mode_ = Mode::Idle;
     std::uint8_t latch_ = 0xFF;
-    std::uint8_t heldLow_ = 0;
 };
 
 } // namespace glimmerset

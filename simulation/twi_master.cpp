@@ -194,7 +194,7 @@ std::uint64_t TwiMaster::complete(std::uint64_t cycle) {
         raiseFlag(expander_.write(data, cycle) ? kDataWriteAck : kDataWriteNack);
         return 0;
     case Op::Read:
-        data = expander_.read();
+        data = expander_.read(cycle);
         raiseFlag(ackRead_ ? kDataReadAck : kDataReadNack);
         return 0;
     case Op::Stop:

@@ -22,6 +22,8 @@ namespace {
 // must answer: 1 or 0 for an acknowledge, a byte for a read or its pins.
 TEST(Pcf8574, AnswersAsItsDatasheetSays) {
     Pcf8574 expander(0x27);
+    std::uint8_t outside = 0xFF;
+    expander.outside = [&](std::uint64_t) { return outside; };
     std::vector<std::uint64_t> latchedAt;
     expander.latched = [&](std::uint8_t, std::uint8_t, std::uint64_t cycle) {
         latchedAt.push_back(cycle);
@@ -33,22 +35,22 @@ TEST(Pcf8574, AnswersAsItsDatasheetSays) {
     };
     const Step steps[] = {
         {"its read address", [&] { return expander.addressed(0x4F); }, 1},
-        {"powers up with every pin high", [&] { return expander.read(); }, 0xFF},
+        {"powers up with every pin high", [&] { return expander.read(0); }, 0xFF},
         {"0x26 is another part", [&] { return expander.addressed(0x4C); }, 0},
         {"so a byte for it is not taken", [&] { return expander.write(0x00, 10); }, 0},
         {"nor at 0x3F, a PCF8574A", [&] { return expander.addressed(0x7E); }, 0},
         {"its write address", [&] { return expander.addressed(0x4E); }, 1},
         {"a byte is taken", [&] { return expander.write(0x5A, 20); }, 1},
-        {"onto the pins", [&] { return expander.pins(); }, 0x5A},
+        {"onto the pins", [&] { return expander.pins(25); }, 0x5A},
         {"the same byte again changes nothing", [&] { return expander.write(0x5A, 30); }, 1},
-        {"P1 held low from outside", [&] { return expander.holdLow(1, true), expander.pins(); }, 0x58},
-        {"P0 held low as well", [&] { return expander.holdLow(0, true), expander.latch(); }, 0x5A},
+        {"P0 and P1 pulled low from outside", [&] { return outside = 0xFC, expander.pins(35); }, 0x58},
+        {"which leaves the latch alone", [&] { return expander.latch(); }, 0x5A},
         {"read address", [&] { return expander.addressed(0x4F); }, 1},
         {"a pin written 1 reads what drives it, one written 0 reads 0",
-         [&] { return expander.read(); }, 0x58},
-        {"no byte is taken while read", [&] { return expander.write(0xFF, 40); }, 0},
-        {"let go", [&] { return expander.holdLow(1, false), expander.read(); }, 0x5A},
-        {"after the STOP nothing is read", [&] { return expander.stop(), expander.read(); }, 0xFF},
+         [&] { return expander.read(40); }, 0x58},
+        {"no byte is taken while read", [&] { return expander.write(0xFF, 45); }, 0},
+        {"let go", [&] { return outside = 0xFF, expander.read(50); }, 0x5A},
+        {"after the STOP nothing is read", [&] { return expander.stop(), expander.read(55); }, 0xFF},
     };
     for (const Step &step : steps)
         EXPECT_EQ(step.act(), step.answer) << step.what;
@@ -186,7 +188,7 @@ TEST(TwiMaster, KeepsTheDatasheetsStatusAndTime) {
     free_ihex_chunks(chunks);
 
     Pcf8574 expander(0x27);
-    expander.holdLow(0, true);
+    expander.outside = [](std::uint64_t) -> std::uint8_t { return 0xFE; };
     std::vector<std::uint64_t> flagRose;
     {
         TwiMaster twi(avr, expander);
