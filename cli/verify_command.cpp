@@ -63,9 +63,13 @@ int verifyCommand(const QStringList &arguments) {
             "(and, as warnings, against the slower clones), whether the loop was reached and\n"
             "the cycles taken. Exits with 0 only when CGRAM holds the set, the loop was\n"
             "reached and no timing rule was broken.\n\n"
-            "Wiring: %1,\n"
-            "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
-            .arg(QLatin1String(kWiringHelp)));
+            "Wiring, in one of three forms:\n"
+            "  %1,\n"
+            "  for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1;\n"
+            "  %2;\n"
+            "  %3, for instance arduino:12,11,5,4,3,2.")
+            .arg(QLatin1String(kWiringHelp), QLatin1String(kNamedWiringHelp),
+                 QLatin1String(kArduinoWiringHelp)));
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     const QCommandLineOption templates = templatesOption();
     const QCommandLineOption mcu(
@@ -80,11 +84,20 @@ int verifyCommand(const QStringList &arguments) {
         QStringLiteral("wiring"),
         QStringLiteral("Where the LCD is wired. Default: B:0,1,2,3,4,5,low."),
         QStringLiteral("PINS"));
+    const QCommandLineOption lcdSize(
+        QStringLiteral("lcd"),
+        QStringLiteral("The module: %1. Default: 16x2.").arg(QLatin1String(lcd::kGeometryHelp)),
+        QStringLiteral("COLSxROWS"));
+    const QCommandLineOption supply(
+        QStringLiteral("supply"),
+        QStringLiteral("The module's supply in volts, which sets the datasheet's bus timing: 5 "
+                       "(4.5 to 5.5) or 3.3 (2.7 to 4.5). Default: 5."),
+        QStringLiteral("V"), QStringLiteral("5"));
     const QCommandLineOption png(
         QStringLiteral("png"),
-        QStringLiteral("Also draw the simulated 16x2 display into the PNG file FILE."),
+        QStringLiteral("Also draw the simulated display into the PNG file FILE."),
         QStringLiteral("FILE"));
-    parser.addOptions({templates, mcu, clock, wiring, png});
+    parser.addOptions({templates, mcu, clock, wiring, lcdSize, supply, png});
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
 
@@ -101,6 +114,19 @@ int verifyCommand(const QStringList &arguments) {
         if (!parsed)
             return usageError(why + u'.');
         config.wiring = *parsed;
+    }
+    bool supplyOk = false;
+    config.supplyVolts = parser.value(supply).toDouble(&supplyOk);
+    if (!supplyOk || !busTimingFor(config.supplyVolts))
+        return usageError(QStringLiteral("\"%1\" is no HD44780 supply: 5 (4.5 to 5.5 V) or 3.3 "
+                                         "(2.7 to 4.5 V).")
+                              .arg(parser.value(supply)));
+    if (parser.isSet(lcdSize)) {
+        const auto geometry = lcd::parseGeometry(parser.value(lcdSize).toStdString());
+        if (!geometry)
+            return usageError(QStringLiteral("\"%1\" is no module; the modules are %2.")
+                                  .arg(parser.value(lcdSize), QLatin1String(lcd::kGeometryHelp)));
+        config.lcd = *geometry;
     }
     if (parser.isSet(mcu) && !simavrKnowsMcu(parser.value(mcu).toLower().toStdString()))
         return usageError(
@@ -144,7 +170,7 @@ int verifyCommand(const QStringList &arguments) {
 
         // One simulated second: the shipped program needs a tenth.
         const BoardRun run = runOnBoard(assembly.hexPath.toStdString(), config, config.clockHz);
-        const VerifyReport report = verifyReport(run, config, set.names, set.glyphs);
+        const VerifyReport report = verifyReport(run, config, &set);
         QString text = report.lines.join(u'\n') + u'\n';
         if (const auto written = programClockMhz(code); written && std::abs(*written - mhz) > 1e-9)
             text.prepend(QStringLiteral("Note: the program's LCD_CLOCK_MHZ is %1, the simulated "
@@ -159,7 +185,7 @@ int verifyCommand(const QStringList &arguments) {
         if (!writeStdout(text.toLocal8Bit()))
             return kFailure;
         if (parser.isSet(png) && run.loaded)
-            writeDisplayPng(parser.value(png), run);
+            writeDisplayPng(parser.value(png), run.lcd, config.lcd);
         return report.ok ? kSuccess : kFailure;
     } catch (const Error &e) {
         printError(e.message());
