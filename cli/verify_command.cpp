@@ -59,17 +59,19 @@ int verifyCommand(const QStringList &arguments) {
             "Builds the program for SET.ch as 'code --test-program --rest' does, assembles it\n"
             "with avra and runs it from reset on a simulated AVR with an HD44780 LCD, until it\n"
             "jumps to itself or one simulated second has passed. Reports each glyph's CGRAM\n"
-            "rows against the set, what line 1 shows, the bus timing against the datasheet\n"
-            "(and, as warnings, against the slower clones), whether the loop was reached and\n"
-            "the cycles taken. Exits with 0 only when CGRAM holds the set, the loop was\n"
-            "reached and no timing rule was broken.\n\n"
+            "rows against the set (a row never written differs), every line of the display,\n"
+            "the bus against the HD44780U datasheet's timing for the supply (and, as warnings,\n"
+            "against the slower clones), the faults it shows in words, whether the loop was\n"
+            "reached and the cycles taken. Exits with 0 only when CGRAM holds the set, the\n"
+            "loop was reached, no timing rule was broken and no fault was found.\n\n"
             "Wiring, in one of three forms:\n"
-            "  %1,\n"
-            "  for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1;\n"
-            "  %2;\n"
-            "  %3, for instance arduino:12,11,5,4,3,2.")
-            .arg(QLatin1String(kWiringHelp), QLatin1String(kNamedWiringHelp),
-                 QLatin1String(kArduinoWiringHelp)));
+            "  PORT:D4,D5,D6,D7,RS,E,RW with bit numbers 0 to 7 and RW \"low\" when tied to\n"
+            "  ground: B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1;\n"
+            "  each signal on any pin: rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2, with rw= when RW\n"
+            "  is wired and d0= to d3= for an 8-bit bus;\n"
+            "  the Arduino LiquidCrystal constructor's pins in its order (rs, enable, d4..d7;\n"
+            "  or rs, rw, enable, d4..d7; either also with d0..d7), Uno numbers 0 to 13 and\n"
+            "  A0 to A5: arduino:12,11,5,4,3,2."));
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     const QCommandLineOption templates = templatesOption();
     const QCommandLineOption mcu(

@@ -46,11 +46,4 @@ std::optional<BoardWiring> parseWiring(const QString &text, QString *error);
 
 inline constexpr char kWiringHelp[] =
     "PORT:D4,D5,D6,D7,RS,E,RW with pin numbers 0 to 7 and RW \"low\" when tied to ground";
-inline constexpr char kNamedWiringHelp[] =
-    "SIGNAL=PIN pairs such as rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2, with rw= when RW is wired "
-    "and d0= to d3= for an 8-bit bus";
-inline constexpr char kArduinoWiringHelp[] =
-    "arduino:RS,E,D4,D5,D6,D7 or arduino:RS,RW,E,D4,D5,D6,D7 (or either with D0 to D7), "
-    "in the LiquidCrystal constructor's order with Uno pin numbers 0 to 13 and A0 to A5";
-
 } // namespace glimmerset

@@ -42,7 +42,7 @@ QString headline(const Finding &finding) {
 void listInstances(QStringList &lines, const Finding &finding, const QString &indent) {
     for (const std::string &instance : finding.instances)
         lines << indent + QString::fromStdString(instance);
-    if (finding.count > finding.instances.size())
+    if (!finding.instances.empty() && finding.count > finding.instances.size())
         lines << indent + QStringLiteral("... and %1 more").arg(finding.count - finding.instances.size());
 }
 
