@@ -127,7 +127,7 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
 }
 
 VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
-                          const GlyphFileContent *set) {
+                          const GlyphFileContent *set, bool loopRequired) {
     VerifyReport report;
     QStringList &lines = report.lines;
     const BusTiming *timing = busTimingFor(config.supplyVolts);
@@ -142,7 +142,7 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                      QString::fromStdString(run.loadError);
         return report;
     }
-    const Findings findings = judgeRun(run, config, set ? &set->glyphs : nullptr);
+    const Findings findings = judgeRun(run, config, set ? &set->glyphs : nullptr, loopRequired);
 
     if (set) {
         const auto image = cgramImage(set->glyphs);

@@ -37,6 +37,6 @@ struct VerifyReport {
 // holds, every line of the display, the bus against the datasheet with
 // each finding counted and its first instances, the loop and the cycles.
 VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
-                          const GlyphFileContent *set);
+                          const GlyphFileContent *set, bool loopRequired = true);
 
 } // namespace glimmerset

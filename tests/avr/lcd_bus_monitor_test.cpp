@@ -130,97 +130,44 @@ TEST(LcdBusMonitor, AccessesWhileBusyBreakTheRules) {
 // t_cycE, the data steady t_DSW before E falls and t_H after. Data that
 // changes while E is high is fine.
 TEST(LcdBusMonitor, JudgesWritesByTheSupplysTiming) {
+    // At one instant: the nibble (with RS high) if any, then E if any.
+    struct Step {
+        double us;
+        int nibble; // -1: unchanged
+        int e;      // -1: unchanged
+    };
     struct Case {
         const char *name;
-        void (*drive)(Bus &); // one nibble from 45000 us on, after the reset
-        const char *at5V;     // the rule broken at 5 V, or ""
+        std::vector<Step> steps; // one nibble after the reset
+        const char *at5V;        // the rule broken at 5 V, or ""
         const char *at3V3;
     };
     const Case cases[] = {
         {"data set while E is high",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0, true);
-             bus.at(45001);
-             bus.e(true);
-             bus.at(45001.25);
-             bus.lines(0x4, true);
-             bus.at(45001.5);
-             bus.e(false);
-         },
-         "", ""},
-        {"RS with E in one write",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0x4, true);
-             bus.e(true);
-             bus.at(45001);
-             bus.e(false);
-         },
-         "address", "address"},
-        {"E high 250 ns",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0x4, true);
-             bus.at(45001);
-             bus.e(true);
-             bus.at(45001.25);
-             bus.e(false);
-         },
-         "", "PW_EH"},
-        {"E high 187.5 ns",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0x4, true);
-             bus.at(45001);
-             bus.e(true);
-             bus.at(45001.1875);
-             bus.e(false);
-         },
-         "PW_EH", "PW_EH"},
+         {{45000, 0, -1}, {45001, -1, 1}, {45001.25, 4, -1}, {45001.5, -1, 0}}, "", ""},
+        {"RS with E in one write", {{45000, 4, 1}, {45001, -1, 0}}, "address", "address"},
+        {"E high 250 ns", {{45000, 4, -1}, {45001, -1, 1}, {45001.25, -1, 0}}, "", "PW_EH"},
+        {"E high 187.5 ns", {{45000, 4, -1}, {45001, -1, 1}, {45001.1875, -1, 0}}, "PW_EH",
+         "PW_EH"},
         {"data set 125 ns before E fell",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0, true);
-             bus.at(45001);
-             bus.e(true);
-             bus.at(45001.5);
-             bus.lines(0x4, true);
-             bus.at(45001.625);
-             bus.e(false);
-         },
-         "", "data"},
-        {"data changed with E's fall",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0x4, true);
-             bus.at(45001);
-             bus.e(true);
-             bus.at(45002);
-             bus.e(false);
-             bus.lines(0x5, true);
-         },
-         "data", "data"},
+         {{45000, 0, -1}, {45001, -1, 1}, {45001.5, 4, -1}, {45001.625, -1, 0}}, "", "data"},
+        {"data changed with E's fall", {{45000, 4, -1}, {45001, -1, 1}, {45002, 5, 0}}, "data",
+         "data"},
         {"strobes 750 ns apart",
-         [](Bus &bus) {
-             bus.at(45000);
-             bus.lines(0x4, true);
-             bus.at(45001);
-             bus.e(true);
-             bus.at(45001.5);
-             bus.e(false);
-             bus.at(45001.75);
-             bus.e(true);
-             bus.at(45002.25);
-             bus.e(false);
-         },
+         {{45000, 4, -1}, {45001, -1, 1}, {45001.5, -1, 0}, {45001.75, -1, 1}, {45002.25, -1, 0}},
          "", "t_cycE"},
     };
     for (const Case &c : cases)
         for (const BusTiming &timing : kBusTimings) {
             Bus bus(timing);
             bus.reset();
-            c.drive(bus);
+            for (const Step &step : c.steps) {
+                bus.at(step.us);
+                if (step.nibble >= 0)
+                    bus.lines(static_cast<unsigned>(step.nibble), true);
+                if (step.e >= 0)
+                    bus.e(step.e == 1);
+            }
             const std::string expected = timing.supply == std::string("5") ? c.at5V : c.at3V3;
             std::string rules;
             for (const Finding &finding : bus.monitor.findings().all())

@@ -199,6 +199,8 @@ TEST_F(LcdProgram, SilenceFails) {
     EXPECT_EQ(ruleList(findings), "cgram,silence") << findingsText(findings);
     EXPECT_EQ(findings.find("cgram")->count, 64u);
     EXPECT_EQ(findings.find("cgram")->instances[0], "glyph 0 row 0 never written");
+    // Without a set to hold, silence fails all the same.
+    EXPECT_EQ(ruleList(judgeRun(run, config, nullptr, false)), "silence");
 }
 
 // Drivers in the styles found in the wild, each loading docs/example.ch
