@@ -154,6 +154,7 @@ const BrokenCase kBroken[] = {
      1,
      {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
       QStringLiteral("Line 1: \"                \""),
+      QStringLiteral("Fault: characters written into CGRAM"),
       QStringLiteral("FAILED: CGRAM does not hold the set")},
      {}},
     {"DatasheetWaitsOnly",
@@ -205,14 +206,21 @@ TEST_P(VerifyFails, SaysWhy) {
 INSTANTIATE_TEST_SUITE_P(Templates, VerifyFails, ::testing::ValuesIn(kBroken),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// The picture's dots, read back with libpng: characters 0 to 7 on line 1
-// as the set draws them, everything else dark.
-TEST(VerifyPng, DrawsTheSetFromCgram) {
+// The picture's dots, read back with libpng, in the module's geometry:
+// characters 0 to 7 on line 1 as the set draws them, everything else dark.
+class VerifyPng : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(VerifyPng, DrawsTheSetFromCgram) {
     QTemporaryDir dir;
     const QString set = QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
     const QString png = dir.filePath(QStringLiteral("lcd.png"));
-    const CliRun r = verify({set, QStringLiteral("--png"), png});
+    const QString size = QLatin1String(GetParam());
+    const CliRun r = verify({set, QStringLiteral("--png"), png, QStringLiteral("--lcd"), size});
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    const auto geometry = lcd::parseGeometry(GetParam());
+    ASSERT_TRUE(geometry);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nLine %1: \"").arg(geometry->lines)))
+        << r.out.toStdString();
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -222,8 +230,9 @@ TEST(VerifyPng, DrawsTheSetFromCgram) {
     std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
     using P = DisplayPicture;
-    ASSERT_EQ(image.width, unsigned(P::kWidthPx));
-    ASSERT_EQ(image.height, unsigned(P::kHeightPx));
+    const P picture(*geometry);
+    ASSERT_EQ(image.width, unsigned(picture.widthPx()));
+    ASSERT_EQ(image.height, unsigned(picture.heightPx()));
 
     const GlyphFileContent content = glyphs_from_file(set);
     // Lit dots are dark: the centre of a dot is lit when its green is low.
@@ -233,8 +242,8 @@ TEST(VerifyPng, DrawsTheSetFromCgram) {
         return pixels[(static_cast<std::size_t>(y) * image.width + x) * 3 + 1] < 100;
     };
     int litDots = 0;
-    for (int line = 0; line < P::kLines; ++line)
-        for (int column = 0; column < P::kColumns; ++column)
+    for (int line = 0; line < geometry->lines; ++line)
+        for (int column = 0; column < geometry->columns; ++column)
             for (int row = 0; row < kRowCount; ++row)
                 for (int dot = 0; dot < kColumnCount; ++dot) {
                     const bool want =
@@ -246,6 +255,9 @@ TEST(VerifyPng, DrawsTheSetFromCgram) {
                 }
     EXPECT_GT(litDots, 40);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modules, VerifyPng, ::testing::Values("16x2", "20x4", "8x1"),
+                         [](const auto &info) { return std::string(info.param); });
 
 } // namespace
 } // namespace glimmerset::test
