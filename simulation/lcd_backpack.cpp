@@ -1,7 +1,6 @@
 #include "lcd_backpack.h"
 
 extern "C" {
-#include <hd44780.h>
 #include <sim_avr.h>
 }
 
@@ -25,60 +24,46 @@ std::string kilohertz(double hz) {
 
 } // namespace
 
-LcdBackpack::LcdBackpack(avr_t *avr, hd44780_t *lcd, LcdBusMonitor &monitor,
-                         const BackpackWiring &wiring)
-    : lcd_(lcd), monitor_(monitor), wiring_(wiring), clockHz_(avr->frequency),
-      expander_(wiring.address), twi_(avr, expander_) {
+LcdBackpack::LcdBackpack(avr_t *avr, LcdBusMonitor &monitor, const BackpackWiring &wiring)
+    : monitor_(monitor), wiring_(wiring), clockHz_(avr->frequency), expander_(wiring.address),
+      twi_(avr, expander_) {
+    // The pins come up high while the controller is in its power-on reset,
+    // so the monitor hears of the lines only from the first byte written.
     expander_.latched = [this](std::uint8_t, std::uint8_t after, std::uint64_t cycle) {
         latched(after, cycle);
     };
-    expander_.outside = [this](std::uint64_t) { return static_cast<std::uint8_t>(~partLow_); };
-    for (int i = 0; i < 4; ++i) {
-        partPins_[i] = {this, wiring.data[i]};
-        avr_irq_register_notify(lcd->irq + IRQ_HD44780_D4 + i, onPartData, &partPins_[i]);
-    }
+    expander_.outside = [this](std::uint64_t cycle) { return outside(cycle); };
 }
 
-// The part drives its data lines while it answers a read.
-void LcdBackpack::onPartData(avr_irq_t *, std::uint32_t value, void *param) {
-    auto *pin = static_cast<PartPin *>(param);
-    const auto bit = static_cast<std::uint8_t>(1u << pin->pin);
-    if (!pin->self->driving_)
-        pin->self->partLow_ = value ? pin->self->partLow_ & ~bit : pin->self->partLow_ | bit;
-}
-
+// A pin written 0 sinks its line; one written 1 only pulls it up weakly,
+// which the module's own pull-ups and the controller's outputs override.
 void LcdBackpack::latched(std::uint8_t after, std::uint64_t cycle) {
-    struct Line {
-        int pin;
-        LcdBusMonitor::Line line;
-        int partIrq;
+    const std::pair<int, lcd::Line> lines[] = {
+        {wiring_.rs, lcd::RS},      {wiring_.rw, lcd::RW},      {wiring_.e, lcd::E},
+        {wiring_.data[0], lcd::D4}, {wiring_.data[1], lcd::D5}, {wiring_.data[2], lcd::D6},
+        {wiring_.data[3], lcd::D7},
     };
-    // E last: the controller takes what the other lines hold at its edges.
-    const Line lines[] = {
-        {wiring_.data[0], LcdBusMonitor::D4, IRQ_HD44780_D4},
-        {wiring_.data[1], LcdBusMonitor::D5, IRQ_HD44780_D5},
-        {wiring_.data[2], LcdBusMonitor::D6, IRQ_HD44780_D6},
-        {wiring_.data[3], LcdBusMonitor::D7, IRQ_HD44780_D7},
-        {wiring_.rs, LcdBusMonitor::RS, IRQ_HD44780_RS},
-        {wiring_.rw, LcdBusMonitor::RW, IRQ_HD44780_RW},
-        {wiring_.e, LcdBusMonitor::E, IRQ_HD44780_E},
-    };
-    driving_ = true;
-    for (const Line &line : lines) {
-        if (line.pin < 0)
+    unsigned driven = wiring_.rw < 0 ? lcd::lineBit(lcd::RW) : 0; // tied to ground
+    unsigned levels = 0;
+    for (const auto &[pin, line] : lines) {
+        if (pin < 0)
             continue;
-        const auto bit = static_cast<std::uint8_t>(1u << line.pin);
-        if ((after & bit) == (told_ & bit))
-            continue;
-        const bool level = after & bit;
-        told_ ^= bit;
-        avr_raise_irq(lcd_->irq + line.partIrq, level);
-        monitor_.lineChanged(line.line, level, cycle);
-        // When E falls the controller lets go of the data lines.
-        if (line.line == LcdBusMonitor::E && !level)
-            partLow_ = 0;
+        if (after >> pin & 1)
+            levels |= lcd::lineBit(line);
+        else
+            driven |= lcd::lineBit(line);
     }
-    driving_ = false;
+    monitor_.busChanged(driven, levels, cycle);
+}
+
+// In a read the controller drives D4 to D7 onto their expander pins.
+std::uint8_t LcdBackpack::outside(std::uint64_t cycle) {
+    const std::uint8_t seen = monitor_.dataSeen(cycle);
+    auto pins = static_cast<std::uint8_t>(0xFF);
+    for (int i = 0; i < 4; ++i)
+        if (!(seen >> (lcd::D4 + i) & 1))
+            pins &= static_cast<std::uint8_t>(~(1u << wiring_.data[i]));
+    return pins;
 }
 
 bool LcdBackpack::backlightOn() const {
@@ -94,34 +79,37 @@ std::string LcdBackpack::traffic() const {
            std::to_string(static_cast<int>(Pcf8574::kMaxSclHz / 1e3)) + " kHz)";
 }
 
-std::vector<std::string> LcdBackpack::violations() const {
+Findings LcdBackpack::findings() const {
     const TwiTraffic &t = twi_.traffic();
-    std::vector<std::string> found;
-    constexpr std::size_t kAddressesShown = 3;
-    std::size_t shown = 0;
+    Findings found;
+    // A program that searches the bus gets its first few addresses named.
+    constexpr std::size_t kAddressesNamed = 3;
+    std::size_t named = 0;
     for (const auto &[address, count] : t.unanswered) {
-        if (shown++ == kAddressesShown) {
-            found.push_back("... and at " + std::to_string(t.unanswered.size() - kAddressesShown) +
-                            " more addresses");
+        if (named == kAddressesNamed)
             break;
-        }
-        found.push_back("no device answered at " + hexAddress(address) +
-                        " (the LCD's backpack is at " + hexAddress(wiring_.address) + "), " +
-                        std::to_string(count) + (count == 1 ? " time" : " times"));
+        ++named;
+        found.addCount(FindingKind::Violation, "i2c-address-" + hexAddress(address),
+                       "no device answered at " + hexAddress(address) +
+                           " (the LCD's backpack is at " + hexAddress(wiring_.address) + ")",
+                       count);
     }
+    if (const std::size_t rest = t.unanswered.size() - named; rest > 0)
+        found.addCount(FindingKind::Violation, "i2c-addresses",
+                       rest == 1 ? "nor at one more address" : "nor at %n more addresses", rest);
     if (t.bytesOverLimit > 0) {
         char text[160];
         std::snprintf(text, sizeof text,
-                      "SCL at %s (TWBR %d, prescaler %d at %.6g MHz) for %llu bytes: the PCF8574 "
+                      "SCL at %s (TWBR %d, prescaler %d at %.6g MHz) for %%n bytes: the PCF8574 "
                       "takes %.0f kHz at most",
                       kilohertz(t.fastestSclHz).c_str(), t.fastestTwbr, t.fastestPrescaler,
-                      clockHz_ / 1e6, static_cast<unsigned long long>(t.bytesOverLimit),
-                      Pcf8574::kMaxSclHz / 1e3);
-        found.push_back(text);
+                      clockHz_ / 1e6, Pcf8574::kMaxSclHz / 1e3);
+        found.addCount(FindingKind::Violation, "i2c-scl", text, t.bytesOverLimit);
     }
-    if (t.withoutStart > 0)
-        found.push_back("the TWI was asked " + std::to_string(t.withoutStart) +
-                        " times to send a byte with no START before it, and sends nothing then");
+    found.addCount(FindingKind::Violation, "i2c-start",
+                   "the TWI was asked to send a byte with no START before it, and sends nothing "
+                   "then",
+                   t.withoutStart);
     return found;
 }
 

@@ -152,7 +152,7 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
                              QStringLiteral("i2c:") + hex, QStringLiteral("--clock"),
                              QString::number(mhz)});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: %1 at %2 MHz, LCD on i2c:%3, a PCF8574")
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: %1 at %2 MHz, 16x2 LCD at 5 V on i2c:%3, a PCF8574")
                                      .arg(QLatin1String(chip.mcu))
                                      .arg(mhz)
                                      .arg(hex)))
@@ -212,6 +212,7 @@ const BrokenCase kBroken[] = {
      1,
      {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
       QStringLiteral("Line 1: \"                \""),
+      QStringLiteral("Fault: characters written into CGRAM"),
       QStringLiteral("FAILED: CGRAM does not hold the set")},
      {}},
     {"DatasheetWaitsOnly",
@@ -250,8 +251,9 @@ const BrokenCase kBroken[] = {
      },
      1,
      {QStringLiteral("\nBus timing: no access seen"),
-      QStringLiteral("\n    no device answered at 0x3F (the LCD's backpack is at 0x27), "),
-      QStringLiteral("\nFAILED: CGRAM does not hold the set; the I2C bus broke the PCF8574's rules")},
+      QStringLiteral("\n    no device answered at 0x3F (the LCD's backpack is at 0x27) ("),
+      QStringLiteral("\nFAILED: CGRAM does not hold the set; no access seen on the wired pins; "
+                     "the I2C bus broke the PCF8574's rules\n")},
      {},
      QStringLiteral("pcf8574/"),
      {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")}},
@@ -273,8 +275,8 @@ const BrokenCase kBroken[] = {
          rest.replace(QStringLiteral(".equ LCD_E = 0x04\r\n"), QStringLiteral(".equ LCD_E = 0x01\r\n"));
      },
      0,
-     {QStringLiteral("LCD on i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7, a PCF8574 backpack "
-                     "on the TWI (P0 E, P1 RS, P2 RW, P3 backlight, P4 D4,"),
+     {QStringLiteral("LCD at 5 V on i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7, a PCF8574 "
+                     "backpack on the TWI (P0 E, P1 RS, P2 RW, P3 backlight, P4 D4,"),
       QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n"), QStringLiteral("\nOK\n")},
      {},
      QStringLiteral("pcf8574/"),
@@ -302,9 +304,10 @@ INSTANTIATE_TEST_SUITE_P(Templates, VerifyFails, ::testing::ValuesIn(kBroken),
 
 struct PictureCase {
     const char *name;
+    const char *lcd;
     QStringList arguments;
     TemplateEdit backpackEdit; // of the backpack's templates, when given
-    bool backlight;
+    bool backlight = true;
 };
 
 void PrintTo(const PictureCase &c, std::ostream *os) {
@@ -312,13 +315,16 @@ void PrintTo(const PictureCase &c, std::ostream *os) {
 }
 
 const PictureCase kPictures[] = {
-    {"OnAPort", {}, nullptr, true},
+    {"16x2", "16x2", {}, nullptr},
+    {"20x4", "20x4", {}, nullptr},
+    {"8x1", "8x1", {}, nullptr},
     {"OnABackpack",
+     "16x2",
      {QStringLiteral("--templates"), QStringLiteral("pcf8574"), QStringLiteral("--wiring"),
       QStringLiteral("i2c:0x27")},
-     nullptr,
-     true},
+     nullptr},
     {"OnABackpackWithTheBacklightOff",
+     "16x2",
      {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")},
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_BACKLIGHT = 0x08\r\n"),
@@ -329,20 +335,27 @@ const PictureCase kPictures[] = {
 
 class VerifyPng : public ::testing::TestWithParam<PictureCase> {};
 
-// The picture's dots, read back with libpng: characters 0 to 7 on line 1
-// as the set draws them, everything else dark; the module dimmed when the
-// backlight is off.
+// The picture's dots, read back with libpng, in the module's geometry:
+// characters 0 to 7 on line 1 as the set draws them, everything else dark;
+// the module dimmed when the backlight is off.
 TEST_P(VerifyPng, DrawsTheSetFromCgram) {
     const PictureCase &c = GetParam();
     QTemporaryDir dir;
     const QString set = QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
     const QString png = dir.filePath(QStringLiteral("lcd.png"));
-    QStringList arguments = QStringList{set, QStringLiteral("--png"), png} + c.arguments;
+    QStringList arguments =
+        QStringList{set, QStringLiteral("--png"), png, QStringLiteral("--lcd"),
+                    QLatin1String(c.lcd)} +
+        c.arguments;
     if (c.backpackEdit)
         arguments << QStringLiteral("--templates")
                   << templatesIn(dir, c.backpackEdit, QStringLiteral("pcf8574/"));
     const CliRun r = verify(arguments);
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    const auto geometry = lcd::parseGeometry(c.lcd);
+    ASSERT_TRUE(geometry);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nLine %1: \"").arg(geometry->lines)))
+        << r.out.toStdString();
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -352,8 +365,9 @@ TEST_P(VerifyPng, DrawsTheSetFromCgram) {
     std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
     using P = DisplayPicture;
-    ASSERT_EQ(image.width, unsigned(P::kWidthPx));
-    ASSERT_EQ(image.height, unsigned(P::kHeightPx));
+    const P picture(*geometry);
+    ASSERT_EQ(image.width, unsigned(picture.widthPx()));
+    ASSERT_EQ(image.height, unsigned(picture.heightPx()));
 
     const GlyphFileContent content = glyphs_from_file(set);
     // Lit dots are dark: the centre of a dot is lit when its green is low.
@@ -363,8 +377,8 @@ TEST_P(VerifyPng, DrawsTheSetFromCgram) {
         return pixels[(static_cast<std::size_t>(y) * image.width + x) * 3 + 1] < 100;
     };
     int litDots = 0;
-    for (int line = 0; line < P::kLines; ++line)
-        for (int column = 0; column < P::kColumns; ++column)
+    for (int line = 0; line < geometry->lines; ++line)
+        for (int column = 0; column < geometry->columns; ++column)
             for (int row = 0; row < kRowCount; ++row)
                 for (int dot = 0; dot < kColumnCount; ++dot) {
                     const bool want =
