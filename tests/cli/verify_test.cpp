@@ -269,6 +269,48 @@ const BrokenCase kBroken[] = {
      {},
      QStringLiteral("pcf8574/"),
      {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")}},
+    // Clear's wait as a busy-flag poll over the expander, whose D7 the
+    // controller drives in the read; a wrong answer either way fails.
+    {"BackpackPollsTheBusyFlag",
+     [](QString &, QString &rest) {
+         rest.replace(QStringLiteral("    LDI r19,5\r\n    RCALL lcd_wait_ms\r\nlcd_fc_done:\r\n"),
+                      QStringLiteral("    RCALL lcd_wait_ready\r\nlcd_fc_done:\r\n"));
+         rest += QStringLiteral("lcd_wait_ready:\n"
+                                "    PUSH r17\n"
+                                "lcd_wait_ready_poll:\n"
+                                "    RCALL lcd_twi_begin\n"
+                                "    LDI r17,0xFA\n" // RW high and D4 to D7 let go
+                                "    RCALL lcd_twi_send\n"
+                                "    LDI r17,0xFE\n" // E high
+                                "    RCALL lcd_twi_send\n"
+                                "    LDI r17,(1<<TWINT)|(1<<TWSTA)|(1<<TWEN)\n"
+                                "    RCALL lcd_twi_go\n"
+                                "    LDI r17,LCD_I2C_ADDRESS*2+1\n"
+                                "    RCALL lcd_twi_send\n"
+                                "    LDI r17,(1<<TWINT)|(1<<TWEN)\n"
+                                "    RCALL lcd_twi_go\n"
+                                "    LDS r17,TWDR\n"
+                                "    PUSH r17\n"
+                                "    RCALL lcd_twi_begin\n"
+                                "    LDI r17,0xFA\n" // E low; then the second nibble
+                                "    RCALL lcd_twi_send\n"
+                                "    LDI r17,0xFE\n"
+                                "    RCALL lcd_twi_send\n"
+                                "    LDI r17,0xFA\n"
+                                "    RCALL lcd_twi_send\n"
+                                "    RCALL lcd_twi_end\n"
+                                "    POP r17\n"
+                                "    TST r17\n" // BF on P7
+                                "    BRMI lcd_wait_ready_poll\n"
+                                "    POP r17\n"
+                                "    RET\n");
+     },
+     0,
+     {QStringLiteral(" reads, none while busy"), QStringLiteral("\nLoop: reached after "),
+      QStringLiteral("\nOK\n")},
+     {},
+     QStringLiteral("pcf8574/"),
+     {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")}},
     {"BackpackWithAnotherMapping",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_RS = 0x01\r\n"), QStringLiteral(".equ LCD_RS = 0x02\r\n"));
