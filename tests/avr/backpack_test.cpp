@@ -1,5 +1,4 @@
 #include "simulation/avr_assembler.h"
-#include "simulation/board_wiring.h"
 #include "simulation/pcf8574.h"
 #include "simulation/twi_master.h"
 
@@ -59,40 +58,6 @@ TEST(Pcf8574, AnswersAsItsDatasheetSays) {
     Pcf8574 a(0x3F);
     EXPECT_TRUE(a.addressed(0x7E));
     EXPECT_FALSE(a.addressed(0x4E));
-}
-
-TEST(BackpackWiring, ReadsTheWrittenForm) {
-    struct Case {
-        const char *text;
-        bool ok;
-        const char *written; // the form it writes back, or a part of the error
-    };
-    const Case cases[] = {
-        {"i2c:0x27", true, "i2c:0x27"},
-        {"I2C:0x3f", true, "i2c:0x3F"},
-        {"i2c:32", true, "i2c:0x20"},
-        {"i2c:0x27:rs=0,rw=1,e=2,bl=3,d4=4,d5=5,d6=6,d7=7", true, "i2c:0x27"},
-        {"i2c:0x38:d4=0, d5=1, d6=2, d7=3, RS=4, e=6", true, "i2c:0x38:rs=4,e=6,d4=0,d5=1,d6=2,d7=3"},
-        {"i2c:0x4E", false, "0x4E is no PCF8574 address (it is 0x27 shifted left"},
-        {"i2c:0x50", false, "0x50 is no PCF8574 address"},
-        {"i2c:zz", false, "\"zz\" is no address"},
-        {"i2c:0x27:rs=0,e=0,d4=4,d5=5,d6=6,d7=7", false, "pin 0 is used twice"},
-        {"i2c:0x27:rs=0,rs=1,e=2,d4=4,d5=5,d6=6,d7=7", false, "rs is given twice"},
-        {"i2c:0x27:rs=0,d4=4,d5=5,d6=6,d7=7", false, "no pin for E"},
-        {"i2c:0x27:rs=0,e=8,d4=4,d5=5,d6=6,d7=7", false, "\"8\" is no expander pin"},
-        {"i2c:0x27:cs=1", false, "\"cs=1\" is not one of"},
-    };
-    for (const Case &c : cases) {
-        QString error;
-        const auto wiring = parseWiring(QString::fromLatin1(c.text), &error);
-        ASSERT_EQ(wiring.has_value(), c.ok) << c.text << ": " << error.toStdString();
-        if (wiring) {
-            ASSERT_TRUE(wiring->backpack.has_value()) << c.text;
-            EXPECT_EQ(wiringSpec(*wiring).toStdString(), c.written);
-        } else {
-            EXPECT_TRUE(error.contains(QLatin1String(c.written))) << error.toStdString();
-        }
-    }
 }
 
 // A master in the style of the megaAVR datasheet's examples keeps TWSR after
