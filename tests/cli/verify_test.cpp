@@ -195,6 +195,9 @@ void removeAll(QString &text, const char *line) {
     text.remove(QLatin1String(line) + QLatin1String("\r\n"));
 }
 
+const QString kBackpackSet = QStringLiteral("pcf8574/");
+const QStringList kOnTheBackpack = {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")};
+
 const BrokenCase kBroken[] = {
     {"DriverWithoutDelays",
      [](QString &, QString &rest) {
@@ -255,8 +258,8 @@ const BrokenCase kBroken[] = {
       QStringLiteral("\nFAILED: CGRAM does not hold the set; no access seen on the wired pins; "
                      "the I2C bus broke the PCF8574's rules\n")},
      {},
-     QStringLiteral("pcf8574/"),
-     {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")}},
+     kBackpackSet,
+     kOnTheBackpack},
     {"BackpackSclOver100kHz",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_TWI_BITRATE = (LCD_CLOCK_MHZ*10-16+1)/2\r\n"),
@@ -267,8 +270,8 @@ const BrokenCase kBroken[] = {
       QStringLiteral(" bytes: the PCF8574 takes 100 kHz at most\n"),
       QStringLiteral("the I2C bus broke the PCF8574's rules\n")},
      {},
-     QStringLiteral("pcf8574/"),
-     {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")}},
+     kBackpackSet,
+     kOnTheBackpack},
     // Clear's wait as a busy-flag poll over the expander, whose D7 the
     // controller drives in the read; a wrong answer either way fails.
     {"BackpackPollsTheBusyFlag",
@@ -309,8 +312,8 @@ const BrokenCase kBroken[] = {
      {QStringLiteral(" reads, none while busy"), QStringLiteral("\nLoop: reached after "),
       QStringLiteral("\nOK\n")},
      {},
-     QStringLiteral("pcf8574/"),
-     {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")}},
+     kBackpackSet,
+     kOnTheBackpack},
     {"BackpackWithAnotherMapping",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_RS = 0x01\r\n"), QStringLiteral(".equ LCD_RS = 0x02\r\n"));
@@ -321,7 +324,7 @@ const BrokenCase kBroken[] = {
                      "backpack on the TWI (P0 E, P1 RS, P2 RW, P3 backlight, P4 D4,"),
       QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n"), QStringLiteral("\nOK\n")},
      {},
-     QStringLiteral("pcf8574/"),
+     kBackpackSet,
      {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7")}},
 };
 
