@@ -40,8 +40,7 @@ public:
         record(kind, rule, title);
     }
     // Counts n instances at once, for a count kept elsewhere; none when n is 0.
-    void addCount(FindingKind kind, std::string_view rule, std::string_view title,
-                  std::uint64_t n);
+    void addCount(FindingKind kind, std::string_view rule, std::string_view title, std::uint64_t n);
     void merge(const Findings &other);
 
     bool failed() const;

@@ -132,7 +132,8 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
     const auto [chip, mhz, address] = GetParam();
     const QString hex = QStringLiteral("0x") + QString::number(address, 16).toUpper();
     QTemporaryDir dir;
-    const bool asShipped = chip.include == std::string("m328Pdef.inc") && mhz == 16 && address == 0x27;
+    const bool asShipped =
+        chip.include == std::string("m328Pdef.inc") && mhz == 16 && address == 0x27;
     const QString templates =
         asShipped ? QStringLiteral("pcf8574")
                   : templatesIn(
@@ -147,15 +148,16 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
                         },
                         QStringLiteral("pcf8574/"));
     const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
-    const CliRun r = verify({setFile(dir, kSets[index % std::size(kSets)]),
-                             QStringLiteral("--templates"), templates, QStringLiteral("--wiring"),
-                             QStringLiteral("i2c:") + hex, QStringLiteral("--clock"),
-                             QString::number(mhz)});
+    const CliRun r =
+        verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
+                templates, QStringLiteral("--wiring"), QStringLiteral("i2c:") + hex,
+                QStringLiteral("--clock"), QString::number(mhz)});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: %1 at %2 MHz, 16x2 LCD at 5 V on i2c:%3, a PCF8574")
-                                     .arg(QLatin1String(chip.mcu))
-                                     .arg(mhz)
-                                     .arg(hex)))
+    EXPECT_TRUE(
+        r.out.startsWith(QStringLiteral("Board: %1 at %2 MHz, 16x2 LCD at 5 V on i2c:%3, a PCF8574")
+                             .arg(QLatin1String(chip.mcu))
+                             .arg(mhz)
+                             .arg(hex)))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n")))
         << r.out.toStdString();
@@ -164,18 +166,15 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
     EXPECT_FALSE(r.out.contains(QStringLiteral("Warning"))) << r.out.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, ProvenOnBackpack,
-                         ::testing::Combine(::testing::ValuesIn(std::begin(kChips),
-                                                                std::end(kChips) - 1),
-                                            ::testing::ValuesIn(kClocksMhz),
-                                            ::testing::Values(0x27, 0x3F)),
-                         [](const auto &info) {
-                             return std::string(std::get<0>(info.param).mcu) + "_" +
-                                    std::to_string(std::get<1>(info.param)) + "MHz_0x" +
-                                    QString::number(std::get<2>(info.param), 16)
-                                        .toUpper()
-                                        .toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, ProvenOnBackpack,
+    ::testing::Combine(::testing::ValuesIn(std::begin(kChips), std::end(kChips) - 1),
+                       ::testing::ValuesIn(kClocksMhz), ::testing::Values(0x27, 0x3F)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).mcu) + "_" +
+               std::to_string(std::get<1>(info.param)) + "MHz_0x" +
+               QString::number(std::get<2>(info.param), 16).toUpper().toStdString();
+    });
 
 struct BrokenCase {
     const char *name;
@@ -316,8 +315,10 @@ const BrokenCase kBroken[] = {
      kOnTheBackpack},
     {"BackpackWithAnotherMapping",
      [](QString &, QString &rest) {
-         rest.replace(QStringLiteral(".equ LCD_RS = 0x01\r\n"), QStringLiteral(".equ LCD_RS = 0x02\r\n"));
-         rest.replace(QStringLiteral(".equ LCD_E = 0x04\r\n"), QStringLiteral(".equ LCD_E = 0x01\r\n"));
+         rest.replace(QStringLiteral(".equ LCD_RS = 0x01\r\n"),
+                      QStringLiteral(".equ LCD_RS = 0x02\r\n"));
+         rest.replace(QStringLiteral(".equ LCD_E = 0x04\r\n"),
+                      QStringLiteral(".equ LCD_E = 0x01\r\n"));
      },
      0,
      {QStringLiteral("LCD at 5 V on i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7, a PCF8574 "
@@ -325,7 +326,8 @@ const BrokenCase kBroken[] = {
       QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n"), QStringLiteral("\nOK\n")},
      {},
      kBackpackSet,
-     {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7")}},
+     {QStringLiteral("--wiring"),
+      QStringLiteral("i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7")}},
 };
 
 class VerifyFails : public ::testing::TestWithParam<BrokenCase> {};
@@ -388,10 +390,9 @@ TEST_P(VerifyPng, DrawsTheSetFromCgram) {
     QTemporaryDir dir;
     const QString set = QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
     const QString png = dir.filePath(QStringLiteral("lcd.png"));
-    QStringList arguments =
-        QStringList{set, QStringLiteral("--png"), png, QStringLiteral("--lcd"),
-                    QLatin1String(c.lcd)} +
-        c.arguments;
+    QStringList arguments = QStringList{set, QStringLiteral("--png"), png, QStringLiteral("--lcd"),
+                                        QLatin1String(c.lcd)} +
+                            c.arguments;
     if (c.backpackEdit)
         arguments << QStringLiteral("--templates")
                   << templatesIn(dir, c.backpackEdit, QStringLiteral("pcf8574/"));
