@@ -55,4 +55,10 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     return std::nullopt;
 }
 
+int usageError(const QString &command, const QString &message) {
+    printError(command + QStringLiteral(": ") + message);
+    printError(QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
+    return kUsageError;
+}
+
 } // namespace glimmerset::cli

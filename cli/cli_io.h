@@ -24,4 +24,7 @@ bool writeStdout(const QByteArray &bytes);
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
                                 int positionalCount);
 
+// "command: message" and where to find help, on stderr; gives kUsageError.
+int usageError(const QString &command, const QString &message);
+
 } // namespace glimmerset::cli

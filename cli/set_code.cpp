@@ -25,10 +25,11 @@ QString templateFolder(const QCommandLineParser &parser) {
 }
 
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir) {
+                                  const QString &templateDir, CodeForm form) {
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;
+    request.form = form;
     request.restOfCode = restOfCode;
     request.names = set.names;
     request.glyphs = set.glyphs;

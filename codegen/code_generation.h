@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codegen/code_form.h"
 #include "glyphs/glyph_set.h"
 
 #include <QString>
@@ -26,6 +27,7 @@ std::optional<TemplateFailure> appendRestOfCode(QString &code, const QString &te
 struct CodeRequest {
     bool testProgram = false;   // "Add a Test Program"
     bool characterCode = false; // "Character Code"
+    CodeForm form = CodeForm::Asm; // the window's block unless a build asks for another
     bool restOfCode = false;    // "Add the rest of the Code"
     GlyphNames names = defaultGlyphNames();
     GlyphSet glyphs;
