@@ -27,7 +27,7 @@ bool writeStdout(const QByteArray &bytes) {
 }
 
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount) {
+                                int positionalCount, const QString &needed) {
     const QString program = QCoreApplication::applicationName();
     const QString tryHelp = QStringLiteral("Try '%1 %2 --help'.").arg(program, arguments.value(0));
     parser.addHelpOption();
@@ -45,7 +45,7 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     }
     if (parser.positionalArguments().size() != positionalCount) {
         printError(parser.positionalArguments().size() < positionalCount
-                       ? QStringLiteral("%1: a glyph file (.ch) is needed.").arg(arguments.value(0))
+                       ? QStringLiteral("%1: %2 is needed.").arg(arguments.value(0), needed)
                        : QStringLiteral("%1: unexpected argument \"%2\".")
                              .arg(arguments.value(0),
                                   parser.positionalArguments().value(positionalCount)));

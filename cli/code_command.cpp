@@ -76,6 +76,8 @@ int codeCommand(const QStringList &arguments) {
                                      templateFolder(parser), *chosen);
         if (!code)
             return kFailure;
+        warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram),
+                               parser.isSet(rest));
         noteChangedNames(set.names);
         const QByteArray bytes = formFileBytes(*chosen, *code);
         const QString target = parser.value(output);

@@ -22,4 +22,8 @@ QString templateFolder(const QCommandLineParser &parser);
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                                   const QString &templateDir, CodeForm form = CodeForm::Asm);
 
+// Each line of the chosen templates that the template stage would break, as
+// a warning on stderr; the code stays as it is.
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode);
+
 } // namespace glimmerset::cli

@@ -1,0 +1,303 @@
+#include "codegen/found_rows.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace glimmerset::import {
+
+namespace {
+
+struct Token {
+    enum Kind { Identifier, Number, Punctuation, Literal } kind;
+    QString text;
+    int line = 0;
+    QStringList comments; // the comments between the previous token and this one
+};
+
+bool isIdentifierStart(QChar c) { return c.isLetter() || c == u'_'; }
+bool isIdentifierPart(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+
+// Tokens of C as far as arrays need them: comments kept for names, the
+// preprocessor's lines and the contents of string and character literals
+// passed over.
+QList<Token> tokenize(const QString &text) {
+    QList<Token> tokens;
+    QStringList comments;
+    int line = 1;
+    bool lineStart = true;
+    const qsizetype n = text.size();
+    const auto skipTo = [&](qsizetype i, qsizetype end) {
+        for (; i < end; ++i)
+            line += text[i] == u'\n';
+        return end;
+    };
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = text[i];
+        if (c == u'\n' || c.isSpace()) {
+            lineStart = lineStart || c == u'\n';
+            line += c == u'\n';
+            ++i;
+            continue;
+        }
+        const QChar next = i + 1 < n ? text[i + 1] : QChar();
+        if (c == u'/' && next == u'/') {
+            qsizetype end = text.indexOf(u'\n', i);
+            end = end < 0 ? n : end;
+            comments << text.sliced(i + 2, end - i - 2);
+            i = end;
+            continue;
+        }
+        if (c == u'/' && next == u'*') {
+            qsizetype end = text.indexOf(u"*/", i + 2);
+            end = end < 0 ? n : end + 2;
+            comments << text.sliced(i + 2, std::max<qsizetype>(0, end - i - 4));
+            i = skipTo(i, end);
+            continue;
+        }
+        if (c == u'#' && lineStart) {
+            // A directive runs to a line end that no backslash continues.
+            qsizetype end = i;
+            while (end < n && !(text[end] == u'\n' && (end == 0 || text[end - 1] != u'\\')))
+                ++end;
+            i = skipTo(i, end);
+            continue;
+        }
+        lineStart = false;
+        Token token{Token::Punctuation, QString(c), line, comments};
+        comments.clear();
+        qsizetype end = i + 1;
+        if (c == u'"' || c == u'\'') {
+            while (end < n && text[end] != c && text[end] != u'\n')
+                end += text[end] == u'\\' ? 2 : 1;
+            end = std::min(end + 1, n);
+            token.kind = Token::Literal;
+        } else if (isIdentifierStart(c) || c.isDigit()) {
+            while (end < n && (isIdentifierPart(text[end]) || (c.isDigit() && text[end] == u'.')))
+                ++end;
+            token.kind = c.isDigit() ? Token::Number : Token::Identifier;
+        }
+        token.text = text.sliced(i, end - i);
+        tokens << token;
+        i = skipTo(i, end);
+    }
+    return tokens;
+}
+
+const QSet<QString> kByteTypes = {
+    QStringLiteral("byte"),    QStringLiteral("uint8_t"),    QStringLiteral("char"),
+    QStringLiteral("int8_t"),  QStringLiteral("u8"),         QStringLiteral("uint8"),
+    QStringLiteral("BYTE"),    QStringLiteral("prog_uchar"), QStringLiteral("prog_uint8_t"),
+    QStringLiteral("uchar"),   QStringLiteral("UCHAR"),      QStringLiteral("prog_char"),
+};
+
+// How the tokens before a declarator declare it.
+enum class ElementType { Bytes, Pointers, Other };
+
+ElementType elementType(const QList<Token> &tokens, qsizetype begin, qsizetype end,
+                        QString *named) {
+    bool bytes = false, others = false;
+    for (qsizetype i = begin; i < end; ++i) {
+        if (tokens[i].text == u'*')
+            return ElementType::Pointers;
+        if (tokens[i].kind != Token::Identifier)
+            continue;
+        if (kByteTypes.contains(tokens[i].text))
+            bytes = true;
+        else if (tokens[i].text != QLatin1String("const") &&
+                 tokens[i].text != QLatin1String("static") &&
+                 tokens[i].text != QLatin1String("unsigned") &&
+                 tokens[i].text != QLatin1String("signed") &&
+                 tokens[i].text != QLatin1String("volatile") &&
+                 !tokens[i].text.contains(QLatin1String("PROGMEM")) && !others) {
+            others = true;
+            *named = tokens[i].text;
+        }
+    }
+    return bytes || !others ? ElementType::Bytes : ElementType::Other;
+}
+
+// Glyph rows nest two deep at most; a deeper list is no glyph data, and
+// walking it by recursion could end the process on hostile input.
+constexpr int kMaxDepth = 4;
+
+class ArrayParser {
+public:
+    explicit ArrayParser(const QList<Token> &tokens) : t_(tokens) {}
+
+    Found run() {
+        qsizetype statement = 0;
+        for (i_ = 0; i_ < t_.size();) {
+            const QString &text = t_[i_].text;
+            if (text == u';' || text == u'{' || text == u'}') {
+                statement = ++i_;
+                continue;
+            }
+            const qsizetype name = i_;
+            const qsizetype open = initializerAfter(name);
+            if (open < 0) {
+                ++i_;
+                continue;
+            }
+            QString typeName;
+            const ElementType type = elementType(t_, statement, firstDeclarator(statement, name),
+                                                 &typeName);
+            i_ = open;
+            QList<Leaf> leaves;
+            bool numeric = true;
+            readList(leaves, numeric);
+            if (type == ElementType::Other && numeric && !leaves.isEmpty())
+                found_.warnings << QStringLiteral("line %1: \"%2\" is an array of %3, not of bytes; "
+                                                  "left out.")
+                                       .arg(QString::number(t_[name].line), t_[name].text,
+                                            typeName);
+            else if (type == ElementType::Bytes && !leaves.isEmpty() && !numeric)
+                found_.warnings << QStringLiteral("line %1: \"%2\" holds more than numbers; left out.")
+                                       .arg(QString::number(t_[name].line), t_[name].text);
+            else if (type == ElementType::Bytes && numeric)
+                add(leaves, statement, name);
+        }
+        return found_;
+    }
+
+private:
+    struct Leaf {
+        qsizetype open = 0; // the token index of its '{'
+        QList<Row> rows;
+    };
+
+    // The '{' of "name [..]... attributes = {", or -1 when name starts no such thing.
+    qsizetype initializerAfter(qsizetype name) const {
+        if (t_[name].kind != Token::Identifier || name + 1 >= t_.size() || t_[name + 1].text != u'[')
+            return -1;
+        int depth = 0;
+        for (qsizetype i = name + 1; i + 1 < t_.size(); ++i) {
+            const QString &text = t_[i].text;
+            if (text == u'[' || text == u'(')
+                ++depth;
+            else if (text == u']' || text == u')')
+                --depth;
+            else if (depth == 0 && text == u'=')
+                return t_[i + 1].text == u'{' ? i + 1 : -1;
+            else if (text == u';' || text == u'{' || text == u'}')
+                return -1;
+        }
+        return -1;
+    }
+
+    // Where the statement's first declarator begins: the type ends there.
+    qsizetype firstDeclarator(qsizetype statement, qsizetype name) const {
+        for (qsizetype i = statement; i < name; ++i)
+            if (t_[i].kind == Token::Identifier && t_[i + 1].text == u'[')
+                return i;
+        return name;
+    }
+
+    // A brace list from t_[i_] == '{' to its '}': lists of numbers only
+    // become leaves; numeric turns false when a list holds anything else.
+    void readList(QList<Leaf> &leaves, bool &numeric, int depth = 0) {
+        Leaf leaf{i_, {}};
+        bool nested = false;
+        for (++i_; i_ < t_.size() && t_[i_].text != u'}';) {
+            if (t_[i_].text == u'{' && depth >= kMaxDepth) {
+                numeric = false;
+                skipList();
+                continue;
+            }
+            if (t_[i_].text == u'{') {
+                nested = true;
+                readList(leaves, numeric, depth + 1);
+                continue;
+            }
+            if (t_[i_].text == u',') {
+                ++i_;
+                continue;
+            }
+            // One element: an optional sign, then a number.
+            const qsizetype start = i_;
+            QString element;
+            while (i_ < t_.size() && t_[i_].text != u',' && t_[i_].text != u'}' &&
+                   t_[i_].text != u'{')
+                element += t_[i_++].text;
+            long value = 0;
+            const bool negative = element.startsWith(u'-');
+            if (parseCNumber(negative || element.startsWith(u'+') ? element.mid(1) : element,
+                             value))
+                leaf.rows << Row{element, negative ? -value : value, t_[start].line};
+            else
+                numeric = false;
+        }
+        ++i_;
+        if (!nested && !leaf.rows.isEmpty())
+            leaves << leaf;
+    }
+
+    // Past t_[i_] == '{' and its '}', whatever lies between.
+    void skipList() {
+        for (int open = 0; i_ < t_.size(); ++i_) {
+            open += t_[i_].text == u'{' ? 1 : t_[i_].text == u'}' ? -1 : 0;
+            if (open == 0) {
+                ++i_;
+                return;
+            }
+        }
+    }
+
+    void add(const QList<Leaf> &leaves, qsizetype statement, qsizetype name) {
+        for (qsizetype k = 0; k < leaves.size(); ++k) {
+            FoundRows array;
+            array.rows = leaves[k].rows;
+            array.line = t_[leaves[k].open].line;
+            array.identifier = leaves.size() == 1
+                                   ? t_[name].text
+                                   : QStringLiteral("%1[%2]").arg(t_[name].text).arg(k);
+            QStringList comments = t_[leaves[k].open].comments;
+            if (leaves.size() == 1)
+                comments += t_[statement].comments;
+            for (const QString &comment : comments)
+                if (nameFromComment(comment, array.name))
+                    break;
+            found_.arrays << array;
+        }
+    }
+
+    const QList<Token> &t_;
+    qsizetype i_ = 0;
+    Found found_;
+};
+
+} // namespace
+
+bool parseCNumber(const QString &text, long &value) {
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(?:0[xX]([0-9A-Fa-f]+)|0[bB]([01]+)|B([01]{1,8})|(0[0-7]*)|([1-9][0-9]*))[uUlL]*$"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch() || text.size() > 40)
+        return false;
+    bool ok = false;
+    if (match.hasCaptured(1))
+        value = match.captured(1).toLong(&ok, 16);
+    else if (match.hasCaptured(2))
+        value = match.captured(2).toLong(&ok, 2);
+    else if (match.hasCaptured(3))
+        value = match.captured(3).toLong(&ok, 2);
+    else if (match.hasCaptured(4))
+        value = match.captured(4).toLong(&ok, 8);
+    else
+        value = match.captured(5).toLong(&ok, 10);
+    return ok;
+}
+
+bool nameFromComment(const QString &comment, QString &name) {
+    static const QRegularExpression pattern(QStringLiteral("^\\s*[0-7] \"(.*)\"\\s*$"));
+    const auto match = pattern.match(comment);
+    if (match.hasMatch())
+        name = match.captured(1);
+    return match.hasMatch();
+}
+
+Found readCArrays(const QString &text) {
+    const QList<Token> tokens = tokenize(text);
+    return ArrayParser(tokens).run();
+}
+
+} // namespace glimmerset::import

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What the readers of C and assembly sources hand to the importer.
+namespace glimmerset::import {
+
+struct Row {
+    QString text; // as the source writes it, for messages
+    long value = 0;
+    int line = 0;
+};
+
+// One array, or one glyph a program writes, before it is cut into glyphs.
+struct FoundRows {
+    QList<Row> rows;
+    QString name;       // from our own forms' comment: the glyph's exact name
+    QString identifier; // else the array's name, if it has one
+    int code = -1;      // the character code a program writes it to; -1: in order
+    int line = 0;
+};
+
+struct Found {
+    QList<FoundRows> arrays;
+    QStringList warnings; // each "line N: ..."
+};
+
+// A C number as a compiler reads it (0x1F, 0b11111, 037, 31, with u or l
+// behind), or Arduino's B11111; false for anything else.
+bool parseCNumber(const QString &text, long &value);
+
+Found readCArrays(const QString &text);
+Found readAssembly(const QString &text);
+
+// Our forms' comment naming glyph n: 0 "Arrow" (as text after the comment sign).
+bool nameFromComment(const QString &comment, QString &name);
+
+} // namespace glimmerset::import
