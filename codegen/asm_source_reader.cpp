@@ -83,8 +83,8 @@ public:
 private:
     FoundRows &glyph(int code) {
         if (!glyphs_[code]) {
-            glyphs_[code] = FoundRows{QList<Row>(8, Row{QStringLiteral("0"), 0, 0}), {}, {},
-                                      code, ldi_ ? ldi_->line : 0};
+            glyphs_[code] = FoundRows{QList<Row>(8, Row{QStringLiteral("0"), 0, 0}), std::nullopt,
+                                      {}, code, ldi_ ? ldi_->line : 0};
         }
         return *glyphs_[code];
     }
@@ -153,7 +153,10 @@ Found readAssembly(const QString &text) {
             }
             if (!rows.isEmpty() && (newTable || found.arrays.isEmpty())) {
                 FoundRows array;
-                (markerIsComment ? array.name : array.identifier) = marker;
+                if (markerIsComment)
+                    array.name = marker;
+                else
+                    array.identifier = marker;
                 array.line = number;
                 found.arrays << array;
                 newTable = false;

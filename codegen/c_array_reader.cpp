@@ -249,12 +249,12 @@ private:
             array.line = t_[leaves[k].open].line;
             array.identifier = leaves.size() == 1
                                    ? t_[name].text
-                                   : QStringLiteral("%1[%2]").arg(t_[name].text).arg(k);
+                                   : QStringLiteral("%1[%2]").arg(t_[name].text, QString::number(k));
             QStringList comments = t_[leaves[k].open].comments;
             if (leaves.size() == 1)
                 comments += t_[statement].comments;
             for (const QString &comment : comments)
-                if (nameFromComment(comment, array.name))
+                if ((array.name = nameFromComment(comment)))
                     break;
             found_.arrays << array;
         }
@@ -287,12 +287,10 @@ bool parseCNumber(const QString &text, long &value) {
     return ok;
 }
 
-bool nameFromComment(const QString &comment, QString &name) {
+std::optional<QString> nameFromComment(const QString &comment) {
     static const QRegularExpression pattern(QStringLiteral("^\\s*[0-7] \"(.*)\"\\s*$"));
     const auto match = pattern.match(comment);
-    if (match.hasMatch())
-        name = match.captured(1);
-    return match.hasMatch();
+    return match.hasMatch() ? std::optional(match.captured(1)) : std::nullopt;
 }
 
 Found readCArrays(const QString &text) {

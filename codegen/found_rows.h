@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What the readers of C and assembly sources hand to the importer.
 namespace glimmerset::import {
 
@@ -16,7 +18,7 @@ struct Row {
 // One array, or one glyph a program writes, before it is cut into glyphs.
 struct FoundRows {
     QList<Row> rows;
-    QString name;       // from our own forms' comment: the glyph's exact name
+    std::optional<QString> name; // from our own forms' comment: the exact name
     QString identifier; // else the array's name, if it has one
     int code = -1;      // the character code a program writes it to; -1: in order
     int line = 0;
@@ -35,6 +37,6 @@ Found readCArrays(const QString &text);
 Found readAssembly(const QString &text);
 
 // Our forms' comment naming glyph n: 0 "Arrow" (as text after the comment sign).
-bool nameFromComment(const QString &comment, QString &name);
+std::optional<QString> nameFromComment(const QString &comment);
 
 } // namespace glimmerset::import

@@ -26,7 +26,7 @@ QString decodeSource(const QByteArray &bytes) {
 }
 
 struct Glyph {
-    QString name;
+    std::optional<QString> name;
     QList<Row> rows;
     int line = 0;
 };
@@ -35,11 +35,14 @@ struct Glyph {
 QList<std::optional<Glyph>> cutIntoGlyphs(const QList<FoundRows> &arrays) {
     QList<std::optional<Glyph>> glyphs;
     for (const FoundRows &array : arrays) {
-        const QString &name = array.name.isEmpty() ? array.identifier : array.name;
+        std::optional<QString> name = array.name;
+        if (!name && !array.identifier.isEmpty())
+            name = array.identifier;
         const qsizetype pieces = (array.rows.size() + kRowCount - 1) / kRowCount;
         for (qsizetype k = 0; k < pieces; ++k) {
-            Glyph glyph{pieces == 1 ? name : QStringLiteral("%1[%2]").arg(name).arg(k),
-                        array.rows.mid(k * kRowCount, kRowCount), array.line};
+            Glyph glyph{name, array.rows.mid(k * kRowCount, kRowCount), array.line};
+            if (name && pieces > 1)
+                glyph.name = QStringLiteral("%1[%2]").arg(*name, QString::number(k));
             if (array.code >= 0) {
                 glyphs.resize(std::max<qsizetype>(glyphs.size(), array.code + 1));
                 glyphs[array.code] = glyph;
@@ -82,7 +85,8 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
         const Glyph &first = *glyphs[kGlyphCount];
         result.warnings << QStringLiteral("%1: %2 glyphs found; the first eight are taken, and "
                                           "\"%3\" (line %4) and what follows are left out.")
-                               .arg(displayName, QString::number(glyphs.size()), first.name,
+                               .arg(displayName, QString::number(glyphs.size()),
+                                    first.name.value_or(defaultGlyphName(kGlyphCount)),
                                     QString::number(first.line));
         glyphs.resize(kGlyphCount);
     }
@@ -92,8 +96,8 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
         const Glyph &glyph = *glyphs[g];
         for (const Row &row : glyph.rows)
             checkRow(row, displayName);
-        if (!glyph.name.isEmpty())
-            result.set.names[g] = glyph.name;
+        if (glyph.name)
+            result.set.names[g] = *glyph.name;
         if (glyph.rows.size() < kRowCount)
             result.warnings << QStringLiteral("%1, line %2: \"%3\" has only %4 of 8 rows; the others "
                                               "are left dark.")
