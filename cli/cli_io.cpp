@@ -57,7 +57,8 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
 
 int usageError(const QString &command, const QString &message) {
     printError(command + QStringLiteral(": ") + message);
-    printError(QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
+    printError(
+        QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
     return kUsageError;
 }
 

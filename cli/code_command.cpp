@@ -45,11 +45,10 @@ int codeCommand(const QStringList &arguments) {
         QStringLiteral("Write to FILE, named exactly (nothing is added), replacing it "
                        "whole or not at all. Without it, or with -, to stdout."),
         QStringLiteral("FILE"));
-    const QCommandLineOption form(
-        QStringLiteral("form"),
-        QStringLiteral("The form of the code: %1. Default: asm.")
-            .arg(codeFormNames().join(QStringLiteral(", "))),
-        QStringLiteral("FORM"), QStringLiteral("asm"));
+    const QCommandLineOption form(QStringLiteral("form"),
+                                  QStringLiteral("The form of the code: %1. Default: asm.")
+                                      .arg(codeFormNames().join(QStringLiteral(", "))),
+                                  QStringLiteral("FORM"), QStringLiteral("asm"));
     const QCommandLineOption testProgram(
         QStringLiteral("test-program"),
         QStringLiteral("Put main.asm first (\"Add a Test Program\"); assembly forms only."));

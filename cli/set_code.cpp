@@ -49,8 +49,8 @@ std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram,
 }
 
 void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
-    for (const auto &[wanted, name] : {std::pair(testProgram, kMainTemplateName),
-                                       std::pair(restOfCode, kRestTemplateName)}) {
+    for (const auto &[wanted, name] :
+         {std::pair(testProgram, kMainTemplateName), std::pair(restOfCode, kRestTemplateName)}) {
         if (!wanted)
             continue;
         try {

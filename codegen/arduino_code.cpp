@@ -42,7 +42,8 @@ QString arduinoCode(const GlyphNames &names, const GlyphSet &glyphs) {
     QString code = QString::fromUtf16(kOpening);
     const auto ids = glyphIdentifiers(names, IdentifierStyle::Camel);
     for (int g = 0; g < kGlyphCount; ++g) {
-        code += QStringLiteral("%1\nconst byte %2[8] PROGMEM = {\n").arg(cNameComment(g, names[g]), ids[g]);
+        code += QStringLiteral("%1\nconst byte %2[8] PROGMEM = {\n")
+                    .arg(cNameComment(g, names[g]), ids[g]);
         for (int r = 0; r < kRowCount; ++r)
             code += QStringLiteral("    0b%1, // %2\n")
                         .arg(QString::number(cgramRow(glyphs, g, r), 2).rightJustified(5, u'0'),

@@ -83,8 +83,11 @@ public:
 private:
     FoundRows &glyph(int code) {
         if (!glyphs_[code]) {
-            glyphs_[code] = FoundRows{QList<Row>(8, Row{QStringLiteral("0"), 0, 0}), std::nullopt,
-                                      {}, code, ldi_ ? ldi_->line : 0};
+            glyphs_[code] = FoundRows{QList<Row>(8, Row{QStringLiteral("0"), 0, 0}),
+                                      std::nullopt,
+                                      {},
+                                      code,
+                                      ldi_ ? ldi_->line : 0};
         }
         return *glyphs_[code];
     }
@@ -101,8 +104,8 @@ private:
 Found readAssembly(const QString &text) {
     static const QRegularExpression lineEnd(QStringLiteral("\\r\\n|\\r|\\n"));
     static const QRegularExpression label(QStringLiteral("^([A-Za-z_.][A-Za-z0-9_.]*):\\s*(.*)$"));
-    static const QRegularExpression table(
-        QStringLiteral("^\\.(?:db|byte)\\s+(.*)$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression table(QStringLiteral("^\\.(?:db|byte)\\s+(.*)$"),
+                                          QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression ldi(QStringLiteral("^LDI\\s+\\w+\\s*,\\s*(\\S+)$"),
                                         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression call(QStringLiteral("^R?CALL\\s+lcd_(fc|ch)$"),

@@ -14,8 +14,12 @@ struct Token {
     QStringList comments; // the comments between the previous token and this one
 };
 
-bool isIdentifierStart(QChar c) { return c.isLetter() || c == u'_'; }
-bool isIdentifierPart(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+bool isIdentifierStart(QChar c) {
+    return c.isLetter() || c == u'_';
+}
+bool isIdentifierPart(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
 
 // Tokens of C as far as arrays need them: comments kept for names, the
 // preprocessor's lines and the contents of string and character literals
@@ -84,10 +88,10 @@ QList<Token> tokenize(const QString &text) {
 }
 
 const QSet<QString> kByteTypes = {
-    QStringLiteral("byte"),    QStringLiteral("uint8_t"),    QStringLiteral("char"),
-    QStringLiteral("int8_t"),  QStringLiteral("u8"),         QStringLiteral("uint8"),
-    QStringLiteral("BYTE"),    QStringLiteral("prog_uchar"), QStringLiteral("prog_uint8_t"),
-    QStringLiteral("uchar"),   QStringLiteral("UCHAR"),      QStringLiteral("prog_char"),
+    QStringLiteral("byte"),   QStringLiteral("uint8_t"),    QStringLiteral("char"),
+    QStringLiteral("int8_t"), QStringLiteral("u8"),         QStringLiteral("uint8"),
+    QStringLiteral("BYTE"),   QStringLiteral("prog_uchar"), QStringLiteral("prog_uint8_t"),
+    QStringLiteral("uchar"),  QStringLiteral("UCHAR"),      QStringLiteral("prog_char"),
 };
 
 // How the tokens before a declarator declare it.
@@ -139,19 +143,21 @@ public:
                 continue;
             }
             QString typeName;
-            const ElementType type = elementType(t_, statement, firstDeclarator(statement, name),
-                                                 &typeName);
+            const ElementType type =
+                elementType(t_, statement, firstDeclarator(statement, name), &typeName);
             i_ = open;
             QList<Leaf> leaves;
             bool numeric = true;
             readList(leaves, numeric);
             if (type == ElementType::Other && numeric && !leaves.isEmpty())
-                found_.warnings << QStringLiteral("line %1: \"%2\" is an array of %3, not of bytes; "
-                                                  "left out.")
+                found_.warnings << QStringLiteral(
+                                       "line %1: \"%2\" is an array of %3, not of bytes; "
+                                       "left out.")
                                        .arg(QString::number(t_[name].line), t_[name].text,
                                             typeName);
             else if (type == ElementType::Bytes && !leaves.isEmpty() && !numeric)
-                found_.warnings << QStringLiteral("line %1: \"%2\" holds more than numbers; left out.")
+                found_.warnings << QStringLiteral(
+                                       "line %1: \"%2\" holds more than numbers; left out.")
                                        .arg(QString::number(t_[name].line), t_[name].text);
             else if (type == ElementType::Bytes && numeric)
                 add(leaves, statement, name);
@@ -167,7 +173,8 @@ private:
 
     // The '{' of "name [..]... attributes = {", or -1 when name starts no such thing.
     qsizetype initializerAfter(qsizetype name) const {
-        if (t_[name].kind != Token::Identifier || name + 1 >= t_.size() || t_[name + 1].text != u'[')
+        if (t_[name].kind != Token::Identifier || name + 1 >= t_.size() ||
+            t_[name + 1].text != u'[')
             return -1;
         int depth = 0;
         for (qsizetype i = name + 1; i + 1 < t_.size(); ++i) {
@@ -247,9 +254,10 @@ private:
             FoundRows array;
             array.rows = leaves[k].rows;
             array.line = t_[leaves[k].open].line;
-            array.identifier = leaves.size() == 1
-                                   ? t_[name].text
-                                   : QStringLiteral("%1[%2]").arg(t_[name].text, QString::number(k));
+            array.identifier =
+                leaves.size() == 1
+                    ? t_[name].text
+                    : QStringLiteral("%1[%2]").arg(t_[name].text, QString::number(k));
             QStringList comments = t_[leaves[k].open].comments;
             if (leaves.size() == 1)
                 comments += t_[statement].comments;

@@ -50,7 +50,9 @@ QString cHeaderCode(const GlyphNames &names, const GlyphSet &glyphs) {
         code += QStringLiteral("    %1\n    {\n").arg(cNameComment(g, names[g]));
         for (int r = 0; r < kRowCount; ++r)
             code += QStringLiteral("        0x%1, // %2\n")
-                        .arg(QString::number(cgramRow(glyphs, g, r), 16).toUpper().rightJustified(2, u'0'),
+                        .arg(QString::number(cgramRow(glyphs, g, r), 16)
+                                 .toUpper()
+                                 .rightJustified(2, u'0'),
                              rowPicture(glyphs, g, r));
         code += u"    },\n";
     }

@@ -20,8 +20,8 @@ std::array<QString, kGlyphCount> glyphIdentifiers(const GlyphNames &names, Ident
             id += constant ? u'_' + word.toUpper() : word.front().toUpper() + word.mid(1);
         }
         // Without a letter the words could be a number: GLYPH_3 is glyph 3's own.
-        const bool taken = std::find(identifiers.begin(), identifiers.begin() + g, id) !=
-                           identifiers.begin() + g;
+        const bool taken =
+            std::find(identifiers.begin(), identifiers.begin() + g, id) != identifiers.begin() + g;
         if (!names[g].contains(letter) || taken)
             id = (constant ? QStringLiteral("GLYPH_%1") : QStringLiteral("glyph%1")).arg(g);
         identifiers[g] = id;

@@ -26,7 +26,9 @@ std::optional<CodeForm> codeFormNamed(QStringView name) {
     return std::nullopt;
 }
 
-bool isAssemblyForm(CodeForm form) { return form == CodeForm::Asm || form == CodeForm::AsmTable; }
+bool isAssemblyForm(CodeForm form) {
+    return form == CodeForm::Asm || form == CodeForm::AsmTable;
+}
 
 std::uint8_t cgramRow(const GlyphSet &glyphs, int glyph, int row) {
     std::uint8_t bits = 0;

@@ -19,8 +19,8 @@ struct Row {
 struct FoundRows {
     QList<Row> rows;
     std::optional<QString> name; // from our own forms' comment: the exact name
-    QString identifier; // else the array's name, if it has one
-    int code = -1;      // the character code a program writes it to; -1: in order
+    QString identifier;          // else the array's name, if it has one
+    int code = -1;               // the character code a program writes it to; -1: in order
     int line = 0;
 };
 

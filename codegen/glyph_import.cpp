@@ -99,14 +99,15 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
         if (glyph.name)
             result.set.names[g] = *glyph.name;
         if (glyph.rows.size() < kRowCount)
-            result.warnings << QStringLiteral("%1, line %2: \"%3\" has only %4 of 8 rows; the others "
-                                              "are left dark.")
+            result.warnings << QStringLiteral(
+                                   "%1, line %2: \"%3\" has only %4 of 8 rows; the others "
+                                   "are left dark.")
                                    .arg(displayName, QString::number(glyph.line),
                                         result.set.names[g], QString::number(glyph.rows.size()));
         for (qsizetype r = 0; r < glyph.rows.size(); ++r)
             for (int c = 0; c < kColumnCount; ++c)
-                result.set.glyphs.setPixel(
-                    int(r), c, int(g), (glyph.rows[r].value >> (kColumnCount - 1 - c)) & 1);
+                result.set.glyphs.setPixel(int(r), c, int(g),
+                                           (glyph.rows[r].value >> (kColumnCount - 1 - c)) & 1);
         ++result.found;
     }
     return result;
@@ -115,7 +116,8 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
 ImportedGlyphs importGlyphFile(const QString &path) {
     const auto file = openRegularFileForReading(path);
     if (file->size() > kMaxSource)
-        throw Error(QStringLiteral("\"%1\" is over 16 MiB: too large to be glyph arrays.").arg(path));
+        throw Error(
+            QStringLiteral("\"%1\" is over 16 MiB: too large to be glyph arrays.").arg(path));
     QByteArray bytes = file->read(kMaxSource + 1);
     if (file->error() != QFileDevice::NoError)
         throw Error(QStringLiteral("Can't read \"%1\": %2.").arg(path, file->errorString()));

@@ -15,8 +15,8 @@ const CodeForm kForms[] = {CodeForm::Asm, CodeForm::AsmTable, CodeForm::C, CodeF
 TEST(CodeForms, NoNameEndsOrContinuesItsCommentLine) {
     GlyphNames hostile = defaultGlyphNames();
     GlyphNames shown = defaultGlyphNames();
-    const char16_t breakers[] = {0x00, 0x09, 0x0B, 0x0C, 0x0D, 0x0A, 0x1B, 0x1F,
-                                 0x7F, 0x85, 0x2028, 0x2029};
+    const char16_t breakers[] = {0x00, 0x09, 0x0B, 0x0C, 0x0D,   0x0A,
+                                 0x1B, 0x1F, 0x7F, 0x85, 0x2028, 0x2029};
     for (std::size_t i = 0; i < std::size(breakers); ++i) {
         const int g = int(i % kGlyphCount);
         hostile[g] += QChar(breakers[i]) + QStringLiteral("LDI mp0,0xAA");
@@ -33,8 +33,10 @@ TEST(CodeForms, NoNameEndsOrContinuesItsCommentLine) {
     GlyphNames plain = defaultGlyphNames();
     plain[0] = QStringLiteral("; odd, \"name\" \\ with é ");
     EXPECT_EQ(nameForComment(plain[0]), plain[0]);
-    EXPECT_TRUE(formCode(CodeForm::AsmTable, plain, glyphs).contains(QStringLiteral(";%1\r\n").arg(plain[0])));
-    EXPECT_TRUE(formCode(CodeForm::C, plain, glyphs).contains(QStringLiteral("// 0 \"%1\"\n").arg(plain[0])));
+    EXPECT_TRUE(formCode(CodeForm::AsmTable, plain, glyphs)
+                    .contains(QStringLiteral(";%1\r\n").arg(plain[0])));
+    EXPECT_TRUE(formCode(CodeForm::C, plain, glyphs)
+                    .contains(QStringLiteral("// 0 \"%1\"\n").arg(plain[0])));
 }
 
 TEST(CodeForms, IdentifiersAreValidUniqueAndMadeOfTheNames) {
@@ -43,7 +45,7 @@ TEST(CodeForms, IdentifiersAreValidUniqueAndMadeOfTheNames) {
                               QStringLiteral("arrow"),       QStringLiteral("Flèche 2"),
                               QStringLiteral("Character 7"), QStringLiteral("int")};
     const std::array<QString, kGlyphCount> constants = {
-        "GLYPH_ARROW", "GLYPH_SMILEY_FACE", "GLYPH_2",       "GLYPH_3",
+        "GLYPH_ARROW", "GLYPH_SMILEY_FACE", "GLYPH_2",           "GLYPH_3",
         "GLYPH_4",     "GLYPH_FL_CHE_2",    "GLYPH_CHARACTER_7", "GLYPH_INT"};
     const std::array<QString, kGlyphCount> camels = {
         "glyphArrow", "glyphSmileyFace", "glyph2",          "glyph3",

@@ -18,7 +18,9 @@ struct Notation {
     int warnings;
 };
 
-void PrintTo(const Notation &n, std::ostream *os) { *os << n.name; }
+void PrintTo(const Notation &n, std::ostream *os) {
+    *os << n.name;
+}
 
 class ImportNotation : public ::testing::TestWithParam<Notation> {};
 
@@ -65,7 +67,9 @@ const Notation kNotations[] = {
     {"FlatAndTwoDimensionalArrays",
      "#define N 2\nconst byte flat[] = {1,1,1,1,1,1,1,1, 2,2,2,2,2,2,2,2};\n"
      "const byte grid[N][8] = {{3,3,3,3,3,3,3,3}, {4,4,4,4,4,4,4,4}};\n",
-     {{1, 1, 1, 1, 1, 1, 1, 1}, {2, 2, 2, 2, 2, 2, 2, 2}, {3, 3, 3, 3, 3, 3, 3, 3},
+     {{1, 1, 1, 1, 1, 1, 1, 1},
+      {2, 2, 2, 2, 2, 2, 2, 2},
+      {3, 3, 3, 3, 3, 3, 3, 3},
       {4, 4, 4, 4, 4, 4, 4, 4}},
      {"flat[0]", "flat[1]", "grid[0]", "grid[1]"},
      0},
@@ -123,10 +127,14 @@ TEST(Import, RefusesWhatIsNoGlyphNamingLineAndValue) {
 // Every form code writes, alone and between the templates, gives the set back.
 TEST(Import, EveryFormGivesBackTheSet) {
     GlyphFileContent set;
-    set.names = {QStringLiteral("Arrow"),          QStringLiteral(" blank ends "),
-                 QStringLiteral("; odd, name "),   QStringLiteral("say \"hi\""),
-                 QStringLiteral(""),               QStringLiteral("Flèche"),
-                 QStringLiteral("0 \"looks like\""), QStringLiteral("trailing\\ x")};
+    set.names = {QStringLiteral("Arrow"),
+                 QStringLiteral(" blank ends "),
+                 QStringLiteral("; odd, name "),
+                 QStringLiteral("say \"hi\""),
+                 QStringLiteral(""),
+                 QStringLiteral("Flèche"),
+                 QStringLiteral("0 \"looks like\""),
+                 QStringLiteral("trailing\\ x")};
     for (int g = 0; g < kGlyphCount; ++g)
         for (int r = 0; r < kRowCount; ++r)
             for (int c = 0; c < kColumnCount; ++c)
@@ -146,8 +154,8 @@ TEST(Import, EveryFormGivesBackTheSet) {
             ASSERT_FALSE(appendCode(code, request));
             const ImportedGlyphs back =
                 importGlyphs(formFileBytes(form, code), QStringLiteral("code"));
-            const std::string what = codeFormNames()[int(form)].toStdString() +
-                                     (templates ? " with the templates" : "");
+            const std::string what =
+                codeFormNames()[int(form)].toStdString() + (templates ? " with the templates" : "");
             EXPECT_EQ(back.found, kGlyphCount) << what;
             EXPECT_EQ(back.set.names, set.names) << what;
             EXPECT_EQ(back.set.glyphs, set.glyphs) << what;
