@@ -18,7 +18,8 @@ constexpr const char16_t *kOpening =
     u"// change a glyph instead of showing. Print a glyph with lcd.write(byte(0))\n"
     u"// to lcd.write(byte(7)): a plain lcd.write(0) does not compile, and\n"
     u"// code 0 can't stand in a string for lcd.print.\n"
-    u"// Takes 64 bytes of flash for the rows and 8 bytes of stack while loading.\n"
+    u"// Takes 80 bytes of flash for the rows and their table, and 8 bytes of\n"
+    u"// stack while loading.\n"
     u"#pragma once\n"
     u"\n"
     u"#include <Arduino.h>\n"
@@ -27,14 +28,14 @@ constexpr const char16_t *kOpening =
 
 constexpr const char16_t *kLoader =
     u"template <typename Lcd>\n"
-    u"void loadGlyph(Lcd &lcd, byte code, const byte *rowsInFlash) {\n"
-    u"    byte rows[8];\n"
-    u"    memcpy_P(rows, rowsInFlash, sizeof rows);\n"
-    u"    lcd.createChar(code, rows);\n"
-    u"}\n"
-    u"\n"
-    u"template <typename Lcd>\n"
-    u"void loadGlyphs(Lcd &lcd) {\n";
+    u"void loadGlyphs(Lcd &lcd) {\n"
+    u"    for (byte code = 0; code < 8; code++) {\n"
+    u"        byte rows[8];\n"
+    u"        memcpy_P(rows, (const byte *)pgm_read_word(&glyphTable[code]), sizeof rows);\n"
+    u"        lcd.createChar(code, rows);\n"
+    u"    }\n"
+    u"    lcd.setCursor(0, 0);\n"
+    u"}\n";
 
 } // namespace
 
@@ -50,10 +51,11 @@ QString arduinoCode(const GlyphNames &names, const GlyphSet &glyphs) {
                              rowPicture(glyphs, g, r));
         code += u"};\n\n";
     }
-    code += QString::fromUtf16(kLoader);
+    code += u"const byte *const glyphTable[8] PROGMEM = {\n";
     for (int g = 0; g < kGlyphCount; ++g)
-        code += QStringLiteral("    loadGlyph(lcd, %1, %2);\n").arg(QString::number(g), ids[g]);
-    code += u"    lcd.setCursor(0, 0);\n}\n";
+        code += QStringLiteral("    %1,\n").arg(ids[g]);
+    code += u"};\n\n";
+    code += QString::fromUtf16(kLoader);
     return code;
 }
 
