@@ -1,7 +1,7 @@
 /* A minimal HD44780 driver: 4-bit interface, write only (RW tied low), the
  * whole display on one port. */
-#ifndef LCD4_H
-#define LCD4_H
+#ifndef LCD_H
+#define LCD_H
 
 #include <stdint.h>
 

@@ -1,4 +1,4 @@
-#include "lcd4.h"
+#include "lcd.h"
 
 #include <avr/io.h>
 #include <util/delay.h>
