@@ -19,7 +19,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"code", "write the LCD_char code for a glyph file, as \"Save to File\" does", codeCommand},
+    {"code", "write the code for a glyph file, as \"Save to File\" does or in another form",
+     codeCommand},
     {"show", "show the names and glyphs of a glyph file as text", showCommand},
     {"verify", "run the program for a glyph file on a simulated AVR and LCD", verifyCommand},
     {"import", "make a glyph file from byte arrays in C, Arduino or assembly", importCommand},

@@ -9,9 +9,11 @@ namespace {
 
 struct Token {
     enum Kind { Identifier, Number, Punctuation, Literal } kind;
-    QString text;
+    QStringView text; // in the source, which outlives the tokens
     int line = 0;
-    QStringList comments; // the comments between the previous token and this one
+    QList<QStringView> comments; // between the previous token and this one
+
+    bool is(char16_t c) const { return text.size() == 1 && text.front() == c; }
 };
 
 bool isIdentifierStart(QChar c) {
@@ -26,7 +28,7 @@ bool isIdentifierPart(QChar c) {
 // passed over.
 QList<Token> tokenize(const QString &text) {
     QList<Token> tokens;
-    QStringList comments;
+    QList<QStringView> comments;
     int line = 1;
     bool lineStart = true;
     const qsizetype n = text.size();
@@ -47,14 +49,14 @@ QList<Token> tokenize(const QString &text) {
         if (c == u'/' && next == u'/') {
             qsizetype end = text.indexOf(u'\n', i);
             end = end < 0 ? n : end;
-            comments << text.sliced(i + 2, end - i - 2);
+            comments << QStringView(text).sliced(i + 2, end - i - 2);
             i = end;
             continue;
         }
         if (c == u'/' && next == u'*') {
             qsizetype end = text.indexOf(u"*/", i + 2);
             end = end < 0 ? n : end + 2;
-            comments << text.sliced(i + 2, std::max<qsizetype>(0, end - i - 4));
+            comments << QStringView(text).sliced(i + 2, std::max<qsizetype>(0, end - i - 4));
             i = skipTo(i, end);
             continue;
         }
@@ -67,7 +69,7 @@ QList<Token> tokenize(const QString &text) {
             continue;
         }
         lineStart = false;
-        Token token{Token::Punctuation, QString(c), line, comments};
+        Token token{Token::Punctuation, {}, line, comments};
         comments.clear();
         qsizetype end = i + 1;
         if (c == u'"' || c == u'\'') {
@@ -80,12 +82,16 @@ QList<Token> tokenize(const QString &text) {
                 ++end;
             token.kind = c.isDigit() ? Token::Number : Token::Identifier;
         }
-        token.text = text.sliced(i, end - i);
+        token.text = QStringView(text).sliced(i, end - i);
         tokens << token;
         i = skipTo(i, end);
     }
     return tokens;
 }
+
+const QSet<QString> kQualifiers = {QStringLiteral("const"), QStringLiteral("static"),
+                                   QStringLiteral("unsigned"), QStringLiteral("signed"),
+                                   QStringLiteral("volatile")};
 
 const QSet<QString> kByteTypes = {
     QStringLiteral("byte"),   QStringLiteral("uint8_t"),    QStringLiteral("char"),
@@ -101,24 +107,25 @@ ElementType elementType(const QList<Token> &tokens, qsizetype begin, qsizetype e
                         QString *named) {
     bool bytes = false, others = false;
     for (qsizetype i = begin; i < end; ++i) {
-        if (tokens[i].text == u'*')
+        if (tokens[i].is(u'*'))
             return ElementType::Pointers;
         if (tokens[i].kind != Token::Identifier)
             continue;
-        if (kByteTypes.contains(tokens[i].text))
+        const QString word = tokens[i].text.toString();
+        if (kByteTypes.contains(word))
             bytes = true;
-        else if (tokens[i].text != QLatin1String("const") &&
-                 tokens[i].text != QLatin1String("static") &&
-                 tokens[i].text != QLatin1String("unsigned") &&
-                 tokens[i].text != QLatin1String("signed") &&
-                 tokens[i].text != QLatin1String("volatile") &&
-                 !tokens[i].text.contains(QLatin1String("PROGMEM")) && !others) {
+        else if (!kQualifiers.contains(word) && !word.contains(QLatin1String("PROGMEM")) &&
+                 !others) {
             others = true;
-            *named = tokens[i].text;
+            *named = word;
         }
     }
     return bytes || !others ? ElementType::Bytes : ElementType::Other;
 }
+
+// A declarator with its dimensions and attributes, up to its '=', is far
+// shorter; the bound keeps "a[a[a[..." from being walked again at every a.
+constexpr qsizetype kMaxDeclarator = 64;
 
 // Glyph rows nest two deep at most; a deeper list is no glyph data, and
 // walking it by recursion could end the process on hostile input.
@@ -131,8 +138,7 @@ public:
     Found run() {
         qsizetype statement = 0;
         for (i_ = 0; i_ < t_.size();) {
-            const QString &text = t_[i_].text;
-            if (text == u';' || text == u'{' || text == u'}') {
+            if (t_[i_].is(u';') || t_[i_].is(u'{') || t_[i_].is(u'}')) {
                 statement = ++i_;
                 continue;
             }
@@ -173,19 +179,19 @@ private:
 
     // The '{' of "name [..]... attributes = {", or -1 when name starts no such thing.
     qsizetype initializerAfter(qsizetype name) const {
-        if (t_[name].kind != Token::Identifier || name + 1 >= t_.size() ||
-            t_[name + 1].text != u'[')
+        if (t_[name].kind != Token::Identifier || name + 1 >= t_.size() || !t_[name + 1].is(u'['))
             return -1;
         int depth = 0;
-        for (qsizetype i = name + 1; i + 1 < t_.size(); ++i) {
-            const QString &text = t_[i].text;
-            if (text == u'[' || text == u'(')
+        const qsizetype end = std::min(t_.size() - 1, name + kMaxDeclarator);
+        for (qsizetype i = name + 1; i < end; ++i) {
+            const Token &t = t_[i];
+            if (t.is(u'[') || t.is(u'('))
                 ++depth;
-            else if (text == u']' || text == u')')
+            else if (t.is(u']') || t.is(u')'))
                 --depth;
-            else if (depth == 0 && text == u'=')
-                return t_[i + 1].text == u'{' ? i + 1 : -1;
-            else if (text == u';' || text == u'{' || text == u'}')
+            else if (depth == 0 && t.is(u'='))
+                return t_[i + 1].is(u'{') ? i + 1 : -1;
+            else if (t.is(u';') || t.is(u'{') || t.is(u'}'))
                 return -1;
         }
         return -1;
@@ -194,7 +200,7 @@ private:
     // Where the statement's first declarator begins: the type ends there.
     qsizetype firstDeclarator(qsizetype statement, qsizetype name) const {
         for (qsizetype i = statement; i < name; ++i)
-            if (t_[i].kind == Token::Identifier && t_[i + 1].text == u'[')
+            if (t_[i].kind == Token::Identifier && t_[i + 1].is(u'['))
                 return i;
         return name;
     }
@@ -204,26 +210,25 @@ private:
     void readList(QList<Leaf> &leaves, bool &numeric, int depth = 0) {
         Leaf leaf{i_, {}};
         bool nested = false;
-        for (++i_; i_ < t_.size() && t_[i_].text != u'}';) {
-            if (t_[i_].text == u'{' && depth >= kMaxDepth) {
+        for (++i_; i_ < t_.size() && !t_[i_].is(u'}');) {
+            if (t_[i_].is(u'{') && depth >= kMaxDepth) {
                 numeric = false;
                 skipList();
                 continue;
             }
-            if (t_[i_].text == u'{') {
+            if (t_[i_].is(u'{')) {
                 nested = true;
                 readList(leaves, numeric, depth + 1);
                 continue;
             }
-            if (t_[i_].text == u',') {
+            if (t_[i_].is(u',')) {
                 ++i_;
                 continue;
             }
             // One element: an optional sign, then a number.
             const qsizetype start = i_;
             QString element;
-            while (i_ < t_.size() && t_[i_].text != u',' && t_[i_].text != u'}' &&
-                   t_[i_].text != u'{')
+            while (i_ < t_.size() && !t_[i_].is(u',') && !t_[i_].is(u'}') && !t_[i_].is(u'{'))
                 element += t_[i_++].text;
             long value = 0;
             const bool negative = element.startsWith(u'-');
@@ -241,7 +246,7 @@ private:
     // Past t_[i_] == '{' and its '}', whatever lies between.
     void skipList() {
         for (int open = 0; i_ < t_.size(); ++i_) {
-            open += t_[i_].text == u'{' ? 1 : t_[i_].text == u'}' ? -1 : 0;
+            open += t_[i_].is(u'{') ? 1 : t_[i_].is(u'}') ? -1 : 0;
             if (open == 0) {
                 ++i_;
                 return;
@@ -256,13 +261,13 @@ private:
             array.line = t_[leaves[k].open].line;
             array.identifier =
                 leaves.size() == 1
-                    ? t_[name].text
+                    ? t_[name].text.toString()
                     : QStringLiteral("%1[%2]").arg(t_[name].text, QString::number(k));
-            QStringList comments = t_[leaves[k].open].comments;
+            QList<QStringView> comments = t_[leaves[k].open].comments;
             if (leaves.size() == 1)
                 comments += t_[statement].comments;
-            for (const QString &comment : comments)
-                if ((array.name = nameFromComment(comment)))
+            for (const QStringView comment : comments)
+                if ((array.name = nameFromComment(comment.toString())))
                     break;
             found_.arrays << array;
         }

@@ -16,7 +16,7 @@ using import::FoundRows;
 using import::Row;
 
 // Far beyond any source of eight glyphs; keeps a wrong file from filling memory.
-constexpr qint64 kMaxSource = qint64(16) << 20;
+constexpr qint64 kMaxSource = qint64(1) << 20;
 
 // UTF-8 where the bytes are that, else Windows-1252 like our own files.
 QString decodeSource(const QByteArray &bytes) {
@@ -115,12 +115,12 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
 
 ImportedGlyphs importGlyphFile(const QString &path) {
     const auto file = openRegularFileForReading(path);
-    if (file->size() > kMaxSource)
-        throw Error(
-            QStringLiteral("\"%1\" is over 16 MiB: too large to be glyph arrays.").arg(path));
-    QByteArray bytes = file->read(kMaxSource + 1);
+    const QByteArray bytes = file->read(kMaxSource + 1);
     if (file->error() != QFileDevice::NoError)
         throw Error(QStringLiteral("Can't read \"%1\": %2.").arg(path, file->errorString()));
+    if (bytes.size() > kMaxSource)
+        throw Error(
+            QStringLiteral("\"%1\" is over 1 MiB: too large to be glyph arrays.").arg(path));
     return importGlyphs(bytes, QStringLiteral("\"%1\"").arg(path));
 }
 
