@@ -1,5 +1,7 @@
 #include "cli/cli_io.h"
 
+#include "storage/atomic_file.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -53,6 +55,13 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
         return kUsageError;
     }
     return std::nullopt;
+}
+
+int writeOutput(const QString &target, const QByteArray &bytes) {
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return writeStdout(bytes) ? kSuccess : kFailure;
+    writeFileAtomically(target, bytes);
+    return kSuccess;
 }
 
 int usageError(const QString &command, const QString &message) {

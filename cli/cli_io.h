@@ -26,6 +26,10 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
                                 int positionalCount,
                                 const QString &needed = QStringLiteral("a glyph file (.ch)"));
 
+// bytes to stdout when target is empty or "-", else to the file target,
+// replaced whole or not at all; gives the exit code. Throws Error.
+int writeOutput(const QString &target, const QByteArray &bytes);
+
 // "command: message" and where to find help, on stderr; gives kUsageError.
 int usageError(const QString &command, const QString &message);
 

@@ -4,7 +4,6 @@
 
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
-#include "storage/atomic_file.h"
 #include "storage/error.h"
 
 namespace glimmerset::cli {
@@ -78,12 +77,7 @@ int codeCommand(const QStringList &arguments) {
         warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram),
                                parser.isSet(rest));
         noteChangedNames(set.names);
-        const QByteArray bytes = formFileBytes(*chosen, *code);
-        const QString target = parser.value(output);
-        if (target.isEmpty() || target == QLatin1String("-"))
-            return writeStdout(bytes) ? kSuccess : kFailure;
-        writeFileAtomically(target, bytes);
-        return kSuccess;
+        return writeOutput(parser.value(output), formFileBytes(*chosen, *code));
     } catch (const Error &e) {
         printError(e.message());
         return kFailure;

@@ -3,7 +3,6 @@
 
 #include "codegen/glyph_import.h"
 #include "codegen/name_text.h"
-#include "storage/atomic_file.h"
 #include "storage/error.h"
 #include "storage/glyph_file.h"
 
@@ -40,11 +39,7 @@ int importCommand(const QStringList &arguments) {
             printError(QStringLiteral("Note: \"%1\" gives %2 of 8 glyphs; the others stay dark "
                                       "with their default names.")
                            .arg(terminalText(source), QString::number(imported.found)));
-        const QString target = parser.value(output);
-        if (target.isEmpty() || target == QLatin1String("-"))
-            return writeStdout(bytes) ? kSuccess : kFailure;
-        writeFileAtomically(target, bytes);
-        return kSuccess;
+        return writeOutput(parser.value(output), bytes);
     } catch (const Error &e) {
         printError(terminalText(e.message()));
         return kFailure;

@@ -10,22 +10,11 @@ namespace glimmerset::import {
 
 namespace {
 
+// avra's notations: 0x1F, $1F, 0b11111, 31.
 bool parseAsmNumber(const QString &text, long &value) {
     static const QRegularExpression pattern(
         QStringLiteral("^(?:0[xX]([0-9A-Fa-f]+)|\\$([0-9A-Fa-f]+)|0[bB]([01]+)|([0-9]+))$"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch() || text.size() > 40)
-        return false;
-    bool ok = false;
-    if (match.hasCaptured(1))
-        value = match.captured(1).toLong(&ok, 16);
-    else if (match.hasCaptured(2))
-        value = match.captured(2).toLong(&ok, 16);
-    else if (match.hasCaptured(3))
-        value = match.captured(3).toLong(&ok, 2);
-    else
-        value = match.captured(4).toLong(&ok, 10);
-    return ok;
+    return parseNumber(text, pattern, {16, 16, 2, 10}, value);
 }
 
 // Where a line's comment begins, outside quotes; -1 without one.

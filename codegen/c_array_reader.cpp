@@ -280,24 +280,26 @@ private:
 
 } // namespace
 
-bool parseCNumber(const QString &text, long &value) {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^(?:0[xX]([0-9A-Fa-f]+)|0[bB]([01]+)|B([01]{1,8})|(0[0-7]*)|([1-9][0-9]*))[uUlL]*$"));
+bool parseNumber(const QString &text, const QRegularExpression &pattern,
+                 std::initializer_list<int> bases, long &value) {
     const auto match = pattern.match(text);
     if (!match.hasMatch() || text.size() > 40)
         return false;
-    bool ok = false;
-    if (match.hasCaptured(1))
-        value = match.captured(1).toLong(&ok, 16);
-    else if (match.hasCaptured(2))
-        value = match.captured(2).toLong(&ok, 2);
-    else if (match.hasCaptured(3))
-        value = match.captured(3).toLong(&ok, 2);
-    else if (match.hasCaptured(4))
-        value = match.captured(4).toLong(&ok, 8);
-    else
-        value = match.captured(5).toLong(&ok, 10);
-    return ok;
+    int group = 0;
+    for (const int base : bases) {
+        if (!match.hasCaptured(++group))
+            continue;
+        bool ok = false;
+        value = match.captured(group).toLong(&ok, base);
+        return ok;
+    }
+    return false;
+}
+
+bool parseCNumber(const QString &text, long &value) {
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(?:0[xX]([0-9A-Fa-f]+)|0[bB]([01]+)|B([01]{1,8})|(0[0-7]*)|([1-9][0-9]*))[uUlL]*$"));
+    return parseNumber(text, pattern, {16, 2, 2, 8, 10}, value);
 }
 
 std::optional<QString> nameFromComment(const QString &comment) {

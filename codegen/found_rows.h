@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
 #include <optional>
 
 // What the readers of C and assembly sources hand to the importer.
@@ -29,8 +31,12 @@ struct Found {
     QStringList warnings; // each "line N: ..."
 };
 
+// text read by pattern, whose capture group i holds the digits of a number
+// in base bases[i]; false for anything else.
+bool parseNumber(const QString &text, const QRegularExpression &pattern,
+                 std::initializer_list<int> bases, long &value);
 // A C number as a compiler reads it (0x1F, 0b11111, 037, 31, with u or l
-// behind), or Arduino's B11111; false for anything else.
+// behind), or Arduino's B11111.
 bool parseCNumber(const QString &text, long &value);
 
 Found readCArrays(const QString &text);
