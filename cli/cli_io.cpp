@@ -1,5 +1,7 @@
 #include "cli/cli_io.h"
 
+#include "storage/atomic_file.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -27,7 +29,7 @@ bool writeStdout(const QByteArray &bytes) {
 }
 
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount) {
+                                int positionalCount, const QString &needed) {
     const QString program = QCoreApplication::applicationName();
     const QString tryHelp = QStringLiteral("Try '%1 %2 --help'.").arg(program, arguments.value(0));
     parser.addHelpOption();
@@ -45,7 +47,7 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     }
     if (parser.positionalArguments().size() != positionalCount) {
         printError(parser.positionalArguments().size() < positionalCount
-                       ? QStringLiteral("%1: a glyph file (.ch) is needed.").arg(arguments.value(0))
+                       ? QStringLiteral("%1: %2 is needed.").arg(arguments.value(0), needed)
                        : QStringLiteral("%1: unexpected argument \"%2\".")
                              .arg(arguments.value(0),
                                   parser.positionalArguments().value(positionalCount)));
@@ -53,6 +55,20 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
         return kUsageError;
     }
     return std::nullopt;
+}
+
+int writeOutput(const QString &target, const QByteArray &bytes) {
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return writeStdout(bytes) ? kSuccess : kFailure;
+    writeFileAtomically(target, bytes);
+    return kSuccess;
+}
+
+int usageError(const QString &command, const QString &message) {
+    printError(command + QStringLiteral(": ") + message);
+    printError(
+        QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
+    return kUsageError;
 }
 
 } // namespace glimmerset::cli

@@ -3,7 +3,12 @@
 #include "cli/cli_io.h"
 
 #include "codegen/code_generation.h"
+#include "codegen/template_check.h"
 #include "codegen/template_folder.h"
+#include "codegen/template_text.h"
+#include "storage/error.h"
+
+#include <QDir>
 
 #include <QFileInfo>
 
@@ -35,10 +40,11 @@ QString templateFolder(const QCommandLineParser &parser) {
 }
 
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir) {
+                                  const QString &templateDir, CodeForm form) {
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;
+    request.form = form;
     request.restOfCode = restOfCode;
     request.names = set.names;
     request.glyphs = set.glyphs;
@@ -50,6 +56,22 @@ std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram,
         return std::nullopt;
     }
     return code;
+}
+
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
+    for (const auto &[wanted, name] :
+         {std::pair(testProgram, kMainTemplateName), std::pair(restOfCode, kRestTemplateName)}) {
+        if (!wanted)
+            continue;
+        try {
+            for (const TemplateFinding &finding :
+                 checkTemplateFile(QDir(templateDir).filePath(QString::fromLatin1(name))))
+                printError(QStringLiteral("Warning: ") +
+                           describeFinding(QString::fromLatin1(name), finding));
+        } catch (const Error &) {
+            // The stage has just read it; what changed since is the next run's news.
+        }
+    }
 }
 
 } // namespace glimmerset::cli
