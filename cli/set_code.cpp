@@ -10,6 +10,8 @@
 
 #include <QDir>
 
+#include <QFileInfo>
+
 namespace glimmerset::cli {
 
 namespace {
@@ -21,12 +23,20 @@ const QString kTemplatesName = QStringLiteral("templates");
 QCommandLineOption templatesOption() {
     return QCommandLineOption(
         kTemplatesName,
-        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
+        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable. A "
+                       "DIR that is no folder may name a shipped set: parallel (the LCD on "
+                       "a port) or pcf8574 (on an I2C backpack)."),
         QStringLiteral("DIR"));
 }
 
 QString templateFolder(const QCommandLineParser &parser) {
-    return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
+    if (!parser.isSet(kTemplatesName))
+        return executableFolder();
+    const QString folder = parser.value(kTemplatesName);
+    if (QFileInfo(folder).isDir())
+        return folder;
+    const QString set = templateSetFolder(folder);
+    return set.isEmpty() ? folder : set;
 }
 
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,

@@ -12,7 +12,7 @@
 namespace glimmerset::cli {
 
 // --templates DIR: where main.asm and rest.asm are looked for instead of
-// beside the executable.
+// beside the executable, a folder or the name of a shipped set.
 QCommandLineOption templatesOption();
 QString templateFolder(const QCommandLineParser &parser);
 

@@ -63,15 +63,20 @@ int verifyCommand(const QStringList &arguments) {
             "the bus against the HD44780U datasheet's timing for the supply (and, as warnings,\n"
             "against the slower clones), the faults it shows in words, whether the loop was\n"
             "reached and the cycles taken. Exits with 0 only when CGRAM holds the set, the\n"
-            "loop was reached, no timing rule was broken and no fault was found.\n\n"
-            "Wiring, in one of three forms:\n"
+            "loop was reached, no timing rule was broken and no fault was found, nor with the\n"
+            "LCD on an I2C backpack a rule of the PCF8574's bus.\n\n"
+            "Wiring, in one of four forms:\n"
             "  PORT:D4,D5,D6,D7,RS,E,RW with bit numbers 0 to 7 and RW \"low\" when tied to\n"
             "  ground: B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1;\n"
             "  each signal on any pin: rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2, with rw= when RW\n"
             "  is wired and d0= to d3= for an 8-bit bus;\n"
             "  the Arduino LiquidCrystal constructor's pins in its order (rs, enable, d4..d7;\n"
             "  or rs, rw, enable, d4..d7; either also with d0..d7), Uno numbers 0 to 13 and\n"
-            "  A0 to A5: arduino:12,11,5,4,3,2."));
+            "  A0 to A5: arduino:12,11,5,4,3,2;\n"
+            "  on an I2C backpack: %1.\n"
+            "i2c:0x27 is the common module (P0 RS, P1 RW, P2 E, P3 backlight, P4 to P7 D4 to\n"
+            "D7) that the templates of --templates pcf8574 drive.")
+            .arg(QLatin1String(kBackpackWiringHelp)));
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     const QCommandLineOption templates = templatesOption();
     const QCommandLineOption mcu(
@@ -187,7 +192,7 @@ int verifyCommand(const QStringList &arguments) {
         if (!writeStdout(text.toLocal8Bit()))
             return kFailure;
         if (parser.isSet(png) && run.loaded)
-            writeDisplayPng(parser.value(png), run.lcd, config.lcd);
+            writeDisplayPng(parser.value(png), run.lcd, config.lcd, run.backlightOn);
         return report.ok ? kSuccess : kFailure;
     } catch (const Error &e) {
         printError(e.message());

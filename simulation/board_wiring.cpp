@@ -156,6 +156,8 @@ private:
 } // namespace
 
 QString wiringSpec(const BoardWiring &wiring) {
+    if (wiring.backpack)
+        return backpackSpec(*wiring.backpack);
     QStringList fields;
     if (fitsShortForm(wiring)) {
         for (const Line line : {lcd::D4, lcd::D5, lcd::D6, lcd::D7, lcd::RS, lcd::E})
@@ -172,6 +174,15 @@ QString wiringSpec(const BoardWiring &wiring) {
 }
 
 std::optional<BoardWiring> parseWiring(const QString &text, QString *error) {
+    if (isBackpackWiring(text)) {
+        const auto backpack = parseBackpackWiring(text, error);
+        if (!backpack)
+            return std::nullopt;
+        BoardWiring wiring;
+        wiring.pins = {};
+        wiring.backpack = backpack;
+        return wiring;
+    }
     const WiringParser parser(text, error);
     if (text.startsWith(QStringLiteral("arduino:"), Qt::CaseInsensitive))
         return parser.arduinoForm();

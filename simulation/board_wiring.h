@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backpack_wiring.h"
 #include "lcd_layout.h"
 
 #include <QString>
@@ -30,18 +31,23 @@ struct BoardWiring {
                                                 {},       // RW
                                                 {'B', 5}}};
 
+    // Set when the LCD hangs on an I2C backpack instead; pins is empty then.
+    std::optional<BackpackWiring> backpack;
+
     bool eightBit() const { return pins[lcd::D0].wired(); }
     bool operator==(const BoardWiring &) const = default;
 };
 
 // The short form "B:0,1,2,3,4,5,low" when the wiring fits it (a 4-bit bus
-// on one port), else the named form "rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2".
+// on one port), else the named form "rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2";
+// a backpack's "i2c:0x27" form.
 QString wiringSpec(const BoardWiring &wiring);
 
-// Reads any of the three written forms: the short one, the named one, and
+// Reads any of the written forms: the short one, the named one, and
 // "arduino:12,11,5,4,3,2", the Arduino LiquidCrystal constructor's pins
 // (rs, enable, d4..d7; or rs, rw, enable, d4..d7; or either with d0..d7)
-// as numbered on an Uno. A message a user can read when it doesn't parse.
+// as numbered on an Uno; and a backpack's "i2c:...". A message a user can
+// read when it doesn't parse.
 std::optional<BoardWiring> parseWiring(const QString &text, QString *error);
 
 inline constexpr char kWiringHelp[] =

@@ -20,10 +20,14 @@ struct Rgb {
 constexpr Rgb kBackground{160, 190, 40};
 constexpr Rgb kUnlitDot{148, 178, 34};
 constexpr Rgb kLitDot{32, 48, 22};
+// With the backlight off the module is only lit from the front.
+constexpr Rgb kDarkBackground{112, 128, 64};
+constexpr Rgb kDarkUnlitDot{104, 120, 58};
 
 } // namespace
 
-void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry) {
+void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry,
+                     bool backlightOn) {
     const DisplayPicture picture(geometry);
     const int width = picture.widthPx();
     const int height = picture.heightPx();
@@ -37,7 +41,9 @@ void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Ge
                 p[2] = colour.b;
             }
     };
-    fill(0, 0, width, height, kBackground);
+    const Rgb background = backlightOn ? kBackground : kDarkBackground;
+    const Rgb unlitDot = backlightOn ? kUnlitDot : kDarkUnlitDot;
+    fill(0, 0, width, height, background);
     for (int line = 0; line < geometry.lines; ++line)
         for (int column = 0; column < geometry.columns; ++column) {
             const std::uint8_t code = memory.ddram[lcd::shownCell(geometry, line, column)];
@@ -47,7 +53,7 @@ void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Ge
                 for (int dot = 0; dot < lcd::kGlyphColumns; ++dot)
                     fill(DisplayPicture::dotX(column, dot), DisplayPicture::dotY(line, row),
                          DisplayPicture::kDotPx, DisplayPicture::kDotPx,
-                         (bits & lcd::glyphRowBit(dot)) ? kLitDot : kUnlitDot);
+                         (bits & lcd::glyphRowBit(dot)) ? kLitDot : unlitDot);
             }
         }
 

@@ -43,7 +43,9 @@ private:
 
 // Writes the display as DDRAM and CGRAM make it to a PNG file: codes 0 to 7
 // and their aliases 8 to 15 drawn from CGRAM, every other code an empty
-// cell. Throws Error naming the file when it can't be written.
-void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry);
+// cell; the module dimmed when the backlight is off. Throws Error naming
+// the file when it can't be written.
+void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry,
+                     bool backlightOn);
 
 } // namespace glimmerset

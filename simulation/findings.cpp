@@ -21,6 +21,12 @@ Finding &Findings::record(FindingKind kind, std::string_view rule, std::string_v
     return findings_.back();
 }
 
+void Findings::addCount(FindingKind kind, std::string_view rule, std::string_view title,
+                        std::uint64_t n) {
+    if (n > 0)
+        record(kind, rule, title).count += n - 1;
+}
+
 void Findings::merge(const Findings &other) {
     for (const Finding &theirs : other.findings_) {
         Finding &mine = record(theirs.kind, theirs.rule, theirs.title);

@@ -39,6 +39,8 @@ public:
     void add(FindingKind kind, std::string_view rule, std::string_view title) {
         record(kind, rule, title);
     }
+    // Counts n instances at once, for a count kept elsewhere; none when n is 0.
+    void addCount(FindingKind kind, std::string_view rule, std::string_view title, std::uint64_t n);
     void merge(const Findings &other);
 
     bool failed() const;

@@ -1,5 +1,7 @@
 #include "simulated_board.h"
 
+#include "lcd_backpack.h"
+
 extern "C" {
 #include <avr_ioport.h>
 #include <sim_avr.h>
@@ -237,12 +239,16 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
     }
     LcdBusMonitor monitor(config.clockHz, *timing);
     BusHookup hookup(avr, config.wiring, monitor);
-    if (const auto missing = hookup.connect()) {
+    std::optional<LcdBackpack> backpack;
+    if (config.wiring.backpack) {
+        backpack.emplace(avr, monitor, *config.wiring.backpack);
+        if (!backpack->attached())
+            run.loadError = "the " + config.mcu + " has no TWI for the I2C backpack";
+    } else if (const auto missing = hookup.connect()) {
         run.loadError = "the " + config.mcu + " has no port " + *missing;
-        avr_terminate(avr);
-        return run;
     }
-    if (!loadHex(avr, hexPath, config.mcu, run.loadError)) {
+    if (!run.loadError.empty() || !loadHex(avr, hexPath, config.mcu, run.loadError)) {
+        backpack.reset();
         avr_terminate(avr);
         return run;
     }
@@ -265,6 +271,12 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
     run.writes = monitor.writes();
     run.dataWrites = monitor.dataWrites();
     run.reads = monitor.reads();
+    if (backpack) {
+        run.findings.merge(backpack->findings());
+        run.i2cTraffic = backpack->traffic();
+        run.backlightOn = backpack->backlightOn();
+        backpack.reset(); // it gave the TWI's registers handlers of its own
+    }
     avr_terminate(avr);
     return run;
 }

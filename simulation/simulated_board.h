@@ -10,8 +10,9 @@
 
 namespace glimmerset {
 
-// An AVR in simavr with an HD44780 module on its pins: the LcdBusMonitor
-// is the controller, as the datasheet has it.
+// An AVR in simavr with an HD44780 module on its pins, or on a PCF8574
+// backpack on its TWI: the LcdBusMonitor is the controller, as the
+// datasheet has it.
 struct BoardConfig {
     std::string mcu = "atmega328p"; // a simavr core name
     std::uint32_t clockHz = 16'000'000;
@@ -32,6 +33,10 @@ struct BoardRun {
     std::uint64_t writes = 0;     // instructions and data
     std::uint64_t dataWrites = 0; // of those, into DDRAM or CGRAM
     std::uint64_t reads = 0;
+    // With the LCD on an I2C backpack: what went over the bus, and the
+    // backlight as the expander left it. The I2C rules are in findings.
+    std::string i2cTraffic;
+    bool backlightOn = true;
 };
 
 // simavr's core names ("atmega8", "attiny2313", ...) that it can build.

@@ -46,6 +46,19 @@ void listInstances(QStringList &lines, const Finding &finding, const QString &in
         lines << indent + QStringLiteral("... and %1 more").arg(finding.count - finding.instances.size());
 }
 
+// The PCF8574's rules, judged on the I2C bus rather than the LCD's.
+bool onI2c(const Finding &finding) {
+    return finding.rule.starts_with("i2c");
+}
+
+void listViolations(QStringList &lines, const Findings &findings, bool i2c) {
+    for (const Finding &finding : findings.all())
+        if (finding.kind == FindingKind::Violation && onI2c(finding) == i2c) {
+            lines << QStringLiteral("    ") + headline(finding);
+            listInstances(lines, finding, QStringLiteral("        "));
+        }
+}
+
 QString busLine(const BoardRun &run, const BusTiming &timing, int broken) {
     QString accesses = QStringLiteral("%1 accesses").arg(run.writes);
     if (run.reads > 0)
@@ -136,7 +149,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                  .arg(config.clockHz / 1e6)
                  .arg(QString::fromStdString(config.lcd.name()))
                  .arg(timing ? QLatin1String(timing->supply) : QLatin1String("?"))
-                 .arg(wiringSpec(config.wiring));
+                 .arg(config.wiring.backpack ? backpackDescription(*config.wiring.backpack)
+                                             : wiringSpec(config.wiring));
     if (!run.loaded || !timing) {
         lines << QStringLiteral("FAILED: the program could not be loaded: ") +
                      QString::fromStdString(run.loadError);
@@ -187,13 +201,13 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
 
     int broken = 0;
     for (const Finding &finding : findings.all())
-        broken += finding.kind == FindingKind::Violation;
+        broken += finding.kind == FindingKind::Violation && !onI2c(finding);
     lines << busLine(run, *timing, broken);
-    for (const Finding &finding : findings.all())
-        if (finding.kind == FindingKind::Violation) {
-            lines << QStringLiteral("    ") + headline(finding);
-            listInstances(lines, finding, QStringLiteral("        "));
-        }
+    listViolations(lines, findings, false);
+    if (config.wiring.backpack) {
+        lines << QStringLiteral("I2C: ") + QString::fromStdString(run.i2cTraffic);
+        listViolations(lines, findings, true);
+    }
     for (const Finding &finding : findings.all()) {
         if (finding.kind == FindingKind::Violation || shownInItsSection(finding))
             continue;
@@ -216,10 +230,13 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
     report.ok = !findings.failed();
     QStringList failed;
     bool timingBroken = false;
+    bool i2cBroken = false;
     for (const Finding &finding : findings.all()) {
-        if (finding.kind == FindingKind::Violation && !timingBroken)
-            failed << QStringLiteral("the bus timing was broken");
-        timingBroken = timingBroken || finding.kind == FindingKind::Violation;
+        bool &said = onI2c(finding) ? i2cBroken : timingBroken;
+        if (finding.kind == FindingKind::Violation && !said)
+            failed << (onI2c(finding) ? QStringLiteral("the I2C bus broke the PCF8574's rules")
+                                      : QStringLiteral("the bus timing was broken"));
+        said = said || finding.kind == FindingKind::Violation;
         if (finding.kind == FindingKind::Failure)
             failed << QString::fromStdString(finding.title.substr(0, finding.title.find(':')));
     }

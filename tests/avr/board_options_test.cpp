@@ -43,6 +43,21 @@ TEST(BoardWiring, ReadsTheWrittenForm) {
         {"arduino:12,11,5,4,3", false, "5 pins instead of 6 or 7"},
         {"arduino:12,11,5,4,3,A6", false, "\"A6\" is no Uno pin"},
         {"arduino:12,12,5,4,3,2", false, "pin B4 is used for both rs and e"},
+        // A PCF8574 backpack: its 7-bit address and the expander pin of each line.
+        {"i2c:0x27", true, "i2c:0x27"},
+        {"I2C:0x3f", true, "i2c:0x3F"},
+        {"i2c:32", true, "i2c:0x20"},
+        {"i2c:0x27:rs=0,rw=1,e=2,bl=3,d4=4,d5=5,d6=6,d7=7", true, "i2c:0x27"},
+        {"i2c:0x38:d4=0, d5=1, d6=2, d7=3, RS=4, e=6", true,
+         "i2c:0x38:rs=4,e=6,d4=0,d5=1,d6=2,d7=3"},
+        {"i2c:0x4E", false, "0x4E is no PCF8574 address (it is 0x27 shifted left"},
+        {"i2c:0x50", false, "0x50 is no PCF8574 address"},
+        {"i2c:zz", false, "\"zz\" is no address"},
+        {"i2c:0x27:rs=0,e=0,d4=4,d5=5,d6=6,d7=7", false, "pin 0 is used twice"},
+        {"i2c:0x27:rs=0,rs=1,e=2,d4=4,d5=5,d6=6,d7=7", false, "rs is given twice"},
+        {"i2c:0x27:rs=0,d4=4,d5=5,d6=6,d7=7", false, "no pin for E"},
+        {"i2c:0x27:rs=0,e=8,d4=4,d5=5,d6=6,d7=7", false, "\"8\" is no expander pin"},
+        {"i2c:0x27:cs=1", false, "\"cs=1\" is not one of"},
     };
     for (const Case &c : cases) {
         QString error;

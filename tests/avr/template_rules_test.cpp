@@ -79,10 +79,13 @@ TEST_P(ShippedTemplate, PassesTheTemplateCheck) {
         EXPECT_FALSE(lines[i].contains(u'\t')) << "indent with spaces, line " << i + 1;
 }
 
+// Both sets: the LCD on a port, and on an I2C backpack.
 INSTANTIATE_TEST_SUITE_P(
-    Templates, ShippedTemplate, ::testing::Values(kMainTemplateName, kRestTemplateName),
+    Templates, ShippedTemplate,
+    ::testing::Values(kMainTemplateName, kRestTemplateName, "pcf8574/main.asm",
+                      "pcf8574/rest.asm"),
     [](const auto &info) {
-        return QString::fromLatin1(info.param).replace(u'.', u'_').toStdString();
+        return QString::fromLatin1(info.param).replace(u'.', u'_').replace(u'/', u'_').toStdString();
     });
 
 } // namespace
