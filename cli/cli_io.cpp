@@ -1,5 +1,7 @@
 #include "cli/cli_io.h"
 
+#include "storage/atomic_file.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -35,14 +37,8 @@ void printTryHelp(const QString &command) {
 
 } // namespace
 
-int usageError(const QString &command, const QString &message) {
-    printError(command + QStringLiteral(": ") + message);
-    printTryHelp(command);
-    return kUsageError;
-}
-
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int minPositional, int maxPositional) {
+                                int minPositional, int maxPositional, const QString &needed) {
     const QString program = QCoreApplication::applicationName();
     const QString command = arguments.value(0);
     if (maxPositional < 0)
@@ -62,11 +58,24 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() < minPositional)
-        return usageError(command, QStringLiteral("a glyph file (.ch) is needed."));
+        return usageError(command, QStringLiteral("%1 is needed.").arg(needed));
     if (positional.size() > maxPositional)
         return usageError(
             command, QStringLiteral("unexpected argument \"%1\".").arg(positional[maxPositional]));
     return std::nullopt;
+}
+
+int writeOutput(const QString &target, const QByteArray &bytes) {
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return writeStdout(bytes) ? kSuccess : kFailure;
+    writeFileAtomically(target, bytes);
+    return kSuccess;
+}
+
+int usageError(const QString &command, const QString &message) {
+    printError(command + QStringLiteral(": ") + message);
+    printTryHelp(command);
+    return kUsageError;
 }
 
 } // namespace glimmerset::cli

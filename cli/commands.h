@@ -9,5 +9,7 @@ namespace glimmerset::cli {
 int codeCommand(const QStringList &arguments);
 int showCommand(const QStringList &arguments);
 int verifyCommand(const QStringList &arguments);
+int importCommand(const QStringList &arguments);
+int checkTemplatesCommand(const QStringList &arguments);
 
 } // namespace glimmerset::cli

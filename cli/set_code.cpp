@@ -1,8 +1,16 @@
 #include "cli/set_code.h"
 
+#include "cli/cli_io.h"
+
 #include "codegen/code_generation.h"
+#include "codegen/template_check.h"
 #include "codegen/template_folder.h"
+#include "codegen/template_text.h"
 #include "storage/error.h"
+
+#include <QDir>
+
+#include <QFileInfo>
 
 namespace glimmerset::cli {
 
@@ -15,19 +23,28 @@ const QString kTemplatesName = QStringLiteral("templates");
 QCommandLineOption templatesOption() {
     return QCommandLineOption(
         kTemplatesName,
-        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
+        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable. A "
+                       "DIR that is no folder may name a shipped set: parallel (the LCD on "
+                       "a port) or pcf8574 (on an I2C backpack)."),
         QStringLiteral("DIR"));
 }
 
 QString templateFolder(const QCommandLineParser &parser) {
-    return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
+    if (!parser.isSet(kTemplatesName))
+        return executableFolder();
+    const QString folder = parser.value(kTemplatesName);
+    if (QFileInfo(folder).isDir())
+        return folder;
+    const QString set = templateSetFolder(folder);
+    return set.isEmpty() ? folder : set;
 }
 
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                   const QString &templateDir) {
+                   const QString &templateDir, CodeForm form) {
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;
+    request.form = form;
     request.restOfCode = restOfCode;
     request.names = set.names;
     request.glyphs = set.glyphs;
@@ -36,6 +53,22 @@ QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCod
     if (const auto failure = appendCode(code, request))
         throw Error(failure->message + u'\n' + failure->reason);
     return code;
+}
+
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
+    for (const auto &[wanted, name] :
+         {std::pair(testProgram, kMainTemplateName), std::pair(restOfCode, kRestTemplateName)}) {
+        if (!wanted)
+            continue;
+        try {
+            for (const TemplateFinding &finding :
+                 checkTemplateFile(QDir(templateDir).filePath(QString::fromLatin1(name))))
+                printError(QStringLiteral("Warning: ") +
+                           describeFinding(QString::fromLatin1(name), finding));
+        } catch (const Error &) {
+            // The stage has just read it; what changed since is the next run's news.
+        }
+    }
 }
 
 } // namespace glimmerset::cli

@@ -1,22 +1,29 @@
 #pragma once
 
+#include "codegen/code_form.h"
 #include "storage/glyph_file.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
 
+#include <optional>
+
 namespace glimmerset::cli {
 
 // --templates DIR: where main.asm and rest.asm are looked for instead of
-// beside the executable.
+// beside the executable, a folder or the name of a shipped set.
 QCommandLineOption templatesOption();
 QString templateFolder(const QCommandLineParser &parser);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
-// asked, the two templates. Throws Error with the window's message and the
-// reason when a template can't be read.
+// asked, the two templates; form replaces the block. Throws Error with the
+// window's message and the reason when a template can't be read.
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                   const QString &templateDir);
+                   const QString &templateDir, CodeForm form = CodeForm::Asm);
+
+// Each line of the chosen templates that the template stage would break, as
+// a warning on stderr; the code stays as it is.
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode);
 
 } // namespace glimmerset::cli

@@ -35,6 +35,8 @@ struct VerifyOptions {
     QString mcu; // --mcu, lower case
     std::optional<double> clockMhz;
     BoardWiring wiring;
+    double supplyVolts = 5;
+    lcd::Geometry lcd = lcd::kDefaultGeometry;
     double seconds = 1;
     QString png;
 };
@@ -58,15 +60,26 @@ QString describe() {
                "beside it), .hex (Intel hex) or .elf (avr-gcc's output; its .mmcu section,\n"
                "where present, gives chip and clock). The run ends on a jump to itself, a\n"
                "SLEEP with interrupts off, or after --seconds of simulated time.\n\n"
-               "Reports each glyph's CGRAM rows against SET.ch when given, what lines 1\n"
-               "and 2 show, the bus timing against the datasheet (and, as warnings, against\n"
-               "the slower clones), how the run ended and the cycles taken. Exits with 0\n"
-               "only when CGRAM holds the set, the LCD was written, no timing rule was\n"
-               "broken and the run ended without a fault, for the set's own test program\n"
-               "in its loop.\n\n"
-               "Wiring: %1,\n"
-               "for instance B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1.")
-        .arg(QLatin1String(kWiringHelp));
+               "Reports each glyph's CGRAM rows against SET.ch (a row never written\n"
+               "differs) or, without it, the glyphs CGRAM holds; every line of the display;\n"
+               "the bus against the HD44780U datasheet's timing for the supply (and, as\n"
+               "warnings, against the slower clones); the faults it shows in words; how the\n"
+               "run ended and the cycles taken. Exits with 0 only when CGRAM holds the set\n"
+               "(without one, when the program wrote to the LCD), no timing rule was broken,\n"
+               "no fault was found, nor on an I2C backpack a rule of the PCF8574's bus, and\n"
+               "the run ended without a fault: for the set's own test program, in its loop.\n\n"
+               "Wiring, in one of four forms:\n"
+               "  PORT:D4,D5,D6,D7,RS,E,RW with bit numbers 0 to 7 and RW \"low\" when tied to\n"
+               "  ground: B:0,1,2,3,4,5,low (the shipped templates) or D:4,5,6,7,2,3,1;\n"
+               "  each signal on any pin: rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2, with rw= when RW\n"
+               "  is wired and d0= to d3= for an 8-bit bus;\n"
+               "  the Arduino LiquidCrystal constructor's pins in its order (rs, enable, d4..d7;\n"
+               "  or rs, rw, enable, d4..d7; either also with d0..d7), Uno numbers 0 to 13 and\n"
+               "  A0 to A5: arduino:12,11,5,4,3,2;\n"
+               "  on an I2C backpack: %1.\n"
+               "i2c:0x27 is the common module (P0 RS, P1 RW, P2 E, P3 backlight, P4 to P7 D4 to\n"
+               "D7) that the templates of --templates pcf8574 drive.")
+        .arg(QLatin1String(kBackpackWiringHelp));
 }
 
 // Reads a number in [low, high] for an option, or explains on stderr.
@@ -107,15 +120,24 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         QStringLiteral("wiring"),
         QStringLiteral("Where the LCD is wired. Default: B:0,1,2,3,4,5,low."),
         QStringLiteral("PINS"));
+    const QCommandLineOption lcdSize(
+        QStringLiteral("lcd"),
+        QStringLiteral("The module: %1. Default: 16x2.").arg(QLatin1String(lcd::kGeometryHelp)),
+        QStringLiteral("COLSxROWS"));
+    const QCommandLineOption supply(
+        QStringLiteral("supply"),
+        QStringLiteral("The module's supply in volts, which sets the datasheet's bus timing: 5 "
+                       "(4.5 to 5.5) or 3.3 (2.7 to 4.5). Default: 5."),
+        QStringLiteral("V"));
     const QCommandLineOption seconds(
         QStringLiteral("seconds"),
         QStringLiteral("The simulated time the run may take, up to 60. Default: 1."),
         QStringLiteral("S"));
     const QCommandLineOption png(
         QStringLiteral("png"),
-        QStringLiteral("Also draw the simulated 16x2 display into the PNG file FILE."),
+        QStringLiteral("Also draw the simulated display into the PNG file FILE."),
         QStringLiteral("FILE"));
-    parser.addOptions({program, templates, mcu, clock, wiring, seconds, png});
+    parser.addOptions({program, templates, mcu, clock, wiring, lcdSize, supply, seconds, png});
     if (const auto exit = parseCommand(parser, arguments, 0, 1))
         return *exit;
     if (!parser.isSet(program) && parser.positionalArguments().isEmpty())
@@ -163,6 +185,23 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         if (!parsed)
             return usageError(kCommand, why + u'.');
         options.wiring = *parsed;
+    }
+    if (parser.isSet(supply)) {
+        bool ok = false;
+        options.supplyVolts = parser.value(supply).toDouble(&ok);
+        if (!ok || !busTimingFor(options.supplyVolts))
+            return usageError(kCommand,
+                              QStringLiteral("\"%1\" is no HD44780 supply: 5 (4.5 to 5.5 V) or "
+                                             "3.3 (2.7 to 4.5 V).")
+                                  .arg(parser.value(supply)));
+    }
+    if (parser.isSet(lcdSize)) {
+        const auto geometry = lcd::parseGeometry(parser.value(lcdSize).toStdString());
+        if (!geometry)
+            return usageError(kCommand, QStringLiteral("\"%1\" is no module; the modules are %2.")
+                                            .arg(parser.value(lcdSize),
+                                                 QLatin1String(lcd::kGeometryHelp)));
+        options.lcd = *geometry;
     }
     if (parser.isSet(mcu)) {
         options.mcu = parser.value(mcu).toLower();
@@ -281,17 +320,15 @@ int report(const Program &program, const VerifyOptions &options, BoardConfig boa
            const BoardRun &run) {
     board.mcu = run.mcu.empty() ? "chip unknown" : run.mcu;
     board.clockHz = run.clockHz;
-    const GlyphNames names = program.set ? program.set->names : defaultGlyphNames();
-    const std::optional<GlyphSet> expected =
-        program.set ? std::optional(program.set->glyphs) : std::nullopt;
-    VerifyReport verdict = verifyReport(run, board, names, expected, options.programPath.isEmpty());
+    VerifyReport verdict = verifyReport(run, board, program.set ? &*program.set : nullptr,
+                                        options.programPath.isEmpty());
     QString verdictLine = verdict.lines.takeLast();
     if (!writeStdout(
             (notes(program, board, options) + verdict.lines.join(u'\n') + u'\n').toLocal8Bit()))
         return kFailure;
     if (!options.png.isEmpty() && run.loaded) {
         try {
-            writeDisplayPng(options.png, run);
+            writeDisplayPng(options.png, run.lcd, board.lcd, run.backlightOn);
         } catch (const Error &error) {
             printError(error.message());
             verdictLine =
@@ -320,6 +357,8 @@ int verifyCommand(const QStringList &arguments) {
                     : options.format == ProgramFile::Elf ? 0
                                                          : 16'000'000;
     board.wiring = options.wiring;
+    board.supplyVolts = options.supplyVolts;
+    board.lcd = options.lcd;
 
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(), options.format};

@@ -1,7 +1,7 @@
 # Makes glimmerset-cli's manual page from its own --help and each command's.
 # Run with -DCLI= -DHELP2MAN= -DGZIP= -DOUT=.
 execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE overview COMMAND_ERROR_IS_FATAL ANY)
-string(REGEX MATCHALL "\n  ([a-z]+)  " command_lines "${overview}")
+string(REGEX MATCHALL "\n  ([a-z-]+)  " command_lines "${overview}")
 set(include_text "[NAME]\nglimmerset-cli \\- make Glimmerset's AVR code for HD44780 glyphs without a display\n")
 string(APPEND include_text "[COMMANDS]\n")
 foreach(line IN LISTS command_lines)

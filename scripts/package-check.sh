@@ -39,6 +39,12 @@ dpkg -L glimmerset > "$work/files"
 /usr/bin/glimmerset-cli code docs/example.ch --test-program --rest -o "$work/installed.asm"
 build-pkg/glimmerset-cli code docs/example.ch --test-program --rest -o "$work/built.asm"
 cmp "$work/installed.asm" "$work/built.asm" || fail "the installed glimmerset-cli writes other bytes than the build's"
+# So do the named sets in the installed share folder.
+for set in parallel pcf8574; do
+    /usr/bin/glimmerset-cli code docs/example.ch --templates "$set" --test-program --rest -o "$work/installed-$set.asm"
+    build-pkg/glimmerset-cli code docs/example.ch --templates "$set" --test-program --rest -o "$work/built-$set.asm"
+    cmp "$work/installed-$set.asm" "$work/built-$set.asm" || fail "the installed set $set differs from the build's"
+done
 for page in glimmerset glimmerset-cli; do
     zcat "/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH" || fail "the manual page of $page is missing"
 done
@@ -78,7 +84,7 @@ apt-get remove --purge -y -qq glimmerset
 while read -r path; do
     # Shared folders may stay; the package's own must go with every file and link.
     case "$path" in
-    /usr/libexec/glimmerset | /usr/share/doc/glimmerset) [ ! -e "$path" ] || fail "$path is left after removal" ;;
+    /usr/libexec/glimmerset | /usr/share/glimmerset | /usr/share/doc/glimmerset) [ ! -e "$path" ] || fail "$path is left after removal" ;;
     *) if [ -L "$path" ] || { [ -e "$path" ] && [ ! -d "$path" ]; }; then fail "$path is left after removal"; fi ;;
     esac
 done < "$work/files"

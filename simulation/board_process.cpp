@@ -20,8 +20,12 @@ namespace {
 // field that is a struct of strings or vectors gets a fields() of its own.
 template <typename Io> void fields(Io &io, BoardRun &run) {
     io(run.loaded, run.loadError, run.mcu, run.clockHz, run.end, run.fault, run.cycles,
-       run.cycleBudget, run.cgram, run.ddram, run.partCgram, run.partLine1, run.busViolations,
-       run.busWarnings, run.accesses);
+       run.cycleBudget, run.lcd, run.findings, run.writes, run.dataWrites, run.reads,
+       run.i2cTraffic, run.backlightOn);
+}
+
+template <typename Io> void fields(Io &io, Finding &finding) {
+    io(finding.kind, finding.rule, finding.title, finding.count, finding.instances);
 }
 
 // Strings and vectors: a count, then the elements.

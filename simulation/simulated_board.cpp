@@ -1,11 +1,11 @@
 #include "simulated_board.h"
 
+#include "lcd_backpack.h"
 #include "program_image.h"
 
 extern "C" {
 #include <avr_eeprom.h>
 #include <avr_ioport.h>
-#include <hd44780.h>
 #include <sim_avr.h>
 #include <sim_io.h>
 
@@ -22,21 +22,120 @@ extern avr_kind_t *avr_kind[];
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <optional>
+#include <vector>
 
 namespace glimmerset {
 
 namespace {
 
-// Debian's simavr 1.6 part has one vram[80 + 64] and puts CGRAM address a at
-// vram[64 + a], where DDRAM line 2 begins; the layout is the part's own and
-// the same on every core. The bus monitor keeps the controller's memory as
-// the datasheet has it, so only CGRAM and the start of line 1 are read from
-// the part, to hold the two against each other. The part also latches on
-// E's rising edge, not its falling one; the bus monitor's demand that data
-// hold still while E is high covers both.
-constexpr int kCgramOffset = 64;
+// The module on the AVR's pins. simavr's own HD44780 part latches on E's
+// rising edge and clears the busy flag when it is read, so the bus
+// monitor is the controller: it sees every write to a port or its
+// direction that carries one of the LCD's lines, and it answers the
+// AVR's reads of those pins that are inputs.
+class BusHookup {
+public:
+    BusHookup(avr_t *avr, const BoardWiring &wiring, LcdBusMonitor &monitor)
+        : avr_(avr), wiring_(wiring), monitor_(monitor) {}
+    BusHookup(const BusHookup &) = delete;
+    BusHookup &operator=(const BusHookup &) = delete;
+
+    // Taps every port the wiring names; the first it lacks, if any.
+    std::optional<char> connect() {
+        for (const BoardPin &pin : wiring_.pins)
+            if (pin.wired() && !tap(pin.port))
+                return pin.port;
+        update();
+        return std::nullopt;
+    }
+
+private:
+    struct Tap {
+        BusHookup *hookup;
+        avr_ioport_t *port;
+        avr_io_read_t read; // the port's own PIN read
+        void *readParam;
+        std::uint8_t ddr = 0;
+        std::uint8_t out = 0;
+    };
+
+    Tap *tap(char name) {
+        for (Tap &tap : taps_)
+            if (tap.port->name == name)
+                return &tap;
+        avr_ioport_t *port = nullptr;
+        for (avr_io_t *io = avr_->io_port; io && !port; io = io->next)
+            if (std::strcmp(io->kind, "port") == 0 && reinterpret_cast<avr_ioport_t *>(io)->name == name)
+                port = reinterpret_cast<avr_ioport_t *>(io);
+        if (!port)
+            return nullptr;
+        taps_.reserve(lcd::kLineCount); // the taps' addresses go to simavr
+        Tap &tap = taps_.emplace_back(Tap{this, port, nullptr, nullptr});
+        tap.ddr = avr_->data[port->r_ddr];
+        tap.out = avr_->data[port->r_port];
+        avr_irq_register_notify(port->io.irq + IOPORT_IRQ_REG_PORT, onPort, &tap);
+        avr_irq_register_notify(port->io.irq + IOPORT_IRQ_DIRECTION_ALL, onDirection, &tap);
+        // simavr refuses a second reader of a register, so this one wraps the port's.
+        auto &reader = avr_->io[AVR_DATA_TO_IO(port->r_pin)].r;
+        tap.read = reader.c;
+        tap.readParam = reader.param;
+        reader.c = onPinRead;
+        reader.param = &tap;
+        return &tap;
+    }
+
+    static void onPort(avr_irq_t *, std::uint32_t value, void *param) {
+        auto *tap = static_cast<Tap *>(param);
+        tap->out = static_cast<std::uint8_t>(value);
+        tap->hookup->update();
+    }
+    // Raised before the register changes, with its new value.
+    static void onDirection(avr_irq_t *, std::uint32_t value, void *param) {
+        auto *tap = static_cast<Tap *>(param);
+        tap->ddr = static_cast<std::uint8_t>(value);
+        tap->hookup->update();
+    }
+
+    static std::uint8_t onPinRead(avr_t *avr, avr_io_addr_t addr, void *param) {
+        auto *tap = static_cast<Tap *>(param);
+        std::uint8_t value = tap->read(avr, addr, tap->readParam);
+        const BoardWiring &wiring = tap->hookup->wiring_;
+        std::optional<std::uint8_t> seen;
+        for (int line = lcd::D0; line <= lcd::D7; ++line) {
+            const BoardPin pin = wiring.pins[line];
+            if (pin.port != tap->port->name || (tap->ddr >> pin.bit & 1))
+                continue;
+            if (!seen)
+                seen = tap->hookup->monitor_.dataSeen(avr->cycle);
+            const auto bit = static_cast<std::uint8_t>(1u << pin.bit);
+            value = static_cast<std::uint8_t>((*seen >> line & 1) ? value | bit : value & ~bit);
+        }
+        avr->data[addr] = value;
+        return value;
+    }
+
+    void update() {
+        unsigned driven = lcd::lineBit(lcd::RW); // tied to ground unless wired
+        unsigned levels = 0;
+        for (int line = 0; line < lcd::kLineCount; ++line) {
+            const BoardPin pin = wiring_.pins[line];
+            if (!pin.wired())
+                continue;
+            const Tap *tap = this->tap(pin.port);
+            driven = (tap->ddr >> pin.bit & 1) ? driven | lcd::lineBit(line)
+                                                : driven & ~lcd::lineBit(line);
+            if (tap->out >> pin.bit & 1)
+                levels |= lcd::lineBit(line);
+        }
+        monitor_.busChanged(driven, levels, avr_->cycle);
+    }
+
+    avr_t *avr_;
+    const BoardWiring &wiring_;
+    LcdBusMonitor &monitor_;
+    std::vector<Tap> taps_;
+};
 
 // simavr computes data addresses in 16 bits and program memory addresses
 // for LPM and SPM from Z alone, but sizes its arrays by the chip and checks
@@ -45,17 +144,6 @@ constexpr int kCgramOffset = 64;
 // below turns each such access into the run's fault.
 constexpr std::size_t kDataSpan = 0x10000;
 constexpr std::size_t kFlashSpan = 0x10000 + 0x200; // Z, an SPM page, a 32-bit opcode
-
-struct Probe {
-    LcdBusMonitor *monitor;
-    avr_t *avr;
-    LcdBusMonitor::Line line;
-};
-
-void onPin(avr_irq_t *, std::uint32_t value, void *param) {
-    auto *probe = static_cast<Probe *>(param);
-    probe->monitor->lineChanged(probe->line, value != 0, probe->avr->cycle);
-}
 
 avr_kind_t *findCore(const std::string &name) {
     for (int i = 0; avr_kind[i]; ++i)
@@ -329,55 +417,49 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
         run.loadError = "simavr has no core named " + run.mcu;
         return run;
     }
-    const Core chip(core, run.clockHz);
-    avr_t *avr = chip.get();
-    const BoardWiring &wiring = config.wiring;
-    if (!avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), 0)) {
-        run.loadError = "the " + run.mcu + " has no port " + wiring.port;
+    const BusTiming *timing = busTimingFor(config.supplyVolts);
+    if (!timing) {
+        run.loadError = "no HD44780 runs on " + std::to_string(config.supplyVolts) + " V";
         return run;
     }
-    if (!load(avr, image, program.path, run.mcu, run.loadError))
+    const Core chip(core, run.clockHz);
+    avr_t *avr = chip.get();
+    LcdBusMonitor monitor(run.clockHz, *timing);
+    BusHookup hookup(avr, config.wiring, monitor);
+    // Declared after the core: it gives the TWI's registers handlers of its
+    // own and goes before the core does.
+    std::optional<LcdBackpack> backpack;
+    if (config.wiring.backpack) {
+        backpack.emplace(avr, monitor, *config.wiring.backpack);
+        if (!backpack->attached())
+            run.loadError = "the " + run.mcu + " has no TWI for the I2C backpack";
+    } else if (const auto missing = hookup.connect()) {
+        run.loadError = "the " + run.mcu + " has no port " + *missing;
+    }
+    if (!run.loadError.empty() || !load(avr, image, program.path, run.mcu, run.loadError))
         return run;
     run.loaded = true;
     avr->pc = 0;
 
-    hd44780_t lcd;
-    hd44780_init(avr, &lcd, 20, 2);
-    LcdBusMonitor monitor(run.clockHz);
-
-    const int modelPins[] = {IRQ_HD44780_D4, IRQ_HD44780_D5, IRQ_HD44780_D6, IRQ_HD44780_D7,
-                             IRQ_HD44780_RS, IRQ_HD44780_E,  IRQ_HD44780_RW};
-    Probe probes[LcdBusMonitor::LineCount];
-    for (int line = 0; line < LcdBusMonitor::LineCount; ++line) {
-        const int bit = line == LcdBusMonitor::RW ? wiring.rwPin : wiring.pins[line];
-        if (bit < 0)
-            continue; // RW tied low: the part's RW input stays 0
-        avr_irq_t *pin = avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), bit);
-        avr_connect_irq(pin, lcd.irq + modelPins[line]);
-        // With RW wired the part answers reads on the data lines.
-        if (wiring.rwPin >= 0 && line <= LcdBusMonitor::D7)
-            avr_connect_irq(lcd.irq + modelPins[line], pin);
-        probes[line] = {&monitor, avr, static_cast<LcdBusMonitor::Line>(line)};
-        avr_irq_register_notify(pin, onPin, &probes[line]);
-    }
-
     Guard guard(avr, run.mcu);
     run.cycleBudget = static_cast<std::uint64_t>(seconds * run.clockHz);
-    // The part stores what E latches at once: its memory is complete here.
     run.end = runUntil(avr, guard, run.cycleBudget);
     run.cycles = avr->cycle;
     if (run.end == RunEnd::Fault)
         run.fault = guard.fault().empty() ? "simavr stopped the core: the program did what "
                                             "the simulator can't follow"
                                           : guard.fault();
-
-    std::memcpy(run.partCgram.data(), lcd.vram + kCgramOffset, run.partCgram.size());
-    std::memcpy(run.partLine1.data(), lcd.vram, run.partLine1.size());
-    run.cgram = monitor.cgram();
-    run.ddram = monitor.ddram();
-    run.busViolations = monitor.violations();
-    run.busWarnings = monitor.warnings();
-    run.accesses = monitor.accesses();
+    monitor.finish(avr->cycle);
+    run.lcd = monitor.memory();
+    run.findings = monitor.findings();
+    run.writes = monitor.writes();
+    run.dataWrites = monitor.dataWrites();
+    run.reads = monitor.reads();
+    if (backpack) {
+        run.findings.merge(backpack->findings());
+        run.i2cTraffic = backpack->traffic();
+        run.backlightOn = backpack->backlightOn();
+    }
     return run;
 }
 
