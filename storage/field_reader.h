@@ -53,6 +53,7 @@ private:
     void keepField(QByteArrayView &field);
     bool fill();
     [[noreturn]] void fail(const QString &what) const;
+    [[noreturn]] void failAt(int line, const QString &what) const;
     [[noreturn]] void failTooLong() const;
 
     std::unique_ptr<QIODevice> device_;

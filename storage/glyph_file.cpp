@@ -32,9 +32,9 @@ QString describeCharacter(const QString &character) {
 QByteArray nameLine(int glyph, const QString &name) {
     const auto refuse = [&](const QString &why) {
         return Error(QStringLiteral("The characters were not saved, nothing was written: the name of character %1, "
-                                    "\"%2\", %3.")
+                                    "%2, %3.")
                          .arg(glyph + 1)
-                         .arg(name, why));
+                         .arg(quoted(name), why));
     };
     if (name.contains(u'\r') || name.contains(u'\n'))
         throw refuse(QStringLiteral("holds a line break"));
