@@ -24,8 +24,19 @@ QString templateFolder(const QCommandLineParser &parser) {
     return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
 }
 
+void warnAboutOddPixels(const GlyphFileContent &set) {
+    // An assembly file read as a set would fill the screen with them.
+    constexpr qsizetype kNamed = 5;
+    for (const QString &odd : set.oddPixels.first(std::min(kNamed, set.oddPixels.size())))
+        printError(QStringLiteral("Warning: ") + odd);
+    if (set.oddPixels.size() > kNamed)
+        printError(QStringLiteral("Warning: %1 more pixel fields hold neither 0 nor 1.")
+                       .arg(set.oddPixels.size() - kNamed));
+}
+
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                                   const QString &templateDir) {
+    warnAboutOddPixels(set);
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;

@@ -48,8 +48,10 @@ FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displ
 
 void FieldReader::fail(const QString &what) const { failAt(line_, what); }
 
-void FieldReader::failAt(int line, const QString &what) const {
-    throw Error(QStringLiteral("%1, line %2: %3").arg(displayName_).arg(line).arg(what));
+void FieldReader::failAt(int line, const QString &what) const { throw Error(message(line, what)); }
+
+QString FieldReader::message(int line, const QString &what) const {
+    return QStringLiteral("%1, line %2: %3").arg(displayName_).arg(line).arg(what);
 }
 
 bool FieldReader::fill() {
@@ -249,7 +251,7 @@ void FieldReader::appendText(QString &out) try {
     failTooLong();
 }
 
-std::int16_t FieldReader::readNumber() {
+std::int16_t FieldReader::readNumber(QByteArrayView *fieldOut) {
     // The line the field began on, which its end may already have left behind.
     const int line = line_;
     QByteArrayView field;
@@ -272,6 +274,8 @@ std::int16_t FieldReader::readNumber() {
     if (value < -32768 || value > 32767)
         failAt(line, QStringLiteral("the number %1 doesn't fit between -32768 and 32767.")
                          .arg(quoted(windows1252::decode(field))));
+    if (fieldOut)
+        *fieldOut = field;
     return static_cast<std::int16_t>(value);
 }
 
