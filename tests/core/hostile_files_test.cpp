@@ -265,38 +265,60 @@ TEST_F(HostileFiles, HundredMegabytesOnOneLineStopsAtTheMissingSecondField) {
 }
 
 // One endless field in a glyph file or a template: memory runs out, and the
-// message still names the file and the line. The address space is capped just
-// above what the process holds, so 64 MiB stand in for gigabytes.
-TEST_F(HostileFiles, AFieldTooLongForMemoryIsNamed) {
+// message still names the file and the line. A template that runs out part
+// of the way keeps every field read before. The address space is capped just
+// above what the process holds, so tens of MiB stand in for gigabytes.
+TEST_F(HostileFiles, RunningOutOfMemoryIsNamed) {
     if (kSanitized)
         GTEST_SKIP() << "the sanitizers reserve more address space than any cap leaves";
     const QString file = path("endless.asm");
-    writeAll(file, QByteArray(64 << 20, 'x'));
-    QFile status(QStringLiteral("/proc/self/status"));
-    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
-    qint64 held = 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmSize:"))
-            held = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
-    ASSERT_GT(held, 0);
-
-    const auto underCap = [&](const std::function<QString()> &read) {
+    const auto underCap = [&](qint64 headroom, const std::function<QString()> &read) {
+        QFile status(QStringLiteral("/proc/self/status"));
+        EXPECT_TRUE(status.open(QIODevice::ReadOnly));
+        qint64 held = 0;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:"))
+                held = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+        EXPECT_GT(held, 0);
         rlimit saved{};
         ::getrlimit(RLIMIT_AS, &saved);
-        const rlimit capped{rlim_t(held + (48 << 20)), saved.rlim_max};
+        const rlimit capped{rlim_t(held + headroom), saved.rlim_max};
         EXPECT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
         const QString message = read();
         ::setrlimit(RLIMIT_AS, &saved);
         return message;
     };
-    const QString glyphs = underCap([&] { return loadFailure(file); });
-    EXPECT_EQ(glyphs, QStringLiteral("\"%1\", line 1: a field too long to hold in memory.").arg(file));
-    const QString tmpl = underCap([&] {
-        QString code;
+    QString code;
+    const auto templateStage = [&] {
+        code.clear();
         return appendTemplateText(code, file).value_or(QStringLiteral("(read without complaint)"));
-    });
-    EXPECT_TRUE(tmpl.startsWith(QStringLiteral("\"%1\"").arg(file))) << tmpl.toStdString();
-    EXPECT_TRUE(tmpl.contains(QStringLiteral("memory"))) << tmpl.toStdString();
+    };
+    const QString tooLong = QStringLiteral("\"%1\", line 1: a field too long to hold in memory.").arg(file);
+    const QByteArray lines = "LDI r16, 1\r\n; kept\r\n";
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        qint64 headroom;
+        std::function<QString()> read;
+        QString message;
+        QString codeBegins;
+    } cases[] = {
+        {"a glyph file", QByteArray(64 << 20, 'x'), 48 << 20, [&] { return loadFailure(file); }, tooLong, {}},
+        {"a template", QByteArray(64 << 20, 'x'), 48 << 20, templateStage,
+         QStringLiteral("\"%1\": the template is too large to hold in memory.").arg(file), {}},
+        // Read into what its size reserved, until line ends, each two characters
+        // out, outgrow that.
+        {"a template, part of the way", lines + QByteArray(8 << 20, '\n'), 24 << 20, templateStage,
+         QStringLiteral("\"%1\": the template is too large to hold in memory.").arg(file),
+         QStringLiteral("LDI r16,1\r\n; kept\r\n\r\n")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        writeAll(file, c.bytes);
+        EXPECT_EQ(underCap(c.headroom, c.read), c.message);
+        EXPECT_TRUE(code.startsWith(c.codeBegins)) << code.left(40).toStdString();
+        QFile::remove(file);
+    }
 }
 
 // The message names the line the field stands on and quotes the field, cut
@@ -390,11 +412,14 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
         QFileDevice::Permissions filePermissions;
         QString message; // empty: saved
         rlim_t sizeLimit = RLIM_INFINITY;
+        int olderCopies = 1; // how long the file was
     };
     const auto readOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
     const auto fullFolder = readOnlyFolder | QFileDevice::WriteOwner;
     const Case cases[] = {
         {"writable file", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, {}},
+        {"writable file, longer than what replaces it", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, {},
+         RLIM_INFINITY, 3},
         // Found before the old bytes are touched, though written in place.
         {"writable file past the size limit", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner,
          QStringLiteral("Can't write \"%1\": File too large.").arg(file), 1024},
@@ -408,7 +433,7 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
         SCOPED_TRACE(c.what);
         QFile::remove(file);
         if (c.exists) {
-            writeAll(file, olderFile());
+            writeAll(file, olderFile().repeated(c.olderCopies));
             ASSERT_TRUE(QFile::setPermissions(file, c.filePermissions));
         }
         ASSERT_TRUE(QFile::setPermissions(dir.path(), readOnlyFolder));
