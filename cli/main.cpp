@@ -23,7 +23,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"code", "write the LCD_char code for a glyph file, as \"Save to File\" does", codeCommand},
     {"show", "show the names and glyphs of a glyph file as text", showCommand},
+#ifdef GLIMMERSET_WITH_VERIFY
     {"verify", "run the program for a glyph file on a simulated AVR and LCD", verifyCommand},
+#endif
 };
 
 QString overview() {
