@@ -56,19 +56,23 @@ private:
             ++at_;
         QByteArray field;
         if (more() && bytes_[at_] == '"') {
-            ++at_;
+            const qsizetype start = ++at_;
             while (more() && bytes_[at_] != '"' && !isLineEnd(at_))
-                field += bytes_[at_++];
+                ++at_;
+            field = bytes_.mid(start, at_ - start);
             if (more() && bytes_[at_] == '"') {
                 ++at_;
                 while (more() && bytes_[at_] != ',' && !isLineEnd(at_))
                     ++at_;
             }
         } else {
+            const qsizetype start = at_;
             while (more() && bytes_[at_] != ',' && !isLineEnd(at_))
-                field += bytes_[at_++];
-            while (field.endsWith(' ') || field.endsWith('\t'))
-                field.chop(1);
+                ++at_;
+            qsizetype end = at_;
+            while (end > start && isBlank(end - 1))
+                --end;
+            field = bytes_.mid(start, end - start);
         }
         if (more()) {
             const char end = bytes_[at_++];
