@@ -24,7 +24,7 @@ constexpr Command kCommands[] = {
     {"code", "write the LCD_char code for a glyph file, as \"Save to File\" does", codeCommand},
     {"show", "show the names and glyphs of a glyph file as text", showCommand},
 #ifdef GLIMMERSET_WITH_VERIFY
-    {"verify", "run the program for a glyph file on a simulated AVR and LCD", verifyCommand},
+    {"verify", "run the program for a glyph file on a simulated AVR and LCD", loadedVerifyCommand},
 #endif
 };
 
