@@ -39,6 +39,9 @@ dpkg -L glimmerset > "$work/files"
 /usr/bin/glimmerset-cli code docs/example.ch --test-program --rest -o "$work/installed.asm"
 build-pkg/glimmerset-cli code docs/example.ch --test-program --rest -o "$work/built.asm"
 cmp "$work/installed.asm" "$work/built.asm" || fail "the installed glimmerset-cli writes other bytes than the build's"
+# verify loads its module from beside the real executable, through the symlink in bin/.
+/usr/bin/glimmerset-cli verify docs/example.ch > "$work/verify.txt" || fail "the installed verify failed"
+tail -n 1 "$work/verify.txt" | grep -qx OK || fail "the installed verify did not end in OK"
 for page in glimmerset glimmerset-cli; do
     zcat "/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH" || fail "the manual page of $page is missing"
 done
