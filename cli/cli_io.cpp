@@ -1,5 +1,6 @@
 #include "cli/cli_io.h"
 
+#include "storage/atomic_file.h"
 #include "storage/error.h"
 
 #include <QCoreApplication>
@@ -36,7 +37,7 @@ int usageError(const QString &command, const QString &message) {
 }
 
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount) {
+                                int positionalCount, const QString &needed) {
     const QString program = QCoreApplication::applicationName();
     const QString command = arguments.value(0);
     // Not addHelpOption(): its --help-all would promise Qt's own options, and
@@ -62,11 +63,18 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() < positionalCount)
-        return usageError(command, QStringLiteral("a glyph file (.ch) is needed."));
+        return usageError(command, QStringLiteral("%1 is needed.").arg(needed));
     if (positional.size() > positionalCount)
         return usageError(command,
                           QStringLiteral("unexpected argument %1.").arg(quoted(positional.value(positionalCount))));
     return std::nullopt;
+}
+
+int writeOutput(const QString &target, const QByteArray &bytes) {
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return writeStdout(bytes) ? kSuccess : kFailure;
+    writeFileAtomically(target, bytes);
+    return kSuccess;
 }
 
 } // namespace glimmerset::cli

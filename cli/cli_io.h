@@ -25,8 +25,14 @@ int usageError(const QString &command, const QString &message);
 
 // Parses a command's arguments (arguments[0] is the command's name). Gives an
 // exit code when the command must not run: after --help, or on a usage error,
-// which is explained on stderr. positionalCount is how many it takes.
+// which is explained on stderr. positionalCount is how many it takes, and
+// needed names the first when it is missing.
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount);
+                                int positionalCount,
+                                const QString &needed = QStringLiteral("a glyph file (.ch)"));
+
+// bytes to stdout when target is empty or "-", else to the file target,
+// replaced whole or not at all; gives the exit code. Throws Error.
+int writeOutput(const QString &target, const QByteArray &bytes);
 
 } // namespace glimmerset::cli

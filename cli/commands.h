@@ -12,5 +12,7 @@ int verifyCommand(const QStringList &arguments);
 // verifyCommand from glimmerset-verify.so beside the executable, loaded when
 // verify is asked for.
 int loadedVerifyCommand(const QStringList &arguments);
+int importCommand(const QStringList &arguments);
+int checkTemplatesCommand(const QStringList &arguments);
 
 } // namespace glimmerset::cli

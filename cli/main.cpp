@@ -21,23 +21,27 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"code", "write the LCD_char code for a glyph file, as \"Save to File\" does", codeCommand},
+    {"code", "write the code for a glyph file, as \"Save to File\" does or in another form",
+     codeCommand},
     {"show", "show the names and glyphs of a glyph file as text", showCommand},
 #ifdef GLIMMERSET_WITH_VERIFY
     {"verify", "run the program for a glyph file on a simulated AVR and LCD", loadedVerifyCommand},
 #endif
+    {"import", "make a glyph file from byte arrays in C, Arduino or assembly", importCommand},
+    {"check-templates", "name each template line the template stage would break",
+     checkTemplatesCommand},
 };
 
 QString overview() {
     QString text =
         QStringLiteral(
-            "Usage: %1 COMMAND [OPTIONS] SET.ch\n\n"
+            "Usage: %1 COMMAND [OPTIONS] [FILE]\n\n"
             "Makes the AVR code of Glimmerset's window from a glyph file, with no display.\n\n"
             "Commands:\n")
             .arg(QCoreApplication::applicationName());
     for (const Command &command : kCommands)
         text += QStringLiteral("  %1  %2\n")
-                    .arg(QString::fromLatin1(command.name).leftJustified(6),
+                    .arg(QString::fromLatin1(command.name).leftJustified(15),
                          QString::fromLatin1(command.summary));
     text +=
         QStringLiteral("\n'%1 COMMAND --help' tells more of each. Exit status: 0 done, 1 failed, "

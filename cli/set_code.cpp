@@ -3,7 +3,15 @@
 #include "cli/cli_io.h"
 
 #include "codegen/code_generation.h"
+#include "codegen/template_check.h"
 #include "codegen/template_folder.h"
+#include "codegen/template_text.h"
+#include "storage/error.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace glimmerset::cli {
 
@@ -16,12 +24,20 @@ const QString kTemplatesName = QStringLiteral("templates");
 QCommandLineOption templatesOption() {
     return QCommandLineOption(
         kTemplatesName,
-        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable."),
+        QStringLiteral("Look for main.asm and rest.asm in DIR, not beside the executable. A "
+                       "DIR that is no folder may name a shipped set: parallel (the LCD on "
+                       "a port) or pcf8574 (on an I2C backpack)."),
         QStringLiteral("DIR"));
 }
 
 QString templateFolder(const QCommandLineParser &parser) {
-    return parser.isSet(kTemplatesName) ? parser.value(kTemplatesName) : executableFolder();
+    if (!parser.isSet(kTemplatesName))
+        return executableFolder();
+    const QString folder = parser.value(kTemplatesName);
+    if (QFileInfo(folder).isDir())
+        return folder;
+    const QString set = templateSetFolder(folder);
+    return set.isEmpty() ? folder : set;
 }
 
 void warnAboutOddPixels(const GlyphFileContent &set) {
@@ -35,11 +51,12 @@ void warnAboutOddPixels(const GlyphFileContent &set) {
 }
 
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir) {
+                                  const QString &templateDir, CodeForm form) {
     warnAboutOddPixels(set);
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;
+    request.form = form;
     request.restOfCode = restOfCode;
     request.names = set.names;
     request.glyphs = set.glyphs;
@@ -51,6 +68,22 @@ std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram,
         return std::nullopt;
     }
     return code;
+}
+
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
+    for (const auto &[wanted, name] :
+         {std::pair(testProgram, kMainTemplateName), std::pair(restOfCode, kRestTemplateName)}) {
+        if (!wanted)
+            continue;
+        try {
+            for (const TemplateFinding &finding :
+                 checkTemplateFile(QDir(templateDir).filePath(QString::fromLatin1(name))))
+                printError(QStringLiteral("Warning: ") +
+                           describeFinding(QString::fromLatin1(name), finding));
+        } catch (const Error &) {
+            // The stage has just read it; what changed since is the next run's news.
+        }
+    }
 }
 
 } // namespace glimmerset::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codegen/code_form.h"
 #include "storage/glyph_file.h"
 
 #include <QCommandLineOption>
@@ -11,7 +12,7 @@
 namespace glimmerset::cli {
 
 // --templates DIR: where main.asm and rest.asm are looked for instead of
-// beside the executable.
+// beside the executable, a folder or the name of a shipped set.
 QCommandLineOption templatesOption();
 QString templateFolder(const QCommandLineParser &parser);
 
@@ -20,9 +21,14 @@ QString templateFolder(const QCommandLineParser &parser);
 void warnAboutOddPixels(const GlyphFileContent &set);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
-// asked, the two templates, after warnAboutOddPixels. A template that can't
-// be read is reported on stderr and gives nothing.
+// asked, the two templates, after warnAboutOddPixels; form replaces the
+// block. A template that can't be read is reported on stderr and gives
+// nothing.
 std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir);
+                                  const QString &templateDir, CodeForm form = CodeForm::Asm);
+
+// Each line of the chosen templates that the template stage would break, as
+// a warning on stderr; the code stays as it is.
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode);
 
 } // namespace glimmerset::cli

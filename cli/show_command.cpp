@@ -2,6 +2,8 @@
 #include "cli/commands.h"
 #include "cli/set_code.h"
 
+#include "codegen/code_form.h"
+#include "codegen/name_text.h"
 #include "storage/error.h"
 #include "storage/glyph_file.h"
 
@@ -15,12 +17,10 @@ QString glyphsAsText(const GlyphFileContent &set) {
     for (int g = 0; g < kGlyphCount; ++g) {
         if (g > 0)
             text += u'\n';
-        text += glyphListEntry(g) + u' ' + set.names[g] + u'\n';
-        for (int r = 0; r < kRowCount; ++r) {
-            for (int c = 0; c < kColumnCount; ++c)
-                text += set.glyphs.isLit(r, c, g) ? u'#' : u'.';
-            text += u'\n';
-        }
+        // A name may hold an escape sequence: the terminal gets it spelled out.
+        text += glyphListEntry(g) + u' ' + terminalText(set.names[g]) + u'\n';
+        for (int r = 0; r < kRowCount; ++r)
+            text += rowPicture(set.glyphs, g, r) + u'\n';
     }
     return text;
 }

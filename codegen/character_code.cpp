@@ -1,5 +1,7 @@
 #include "codegen/character_code.h"
 
+#include "codegen/name_text.h"
+
 namespace glimmerset {
 
 namespace {
@@ -14,7 +16,7 @@ QString character_code(const GlyphNames &names, const GlyphSet &glyphs) {
     block += u"LCD_char:\r\n";
     for (int k = 0; k < kGlyphCount; ++k) {
         block += u';';
-        block += names[k];
+        block += nameForComment(names[k]);
         block += u"\r\n";
         for (int r = 0; r < kRowCount; ++r) {
             // Set CGRAM address 8k + r before every row rather than trusting auto-increment.

@@ -39,7 +39,7 @@ std::optional<TemplateFailure> appendCode(QString &code, const CodeRequest &requ
         if (auto failure = appendTestProgram(code, request.templateDir))
             return failure;
     if (request.characterCode)
-        appendCharacterCode(code, request.names, request.glyphs);
+        code += formCode(request.form, request.names, request.glyphs);
     if (request.restOfCode)
         return appendRestOfCode(code, request.templateDir);
     return std::nullopt;

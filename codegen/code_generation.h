@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codegen/code_form.h"
 #include "glyphs/glyph_set.h"
 
 #include <QString>
@@ -24,9 +25,10 @@ std::optional<TemplateFailure> appendRestOfCode(QString &code, const QString &te
 
 // What "Create Selected" puts into the code buffer before the output stages.
 struct CodeRequest {
-    bool testProgram = false;   // "Add a Test Program"
-    bool characterCode = false; // "Character Code"
-    bool restOfCode = false;    // "Add the rest of the Code"
+    bool testProgram = false;      // "Add a Test Program"
+    bool characterCode = false;    // "Character Code"
+    CodeForm form = CodeForm::Asm; // the window's block unless a build asks for another
+    bool restOfCode = false;       // "Add the rest of the Code"
     GlyphNames names = defaultGlyphNames();
     GlyphSet glyphs;
     QString templateDir;

@@ -1,8 +1,9 @@
 # Makes glimmerset-cli's manual page from its own --help and each command's,
 # with the hand-written sections of INCLUDE.
-# Run with -DCLI= -DHELP2MAN= -DGZIP= -DOUT= -DINCLUDE= -DTEMPLATE_DIR= -DDOC_DIR=.
+# Run with -DCLI= -DHELP2MAN= -DGZIP= -DOUT= -DINCLUDE= -DTEMPLATE_DIR= -DTEMPLATE_SETS_DIR=
+# -DDOC_DIR=.
 execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE overview COMMAND_ERROR_IS_FATAL ANY)
-string(REGEX MATCHALL "\n  ([a-z]+)  " command_lines "${overview}")
+string(REGEX MATCHALL "\n  ([a-z-]+)  " command_lines "${overview}")
 file(READ ${INCLUDE} include_text)
 string(CONFIGURE "${include_text}" include_text @ONLY)
 string(APPEND include_text "[COMMANDS]\n")

@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     avra simavr libsimavr-dev libelf-dev libpng-dev
+    gcc-avr avr-libc binutils-avr arduino-core-avr
     xvfb xauth help2man
     "$@"
 )

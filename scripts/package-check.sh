@@ -39,9 +39,17 @@ dpkg -L glimmerset > "$work/files"
 /usr/bin/glimmerset-cli code docs/example.ch --test-program --rest -o "$work/installed.asm"
 build-pkg/glimmerset-cli code docs/example.ch --test-program --rest -o "$work/built.asm"
 cmp "$work/installed.asm" "$work/built.asm" || fail "the installed glimmerset-cli writes other bytes than the build's"
+# So do the named sets in the installed share folder.
+for set in parallel pcf8574; do
+    /usr/bin/glimmerset-cli code docs/example.ch --templates "$set" --test-program --rest -o "$work/installed-$set.asm"
+    build-pkg/glimmerset-cli code docs/example.ch --templates "$set" --test-program --rest -o "$work/built-$set.asm"
+    cmp "$work/installed-$set.asm" "$work/built-$set.asm" || fail "the installed set $set differs from the build's"
+done
 # verify loads its module from beside the real executable, through the symlink in bin/.
 /usr/bin/glimmerset-cli verify docs/example.ch > "$work/verify.txt" || fail "the installed verify failed"
 tail -n 1 "$work/verify.txt" | grep -qx OK || fail "the installed verify did not end in OK"
+/usr/bin/glimmerset-cli verify docs/example.ch --templates pcf8574 --wiring i2c:0x27 > "$work/verify-i2c.txt" ||
+    fail "the installed verify failed on the backpack's set"
 for page in glimmerset glimmerset-cli; do
     zcat "/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH" || fail "the manual page of $page is missing"
 done
@@ -81,7 +89,7 @@ apt-get remove --purge -y -qq glimmerset
 while read -r path; do
     # Shared folders may stay; the package's own must go with every file and link.
     case "$path" in
-    /usr/libexec/glimmerset | /usr/share/doc/glimmerset) [ ! -e "$path" ] || fail "$path is left after removal" ;;
+    /usr/libexec/glimmerset | /usr/share/glimmerset | /usr/share/doc/glimmerset) [ ! -e "$path" ] || fail "$path is left after removal" ;;
     *) if [ -L "$path" ] || { [ -e "$path" ] && [ ! -d "$path" ]; }; then fail "$path is left after removal"; fi ;;
     esac
 done < "$work/files"

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "backpack_wiring.h"
+#include "lcd_layout.h"
+
 #include <QString>
 
 #include <array>
@@ -7,24 +10,46 @@
 
 namespace glimmerset {
 
-// Where the LCD hangs on the MCU: one port, and the bit of that port for
-// each of D4 D5 D6 D7 RS E and, unless tied low, RW.
-struct BoardWiring {
-    char port = 'B';
-    std::array<int, 6> pins{0, 1, 2, 3, 4, 5}; // D4 D5 D6 D7 RS E
-    int rwPin = -1;                            // -1: RW tied low
+// One pin of the MCU: a port letter and a bit of it.
+struct BoardPin {
+    char port = 0; // 0: not wired
+    int bit = -1;
 
+    bool wired() const { return port != 0; }
+    bool operator==(const BoardPin &) const = default;
+};
+
+// Where each line of the LCD hangs on the MCU, indexed by lcd::Line. RW
+// unwired is tied to ground; D0..D3 unwired are open, a 4-bit bus.
+struct BoardWiring {
+    std::array<BoardPin, lcd::kLineCount> pins{{{}, {}, {}, {}, // D0..D3
+                                                {'B', 0},
+                                                {'B', 1},
+                                                {'B', 2},
+                                                {'B', 3},
+                                                {'B', 4}, // RS
+                                                {},       // RW
+                                                {'B', 5}}};
+
+    // Set when the LCD hangs on an I2C backpack instead; pins is empty then.
+    std::optional<BackpackWiring> backpack;
+
+    bool eightBit() const { return pins[lcd::D0].wired(); }
     bool operator==(const BoardWiring &) const = default;
 };
 
-// The written form, "B:0,1,2,3,4,5,low": the port letter, then the bits of
-// D4 D5 D6 D7 RS E and RW ("low" when tied to ground).
+// The short form "B:0,1,2,3,4,5,low" when the wiring fits it (a 4-bit bus
+// on one port), else the named form "rs=B4,e=B3,d4=D5,d5=D4,d6=D3,d7=D2";
+// a backpack's "i2c:0x27" form.
 QString wiringSpec(const BoardWiring &wiring);
 
-// Reads a written form; a message a user can read when it doesn't parse.
+// Reads any of the written forms: the short one, the named one, and
+// "arduino:12,11,5,4,3,2", the Arduino LiquidCrystal constructor's pins
+// (rs, enable, d4..d7; or rs, rw, enable, d4..d7; or either with d0..d7)
+// as numbered on an Uno; and a backpack's "i2c:...". A message a user can
+// read when it doesn't parse.
 std::optional<BoardWiring> parseWiring(const QString &text, QString *error);
 
 inline constexpr char kWiringHelp[] =
     "PORT:D4,D5,D6,D7,RS,E,RW with pin numbers 0 to 7 and RW \"low\" when tied to ground";
-
 } // namespace glimmerset

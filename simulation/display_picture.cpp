@@ -20,37 +20,47 @@ struct Rgb {
 constexpr Rgb kBackground{160, 190, 40};
 constexpr Rgb kUnlitDot{148, 178, 34};
 constexpr Rgb kLitDot{32, 48, 22};
+// With the backlight off the module is only lit from the front.
+constexpr Rgb kDarkBackground{112, 128, 64};
+constexpr Rgb kDarkUnlitDot{104, 120, 58};
 
 } // namespace
 
-void writeDisplayPng(const QString &path, const BoardRun &run) {
-    using P = DisplayPicture;
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(P::kWidthPx) * P::kHeightPx * 3);
+void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry,
+                     bool backlightOn) {
+    const DisplayPicture picture(geometry);
+    const int width = picture.widthPx();
+    const int height = picture.heightPx();
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 3);
     const auto fill = [&](int x0, int y0, int w, int h, Rgb colour) {
         for (int y = y0; y < y0 + h; ++y)
             for (int x = x0; x < x0 + w; ++x) {
-                std::uint8_t *p = &pixels[(static_cast<std::size_t>(y) * P::kWidthPx + x) * 3];
+                std::uint8_t *p = &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
                 p[0] = colour.r;
                 p[1] = colour.g;
                 p[2] = colour.b;
             }
     };
-    fill(0, 0, P::kWidthPx, P::kHeightPx, kBackground);
-    for (int line = 0; line < P::kLines; ++line)
-        for (int column = 0; column < P::kColumns; ++column) {
-            const std::uint8_t code = run.ddram[40 * line + column];
-            for (int row = 0; row < 8; ++row) {
-                const std::uint8_t bits = code < 16 ? run.cgram[8 * (code & 7) + row] : 0;
-                for (int dot = 0; dot < 5; ++dot)
-                    fill(P::dotX(column, dot), P::dotY(line, row), P::kDotPx, P::kDotPx,
-                         (bits & (0x10 >> dot)) ? kLitDot : kUnlitDot);
+    const Rgb background = backlightOn ? kBackground : kDarkBackground;
+    const Rgb unlitDot = backlightOn ? kUnlitDot : kDarkUnlitDot;
+    fill(0, 0, width, height, background);
+    for (int line = 0; line < geometry.lines; ++line)
+        for (int column = 0; column < geometry.columns; ++column) {
+            const std::uint8_t code = memory.ddram[lcd::shownCell(geometry, line, column)];
+            for (int row = 0; row < lcd::kGlyphRows; ++row) {
+                const std::uint8_t bits =
+                    code < 16 ? memory.cgram[lcd::kGlyphRows * (code & 7) + row] : 0;
+                for (int dot = 0; dot < lcd::kGlyphColumns; ++dot)
+                    fill(DisplayPicture::dotX(column, dot), DisplayPicture::dotY(line, row),
+                         DisplayPicture::kDotPx, DisplayPicture::kDotPx,
+                         (bits & lcd::glyphRowBit(dot)) ? kLitDot : unlitDot);
             }
         }
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    image.width = P::kWidthPx;
-    image.height = P::kHeightPx;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
     // Made in memory and saved as every other file is: whole or not at all.
     png_alloc_size_t size = 0;

@@ -1,15 +1,31 @@
 #include "lcd_bus_monitor.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace glimmerset {
 
 namespace {
 
-std::string describe(bool data, std::uint8_t byte) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%s 0x%02X", data ? "data" : "instruction", byte);
+using lcd::lineBit;
+
+constexpr unsigned kAddressLines = lineBit(lcd::RS) | lineBit(lcd::RW);
+constexpr unsigned kPulledUp = lcd::kDataLines | kAddressLines;
+constexpr double kAccessNs = 37e3;
+constexpr double kSlowAccessNs = 120e3;
+constexpr char kBusyTitle[] = "E strobes while the controller was busy";
+constexpr char kCharactersInCgram[] =
+    "characters written into CGRAM: after the glyphs the address counter still pointed there; "
+    "set a DDRAM address (0x80 for line 1) before the characters";
+
+std::string hex(std::uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
     return text;
+}
+
+std::string describe(bool data, std::uint8_t byte) {
+    return (data ? "data " : "instruction ") + hex(byte);
 }
 
 std::string microseconds(double ns) {
@@ -18,157 +34,381 @@ std::string microseconds(double ns) {
     return text;
 }
 
-} // namespace
-
-void LcdBusMonitor::lineChanged(Line line, bool level, std::uint64_t cycle) {
-    const unsigned bit = 1u << line;
-    if (((lines_ & bit) != 0) == level)
-        return;
-    lines_ ^= bit;
-    const double t = cycle * nsPerCycle_;
-    if (line == E) {
-        if (level)
-            eRose(t, cycle);
-        else
-            eFell(t);
-        return;
-    }
-    if (line == RW)
-        return;
-    // During a read the controller drives the data lines.
-    if ((lines_ & (1u << E)) && !(line <= D7 && (lines_ & (1u << RW))))
-        changedWhileHigh_ = true;
-    if (line == RS)
-        rsChangedNs_ = t;
-    lastChangeCycle_ = cycle;
+std::string nanoseconds(double ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f ns", ns);
+    return text;
 }
 
-void LcdBusMonitor::eRose(double t, std::uint64_t cycle) {
+std::string glyphRow(int address) {
+    return "glyph " + std::to_string(address / 8) + " row " + std::to_string(address % 8);
+}
+
+} // namespace
+
+const BusTiming *busTimingFor(double volts) {
+    if (volts >= 4.5 && volts <= 5.5)
+        return &kBusTimings[0];
+    if (volts >= 2.7 && volts < 4.5)
+        return &kBusTimings[1];
+    return nullptr;
+}
+
+LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing)
+    : nsPerCycle_(1e9 / clockHz), timing_(timing), busyUntilNs_(timing.powerOn),
+      slowBusyUntilNs_(timing.powerOn) {
+    changedNs_.fill(-1e18);
+    memory_.ddram.fill(' '); // the internal reset clears the display
+    pulseTitle_ = "E pulses under PW_EH " + nanoseconds(timing.pwEH);
+    cycleTitle_ = "E cycles under t_cycE " + nanoseconds(timing.tCycE);
+    addressTitle_ = "RS or RW not steady from t_AS " + nanoseconds(timing.tAS) +
+                    " before E rose until t_AH " + nanoseconds(timing.tAH) + " after it fell";
+    dataTitle_ = "data not set up t_DSW " + nanoseconds(timing.tDSW) +
+                 " before E fell or not held t_H " + nanoseconds(timing.tH) + " after";
+    readTitle_ = "data lines read while the controller doesn't drive them (from t_DDR " +
+                 nanoseconds(timing.tDDR) + " after E rises until E falls)";
+}
+
+template <class MakeText>
+void LcdBusMonitor::found(FindingKind kind, const char *rule, const std::string &title, double t,
+                          MakeText &&what) {
+    findings_.add(kind, rule, title, [&] { return microseconds(t) + ": " + what(); });
+}
+
+void LcdBusMonitor::busChanged(unsigned driven, unsigned levels, std::uint64_t cycle) {
+    const double t = static_cast<double>(cycle) * nsPerCycle_;
+    // Lines nobody drives: the module pulls up the data lines, RS and RW.
+    const unsigned lines = (levels & driven) | (kPulledUp & ~driven) |
+                           (levels & ~driven & lineBit(lcd::E));
+    const unsigned newlyDriven = driven & ~driven_ & lcd::kDataLines;
+    driven_ = driven;
+    if (readStrobe_ && (lines_ & lineBit(lcd::E)) && newlyDriven)
+        found(FindingKind::Violation, "contention",
+              "the AVR drove the data lines while the controller did, in a read", t,
+              [] { return std::string("a data pin became an output while E was high"); });
+    const unsigned changed = lines ^ lines_;
+    if (!changed)
+        return;
+    edgeChecks(changed, lines, t);
+    lines_ = lines;
+    for (int line = 0; line < lcd::kLineCount; ++line)
+        if (line != lcd::E && (changed & lineBit(line)))
+            changedNs_[line] = t;
+    if (changed & lineBit(lcd::E)) {
+        if (lines & lineBit(lcd::E))
+            eRose(t);
+        else
+            eFell(t);
+    }
+}
+
+// RS and RW must hold still around a strobe, and the data after E's fall
+// in a write; the edges of one port write come at the same instant. The
+// set-up before an edge is judged at the edge.
+void LcdBusMonitor::edgeChecks(unsigned changed, unsigned lines, double t) {
+    const bool eWas = lines_ & lineBit(lcd::E);
+    const bool eIs = lines & lineBit(lcd::E);
+    if (const unsigned address = changed & kAddressLines) {
+        const std::string name = address & lineBit(lcd::RS) ? "RS" : "RW";
+        if (eWas && eIs)
+            found(FindingKind::Violation, "address", addressTitle_, t,
+                  [&] { return name + " changed while E was high"; });
+        else if (eWas || (!eIs && t - eFellNs_ < timing_.tAH))
+            found(FindingKind::Violation, "address", addressTitle_, t, [&] {
+                return name + " changed " + nanoseconds(eWas ? 0 : t - eFellNs_) + " after E fell";
+            });
+    }
+    const unsigned dataMask = eightBit_ ? lcd::kDataLines : lcd::kHighDataLines;
+    if ((changed & dataMask) && !readStrobe_ && !eWas && !eIs && t - eFellNs_ < timing_.tH)
+        found(FindingKind::Violation, "data", dataTitle_, t,
+              [&] { return "data changed " + nanoseconds(t - eFellNs_) + " after E fell"; });
+}
+
+void LcdBusMonitor::eRose(double t) {
+    if (t - eRoseNs_ < timing_.tCycE)
+        found(FindingKind::Violation, "t_cycE", cycleTitle_, t,
+              [&] { return "E rose " + nanoseconds(t - eRoseNs_) + " after it last rose"; });
+    const double setup = t - std::max(changedNs_[lcd::RS], changedNs_[lcd::RW]);
+    if (setup < timing_.tAS)
+        found(FindingKind::Violation, "address", addressTitle_, t,
+              [&] { return "RS or RW set " + nanoseconds(setup) + " before E rose"; });
+    readStrobe_ = lines_ & lineBit(lcd::RW);
+    const bool rs = lines_ & lineBit(lcd::RS);
+    const bool firstStrobe = eightBit_ || !haveHighNibble_;
+
     // Reading the busy flag is what a busy controller allows. An early
     // access counts once: its second nibble is as early as its first.
-    const bool checkBusy = !(lines_ & (1u << RW)) && !busyReported_;
-    if (checkBusy && t < busyUntilNs_)
-        violation(t, "E strobe while the controller is busy until " + microseconds(busyUntilNs_) +
-                         " (" + busyBecause_ + ")");
-    else if (checkBusy && t < slowBusyUntilNs_)
-        warnings_.push_back(microseconds(t) + ": E strobe before " +
-                            microseconds(slowBusyUntilNs_) +
-                            ", when a slower controller is done with " + busyBecause_);
-    busyReported_ = busyReported_ || (checkBusy && t < slowBusyUntilNs_);
-    if (t - lastERoseNs_ < kMinCycleNs)
-        violation(t, "E cycle of " + microseconds(t - lastERoseNs_) + ", under 1 us");
-    // Lines that change in the same OUT as E count as changing with the edge.
-    if (t - rsChangedNs_ < kMinRsSetupNs || lastChangeCycle_ == cycle)
-        violation(t, "RS or data not set up before E rose");
-    lastERoseNs_ = t;
+    if ((!readStrobe_ || rs) && !busyReported_ && !cloneWarned_) {
+        if (t < busyUntilNs_) {
+            busyReported_ = true;
+            found(FindingKind::Violation, "busy", kBusyTitle, t,
+                  [&] {
+                      return "E strobe while the controller is busy until " +
+                             microseconds(busyUntilNs_) + " (" + busyBecause() + ")";
+                  });
+        } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
+            cloneWarned_ = true;
+            found(FindingKind::Warning, "clone",
+                  "%n accesses too early for the slower clones (120 us, 4.9 ms for clear and home)",
+                  t, [&] {
+                      return "E strobe before " + microseconds(slowBusyUntilNs_) +
+                             ", when a slower controller is done with " + busyBecause();
+                  });
+        }
+    }
+    if (readStrobe_) {
+        if (driven_ & lcd::kDataLines)
+            found(FindingKind::Violation, "contention",
+                  "the AVR drove the data lines while the controller did, in a read", t,
+                  [] { return std::string("E rose for a read with data pins as outputs"); });
+        if (firstStrobe) {
+            readData_ = rs;
+            if (rs)
+                readByte_ = addressingCgram_
+                                ? memory_.cgram[address_ & 0x3F]
+                                : memory_.ddram[lcd::ddramCell(address_, memory_.twoLine)];
+            else
+                readByte_ = static_cast<std::uint8_t>((t < busyUntilNs_ ? 0x80 : 0) | address_);
+        }
+    }
     eRoseNs_ = t;
-    changedWhileHigh_ = false;
 }
 
 void LcdBusMonitor::eFell(double t) {
-    if (t - eRoseNs_ < kMinPulseNs)
-        violation(t, "E pulse of " + microseconds(t - eRoseNs_) + ", under 450 ns");
-    if (changedWhileHigh_)
-        violation(t, "data or RS changed while E was high");
-    const bool data = lines_ & (1u << RS);
-    if (lines_ & (1u << RW)) {
-        // Reads change nothing the monitor keeps.
+    if (t - eRoseNs_ < timing_.pwEH)
+        found(FindingKind::Violation, "PW_EH", pulseTitle_, t,
+              [&] { return "E high for " + nanoseconds(t - eRoseNs_); });
+    eFellNs_ = t;
+    const bool firstStrobe = eightBit_ || !haveHighNibble_;
+    const bool last = eightBit_ || haveHighNibble_;
+    haveHighNibble_ = !eightBit_ && !haveHighNibble_;
+    if (readStrobe_) {
+        if (last)
+            completeRead(t);
         return;
     }
-    const auto nibble = static_cast<std::uint8_t>(lines_ & 0x0F);
-    if (eightBit_) {
-        // D0..D3 are open; only the reset's function sets go in 8-bit mode.
-        complete(data, static_cast<std::uint8_t>(nibble << 4), t);
-    } else if (!haveHighNibble_) {
-        highNibble_ = nibble;
-        haveHighNibble_ = true;
-    } else {
-        haveHighNibble_ = false;
-        complete(data, static_cast<std::uint8_t>(highNibble_ << 4 | nibble), t);
+    const unsigned dataMask = eightBit_ ? lcd::kDataLines : lcd::kHighDataLines;
+    double lastChange = -1e18;
+    for (int line = lcd::D0; line <= lcd::D7; ++line)
+        if (dataMask & lineBit(line))
+            lastChange = std::max(lastChange, changedNs_[line]);
+    if (t - lastChange < timing_.tDSW)
+        found(FindingKind::Violation, "data", dataTitle_, t,
+              [&] { return "data set " + nanoseconds(t - lastChange) + " before E fell"; });
+
+    const bool data = lines_ & lineBit(lcd::RS);
+    const auto bus = static_cast<std::uint8_t>(lines_ & lcd::kDataLines);
+    if (eightBit_)
+        completeWrite(data, bus, t);
+    else if (firstStrobe)
+        highNibble_ = bus & 0xF0;
+    else
+        completeWrite(data, static_cast<std::uint8_t>(highNibble_ | bus >> 4), t);
+}
+
+std::uint8_t LcdBusMonitor::dataSeen(std::uint64_t cycle) {
+    const double t = static_cast<double>(cycle) * nsPerCycle_;
+    if (!readStrobe_ || !(lines_ & lineBit(lcd::RW)))
+        return 0xFF;
+    if (!(lines_ & lineBit(lcd::E))) {
+        // Released t_DHR after E fell; a read just after is a read too late.
+        if (t - eFellNs_ >= timing_.tDHR && t - eFellNs_ < timing_.tCycE)
+            found(FindingKind::Violation, "read", readTitle_, t,
+                  [&] { return "read " + nanoseconds(t - eFellNs_) + " after E fell"; });
+        return 0xFF;
     }
+    if (t - eRoseNs_ < timing_.tDDR) {
+        found(FindingKind::Violation, "read", readTitle_, t,
+              [&] { return "read " + nanoseconds(t - eRoseNs_) + " after E rose"; });
+        return 0xFF;
+    }
+    if (eightBit_)
+        return readByte_;
+    const std::uint8_t nibble = haveHighNibble_ ? readByte_ & 0x0F : readByte_ >> 4;
+    return static_cast<std::uint8_t>(nibble << 4 | 0x0F);
 }
 
 double LcdBusMonitor::busyNs(bool data, std::uint8_t byte, bool slow) const {
-    const double access = slow ? 120e3 : 37e3;
-    if (data)
-        return access;
-    if (byte == 0x01 || (byte & 0xFE) == 0x02) // clear, home
+    const double access = slow ? kSlowAccessNs : kAccessNs;
+    if (!data && (byte == 0x01 || (byte & 0xFE) == 0x02)) // clear, home
         return slow ? 4.9e6 : 1.52e6;
-    if ((byte & 0xE0) == 0x20 && eightBit_) {
-        // The reset by instruction: 4.1 ms after the first, 100 us after the second.
-        if (resetFunctionSets_ == 0)
-            return 4.1e6;
-        if (resetFunctionSets_ == 1)
-            return 100e3;
-    }
     return access;
 }
 
-void LcdBusMonitor::complete(bool data, std::uint8_t byte, double t) {
-    busyUntilNs_ = t + busyNs(data, byte);
-    slowBusyUntilNs_ = t + busyNs(data, byte, true);
-    busyReported_ = false;
-    busyBecause_ = describe(data, byte) + " at " + microseconds(t);
-    if (!data && (byte & 0xE0) == 0x20) {
-        if (eightBit_)
-            ++resetFunctionSets_;
-        eightBit_ = byte & 0x10;
-    }
-    accesses_.push_back({data, byte, t});
-    store(data, byte);
+std::string LcdBusMonitor::busyBecause() const {
+    if (busyCause_ == BusyCause::PowerOn)
+        return "power-on";
+    if (busyCause_ == BusyCause::Read)
+        return "data read at " + microseconds(busySinceNs_);
+    return describe(busyData_, busyByte_) + " at " + microseconds(busySinceNs_);
 }
 
-void LcdBusMonitor::store(bool data, std::uint8_t byte) {
-    if (data) {
-        if (addressingCgram_)
-            cgram_[address_ & 0x3F] = byte;
-        else
-            ddram_[(address_ & 0x40 ? 40 : 0) + (address_ & 0x3F) % 40] = byte;
-    } else if (byte & 0x80) {
+void LcdBusMonitor::nowBusy(double ns, double slowNs, BusyCause cause, double t) {
+    busyUntilNs_ = t + ns;
+    slowBusyUntilNs_ = t + slowNs;
+    busyCause_ = cause;
+    busySinceNs_ = t;
+    busyReported_ = false;
+    cloneWarned_ = false;
+    sawNotBusy_ = false;
+}
+
+void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
+    ++writes_;
+    // The reset by instruction: the second function set 4.1 ms after the
+    // first, the third 100 us after the second.
+    const bool resetStep = !data && eightBit_ && (byte & 0xF0) == 0x30;
+    if (resetStep && eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3) {
+        const double wait = eightBitFunctionSets_ == 1 ? 4.1e6 : 100e3;
+        if (eRoseNs_ < resetStepDoneNs_ + wait && !busyReported_)
+            found(FindingKind::Violation, "busy", kBusyTitle,
+                  eRoseNs_, [&] {
+                      return "E strobe while the controller is busy until " +
+                             microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
+                             ", a step of the reset)";
+                  });
+    }
+    if (resetStep)
+        resetStepDoneNs_ = t;
+    busyData_ = data;
+    busyByte_ = byte;
+    nowBusy(busyNs(data, byte), busyNs(data, byte, true), BusyCause::Write, t);
+    if (data)
+        writeData(byte, t);
+    else
+        instruction(byte, t);
+}
+
+void LcdBusMonitor::completeRead(double t) {
+    ++reads_;
+    if (!readData_) {
+        sawNotBusy_ = !(readByte_ & 0x80);
+        return;
+    }
+    nowBusy(kAccessNs, kSlowAccessNs, BusyCause::Read, t);
+    moveAddress(increment_ ? 1 : -1);
+}
+
+void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
+    if (byte & 0x80) {
+        closeRun(t);
         addressingCgram_ = false;
         address_ = byte & 0x7F;
-        return;
     } else if (byte & 0x40) {
+        closeRun(t);
         addressingCgram_ = true;
         address_ = byte & 0x3F;
-        return;
-    } else if (byte == 0x01) {
-        ddram_.fill(' ');
+    } else if (byte & 0x20) {
+        const bool eightBit = byte & 0x10;
+        if (eightBit_ && !eightBit && eightBitFunctionSets_ < 3)
+            found(FindingKind::Warning, "4-bit",
+                  "the 4-bit interface chosen without the reset by instruction (function set "
+                  "0x3 three times, then 0x2): after a reset of the AVR alone or a slow power "
+                  "rise the controller is out of step",
+                  t, [&] {
+                      return "function set " + hex(byte) + " after " +
+                             std::to_string(eightBitFunctionSets_) +
+                             " of the reset's three function sets";
+                  });
+        if (eightBit_ && eightBit)
+            ++eightBitFunctionSets_;
+        eightBit_ = eightBit;
+        memory_.twoLine = byte & 0x08;
+    } else if (byte & 0x10) {
+        if (!(byte & 0x08)) // moves the cursor; a display shift leaves DDRAM alone
+            moveAddress(byte & 0x04 ? 1 : -1);
+    } else if (byte & 0x08) {
+        // display on/off: nothing the monitor keeps
+    } else if (byte & 0x04) {
+        increment_ = byte & 0x02;
+    } else if (byte & 0x02) {
+        closeRun(t);
+        addressingCgram_ = false;
+        address_ = 0;
+    } else if (byte & 0x01) {
+        closeRun(t);
+        memory_.ddram.fill(' ');
         addressingCgram_ = false;
         address_ = 0;
         increment_ = true;
-        return;
-    } else if ((byte & 0xFE) == 0x02) {
-        addressingCgram_ = false;
-        address_ = 0;
-        return;
-    } else if ((byte & 0xFC) == 0x04) {
-        increment_ = byte & 0x02;
-        return;
-    } else {
-        return;
     }
-    // A data write moves the address counter; DDRAM's two lines wrap into
-    // each other.
+}
+
+void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
+    ++dataWrites_;
+    if (run_.length++ == 0) {
+        run_.cgram = addressingCgram_;
+        run_.start = address_;
+    }
     if (addressingCgram_) {
-        address_ = (address_ + (increment_ ? 1 : 63)) & 0x3F;
+        const int at = address_ & 0x3F;
+        if (byte > 0x1F || wrapped_) {
+            run_.named = true;
+            found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
+                      return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
+                             (wrapped_ ? ", after the counter ran past glyph 7 row 7" : "");
+                  });
+        }
+        memory_.cgram[at] = byte;
+        memory_.cgramWritten |= std::uint64_t{1} << at;
+    } else {
+        run_.rowsOnly = run_.rowsOnly && byte <= 0x1F;
+        run_.leftDot = run_.leftDot || (byte & lcd::glyphRowBit(0));
+        if (run_.length == lcd::kGlyphRows && run_.rowsOnly && run_.leftDot && !run_.named) {
+            run_.named = true;
+            found(FindingKind::Failure, "ddram-rows",
+                  "glyph rows written into DDRAM: no CGRAM address (0x40 + 8 x glyph) was set "
+                  "before them",
+                  t, [&] {
+                      return "8 bytes of glyph rows went into DDRAM from address " +
+                             hex(run_.start);
+                  });
+        }
+        memory_.ddram[lcd::ddramCell(address_, memory_.twoLine)] = byte;
+    }
+    moveAddress(increment_ ? 1 : -1);
+}
+
+void LcdBusMonitor::moveAddress(int step) {
+    if (addressingCgram_) {
+        wrapped_ = wrapped_ || (address_ == 63 && step > 0) || (address_ == 0 && step < 0);
+        address_ = static_cast<std::uint8_t>((address_ + step) & 0x3F);
         return;
     }
+    if (!memory_.twoLine) {
+        address_ = static_cast<std::uint8_t>((address_ % lcd::kDdramSize + step + lcd::kDdramSize) %
+                                             lcd::kDdramSize);
+        return;
+    }
+    // The two lines of DDRAM run into each other.
     const int line = address_ & 0x40;
-    int column = (address_ & 0x3F) % 40 + (increment_ ? 1 : -1);
+    int column = (address_ & 0x3F) % lcd::kDdramLineLength + step;
     int nextLine = line;
-    if (column == 40) {
-        column = 0;
-        nextLine = line ^ 0x40;
-    } else if (column < 0) {
-        column = 39;
+    if (column == lcd::kDdramLineLength || column < 0) {
+        column = column < 0 ? lcd::kDdramLineLength - 1 : 0;
         nextLine = line ^ 0x40;
     }
     address_ = static_cast<std::uint8_t>(nextLine | column);
 }
 
-void LcdBusMonitor::violation(double t, const std::string &what) {
-    violations_.push_back(microseconds(t) + ": " + what);
+// A run that loaded whole glyphs from a glyph's row 0 and went on part of
+// the way into the next: the classic characters meant for DDRAM.
+void LcdBusMonitor::closeRun(double t) {
+    const int extra = run_.length % lcd::kGlyphRows;
+    if (run_.cgram && !run_.named && run_.start % lcd::kGlyphRows == 0 &&
+        run_.length > lcd::kGlyphRows && extra != 0) {
+        const int at = (run_.start + run_.length - extra) & 0x3F;
+        found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
+                  return std::to_string(extra) + " data writes after the glyph rows went into " +
+                         glyphRow(at) + " on";
+              });
+    }
+    run_ = {};
+    wrapped_ = false;
+}
+
+void LcdBusMonitor::finish(std::uint64_t cycle) {
+    closeRun(static_cast<double>(cycle) * nsPerCycle_);
 }
 
 } // namespace glimmerset

@@ -1,84 +1,150 @@
 #pragma once
 
+#include "findings.h"
+#include "lcd_layout.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace glimmerset {
 
-// Watches the HD44780 bus (D4..D7, RS, E, and RW when wired) and checks it
-// against the datasheet's write timing, independently of any simulated
-// controller: an E strobe while the controller is still busy, E pulses
-// shorter than 450 ns, strobes closer than the 1000 ns enable cycle, RS set
-// up less than 60 ns before E rises, and data or RS changing while E is high.
-// Strobes that the datasheet allows but the slower clones (120 us per
-// access, 4.9 ms for clear and home) would miss become warnings. From the
-// decoded writes it keeps the controller's memory as the datasheet defines
-// it: DDRAM, CGRAM and the address counter.
+// The HD44780U datasheet's bus timing in ns, one row per supply range, with
+// the datasheet's names. The power-on wait is the time from the supply
+// rising to the first instruction.
+struct BusTiming {
+    const char *supply; // as the report names it, in volts
+    double tCycE;       // t_cycE: enable cycle, E rise to E rise, at least
+    double pwEH;        // PW_EH: E high, at least
+    double tAS;         // t_AS: RS and RW set up before E rises
+    double tAH;         // t_AH: RS and RW held after E falls
+    double tDSW;        // t_DSW: data set up before E falls, in a write
+    double tH;          // t_H: data held after E falls, in a write
+    double tDDR;        // t_DDR: data valid after E rises, in a read, at most
+    double tDHR;        // t_DHR: data held after E falls, in a read
+    double powerOn;
+};
+inline constexpr BusTiming kBusTimings[] = {
+    // supply t_cycE PW_EH t_AS t_AH t_DSW t_H t_DDR t_DHR power-on
+    {"5", 500, 230, 40, 10, 80, 10, 160, 5, 15e6},     // VCC 4.5 to 5.5 V
+    {"3.3", 1000, 450, 60, 20, 195, 10, 360, 5, 40e6}, // VCC 2.7 to 4.5 V
+};
+
+// The row for a supply voltage; null outside 2.7 to 5.5 V.
+const BusTiming *busTimingFor(double volts);
+
+// The controller's memory as the datasheet defines it.
+struct LcdMemory {
+    std::array<std::uint8_t, lcd::kCgramSize> cgram{};
+    std::uint64_t cgramWritten = 0; // bit a set: CGRAM byte a was written
+    std::array<std::uint8_t, lcd::kDdramSize> ddram{};
+    bool twoLine = false; // the function set's N; the internal reset clears it
+};
+
+// An HD44780U on the bus, modelled from the datasheet: it decodes writes
+// and answers reads (the busy flag and address counter, DDRAM and CGRAM
+// data) in 8-bit and 4-bit mode, and judges the bus against the timing of
+// its supply and the execution times. Waits that the datasheet allows but
+// the slower clones (120 us per access, 4.9 ms for clear and home) would
+// miss become warnings; so do a 4-bit switch without the reset by
+// instruction and the faults that lose glyphs or characters.
 class LcdBusMonitor {
 public:
-    enum Line { D4, D5, D6, D7, RS, E, RW, LineCount };
+    LcdBusMonitor(double clockHz, const BusTiming &timing);
 
-    struct Access {
-        bool data; // RS high: a data write, else an instruction
-        std::uint8_t byte;
-        double doneNs; // when the last E fall of the access happened
-    };
+    // The lines as the AVR leaves them at cycle, by lcd::lineBit: driven
+    // for the lines it drives (output pins, and RW tied to ground), levels
+    // for their levels and, on an input pin, its pull-up.
+    void busChanged(unsigned driven, unsigned levels, std::uint64_t cycle);
 
-    static constexpr double kPowerOnNs = 40e6; // after VCC passes 2.7 V
-    static constexpr double kMinPulseNs = 450;
-    static constexpr double kMinCycleNs = 1000;
-    static constexpr double kMinRsSetupNs = 60;
-    static constexpr int kDdramSize = 80; // line 1 at 0..39, line 2 at 40..79
+    // The data lines the AVR reads at cycle where it doesn't drive them, bit
+    // i for Di: what the controller drives in a read, else the module's
+    // pull-ups.
+    std::uint8_t dataSeen(std::uint64_t cycle);
 
-    explicit LcdBusMonitor(double clockHz) : nsPerCycle_(1e9 / clockHz) { ddram_.fill(' '); }
+    // The run is over: judges what was still going on.
+    void finish(std::uint64_t cycle);
 
-    void lineChanged(Line line, bool level, std::uint64_t cycle);
-
-    const std::vector<std::string> &violations() const { return violations_; }
-    const std::vector<std::string> &warnings() const { return warnings_; }
-    const std::vector<Access> &accesses() const { return accesses_; }
+    const Findings &findings() const { return findings_; }
+    const LcdMemory &memory() const { return memory_; }
+    std::uint64_t writes() const { return writes_; }
+    std::uint64_t dataWrites() const { return dataWrites_; }
+    std::uint64_t reads() const { return reads_; }
     bool fourBitMode() const { return !eightBit_; }
-    const std::array<std::uint8_t, 64> &cgram() const { return cgram_; }
-    const std::array<std::uint8_t, kDdramSize> &ddram() const { return ddram_; }
+    std::uint8_t addressCounter() const { return address_; }
 
     // How long the controller stays busy after an access, by the datasheet
     // or, with slow set, by the slower clones.
     double busyNs(bool data, std::uint8_t byte, bool slow = false) const;
 
 private:
-    void eRose(double t, std::uint64_t cycle);
+    void edgeChecks(unsigned changed, unsigned lines, double t);
+    void eRose(double t);
     void eFell(double t);
-    void complete(bool data, std::uint8_t byte, double t);
-    void store(bool data, std::uint8_t byte);
-    void violation(double t, const std::string &what);
+    void completeWrite(bool data, std::uint8_t byte, double t);
+    void completeRead(double t);
+    enum class BusyCause { PowerOn, Write, Read };
+    void nowBusy(double ns, double slowNs, BusyCause cause, double t);
+    std::string busyBecause() const;
+    void instruction(std::uint8_t byte, double t);
+    void writeData(std::uint8_t byte, double t);
+    void moveAddress(int step);
+    void closeRun(double t);
+    template <class MakeText>
+    void found(FindingKind kind, const char *rule, const std::string &title, double t,
+               MakeText &&what);
 
     double nsPerCycle_;
-    unsigned lines_ = 0;
+    BusTiming timing_;
+    Findings findings_;
+    std::string pulseTitle_, cycleTitle_, addressTitle_, dataTitle_, readTitle_;
+    double resetStepDoneNs_ = 0;
+
+    unsigned lines_ = lcd::lineBit(lcd::RS) | lcd::lineBit(lcd::RW) | lcd::kDataLines;
+    unsigned driven_ = 0;
+    std::array<double, lcd::kLineCount> changedNs_;
+    double eRoseNs_ = -1e18;
+    double eFellNs_ = -1e18;
+    bool readStrobe_ = false;
+    bool lastStrobeRead_ = false;
+
     bool eightBit_ = true; // the controller powers up with an 8-bit interface
-    int resetFunctionSets_ = 0;
+    int eightBitFunctionSets_ = 0;
     bool haveHighNibble_ = false;
     std::uint8_t highNibble_ = 0;
-    double busyUntilNs_ = kPowerOnNs;
-    double slowBusyUntilNs_ = kPowerOnNs;
-    std::string busyBecause_ = "power-on";
-    bool busyReported_ = false;
-    double rsChangedNs_ = -1e18;
-    std::uint64_t lastChangeCycle_ = UINT64_MAX;
-    double eRoseNs_ = 0;
-    double lastERoseNs_ = -1e18;
-    bool changedWhileHigh_ = false;
-    std::vector<std::string> violations_;
-    std::vector<std::string> warnings_;
-    std::vector<Access> accesses_;
+    std::uint8_t readByte_ = 0;
+    bool readData_ = false;
 
-    // The controller's memory: the internal reset leaves DDRAM blank.
-    std::array<std::uint8_t, 64> cgram_{};
-    std::array<std::uint8_t, kDdramSize> ddram_{};
+    double busyUntilNs_;
+    double slowBusyUntilNs_;
+    BusyCause busyCause_ = BusyCause::PowerOn; // kept bare: a hot loop formats nothing
+    double busySinceNs_ = 0;
+    bool busyData_ = false;
+    std::uint8_t busyByte_ = 0;
+    bool busyReported_ = false; // each early access counts once
+    bool cloneWarned_ = false;
+    bool sawNotBusy_ = false; // a busy-flag read said ready since the last access
+
+    LcdMemory memory_;
     bool addressingCgram_ = false;
     bool increment_ = true;
-    std::uint8_t address_ = 0; // DDRAM 0x00..0x27 and 0x40..0x67, or CGRAM 0..63
+    std::uint8_t address_ = 0; // DDRAM address, or CGRAM 0..63
+    bool wrapped_ = false;     // the counter ran round CGRAM since an address was set
+
+    // The data writes since an address was last set, for the faults that
+    // put glyph rows and characters into the wrong memory.
+    struct DataRun {
+        bool cgram = false;
+        std::uint8_t start = 0;
+        int length = 0;
+        bool rowsOnly = true; // every byte fits a glyph row
+        bool leftDot = false; // some byte lights column 0
+        bool named = false;
+    } run_;
+
+    std::uint64_t writes_ = 0;
+    std::uint64_t dataWrites_ = 0;
+    std::uint64_t reads_ = 0;
 };
 
 } // namespace glimmerset

@@ -1,11 +1,12 @@
 #include "simulated_board.h"
 
+#include "lcd_backpack.h"
+
 extern "C" {
 #include <avr_ioport.h>
-#include <hd44780.h>
 #include <sim_avr.h>
 #include <sim_hex.h>
-#include <sim_time.h>
+#include <sim_io.h>
 }
 
 #include <fcntl.h>
@@ -13,30 +14,120 @@ extern "C" {
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace glimmerset {
 
 namespace {
 
-// Debian's simavr 1.6 part has one vram[80 + 64] and puts CGRAM address a at
-// vram[64 + a], where DDRAM line 2 begins; the layout is the part's own and
-// the same on every core. The bus monitor keeps the controller's memory as
-// the datasheet has it, so only CGRAM and the start of line 1 are read from
-// the part, to hold the two against each other. The part also latches on
-// E's rising edge, not its falling one; the bus monitor's demand that data
-// hold still while E is high covers both.
-constexpr int kCgramOffset = 64;
+// The module on the AVR's pins. simavr's own HD44780 part latches on E's
+// rising edge and clears the busy flag when it is read, so the bus
+// monitor is the controller: it sees every write to a port or its
+// direction that carries one of the LCD's lines, and it answers the
+// AVR's reads of those pins that are inputs.
+class BusHookup {
+public:
+    BusHookup(avr_t *avr, const BoardWiring &wiring, LcdBusMonitor &monitor)
+        : avr_(avr), wiring_(wiring), monitor_(monitor) {}
+    BusHookup(const BusHookup &) = delete;
+    BusHookup &operator=(const BusHookup &) = delete;
 
-struct Probe {
-    LcdBusMonitor *monitor;
-    avr_t *avr;
-    LcdBusMonitor::Line line;
+    // Taps every port the wiring names; the first it lacks, if any.
+    std::optional<char> connect() {
+        for (const BoardPin &pin : wiring_.pins)
+            if (pin.wired() && !tap(pin.port))
+                return pin.port;
+        update();
+        return std::nullopt;
+    }
+
+private:
+    struct Tap {
+        BusHookup *hookup;
+        avr_ioport_t *port;
+        avr_io_read_t read; // the port's own PIN read
+        void *readParam;
+        std::uint8_t ddr = 0;
+        std::uint8_t out = 0;
+    };
+
+    Tap *tap(char name) {
+        for (Tap &tap : taps_)
+            if (tap.port->name == name)
+                return &tap;
+        avr_ioport_t *port = nullptr;
+        for (avr_io_t *io = avr_->io_port; io && !port; io = io->next)
+            if (std::strcmp(io->kind, "port") == 0 && reinterpret_cast<avr_ioport_t *>(io)->name == name)
+                port = reinterpret_cast<avr_ioport_t *>(io);
+        if (!port)
+            return nullptr;
+        taps_.reserve(lcd::kLineCount); // the taps' addresses go to simavr
+        Tap &tap = taps_.emplace_back(Tap{this, port, nullptr, nullptr});
+        tap.ddr = avr_->data[port->r_ddr];
+        tap.out = avr_->data[port->r_port];
+        avr_irq_register_notify(port->io.irq + IOPORT_IRQ_REG_PORT, onPort, &tap);
+        avr_irq_register_notify(port->io.irq + IOPORT_IRQ_DIRECTION_ALL, onDirection, &tap);
+        // simavr refuses a second reader of a register, so this one wraps the port's.
+        auto &reader = avr_->io[AVR_DATA_TO_IO(port->r_pin)].r;
+        tap.read = reader.c;
+        tap.readParam = reader.param;
+        reader.c = onPinRead;
+        reader.param = &tap;
+        return &tap;
+    }
+
+    static void onPort(avr_irq_t *, std::uint32_t value, void *param) {
+        auto *tap = static_cast<Tap *>(param);
+        tap->out = static_cast<std::uint8_t>(value);
+        tap->hookup->update();
+    }
+    // Raised before the register changes, with its new value.
+    static void onDirection(avr_irq_t *, std::uint32_t value, void *param) {
+        auto *tap = static_cast<Tap *>(param);
+        tap->ddr = static_cast<std::uint8_t>(value);
+        tap->hookup->update();
+    }
+
+    static std::uint8_t onPinRead(avr_t *avr, avr_io_addr_t addr, void *param) {
+        auto *tap = static_cast<Tap *>(param);
+        std::uint8_t value = tap->read(avr, addr, tap->readParam);
+        const BoardWiring &wiring = tap->hookup->wiring_;
+        std::optional<std::uint8_t> seen;
+        for (int line = lcd::D0; line <= lcd::D7; ++line) {
+            const BoardPin pin = wiring.pins[line];
+            if (pin.port != tap->port->name || (tap->ddr >> pin.bit & 1))
+                continue;
+            if (!seen)
+                seen = tap->hookup->monitor_.dataSeen(avr->cycle);
+            const auto bit = static_cast<std::uint8_t>(1u << pin.bit);
+            value = static_cast<std::uint8_t>((*seen >> line & 1) ? value | bit : value & ~bit);
+        }
+        avr->data[addr] = value;
+        return value;
+    }
+
+    void update() {
+        unsigned driven = lcd::lineBit(lcd::RW); // tied to ground unless wired
+        unsigned levels = 0;
+        for (int line = 0; line < lcd::kLineCount; ++line) {
+            const BoardPin pin = wiring_.pins[line];
+            if (!pin.wired())
+                continue;
+            const Tap *tap = this->tap(pin.port);
+            driven = (tap->ddr >> pin.bit & 1) ? driven | lcd::lineBit(line)
+                                                : driven & ~lcd::lineBit(line);
+            if (tap->out >> pin.bit & 1)
+                levels |= lcd::lineBit(line);
+        }
+        monitor_.busChanged(driven, levels, avr_->cycle);
+    }
+
+    avr_t *avr_;
+    const BoardWiring &wiring_;
+    LcdBusMonitor &monitor_;
+    std::vector<Tap> taps_;
 };
-
-void onPin(avr_irq_t *, std::uint32_t value, void *param) {
-    auto *probe = static_cast<Probe *>(param);
-    probe->monitor->lineChanged(probe->line, value != 0, probe->avr->cycle);
-}
 
 // The part and the cores print on stdout and stderr; keep the output ours.
 class QuietOutput {
@@ -140,38 +231,29 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
     avr_init(avr);
     avr->log = LOG_ERROR;
     avr->frequency = config.clockHz;
-    const BoardWiring &wiring = config.wiring;
-    if (!avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), 0)) {
-        run.loadError = "the " + config.mcu + " has no port " + wiring.port;
+    const BusTiming *timing = busTimingFor(config.supplyVolts);
+    if (!timing) {
+        run.loadError = "no HD44780 runs on " + std::to_string(config.supplyVolts) + " V";
         avr_terminate(avr);
         return run;
     }
-    if (!loadHex(avr, hexPath, config.mcu, run.loadError)) {
+    LcdBusMonitor monitor(config.clockHz, *timing);
+    BusHookup hookup(avr, config.wiring, monitor);
+    std::optional<LcdBackpack> backpack;
+    if (config.wiring.backpack) {
+        backpack.emplace(avr, monitor, *config.wiring.backpack);
+        if (!backpack->attached())
+            run.loadError = "the " + config.mcu + " has no TWI for the I2C backpack";
+    } else if (const auto missing = hookup.connect()) {
+        run.loadError = "the " + config.mcu + " has no port " + *missing;
+    }
+    if (!run.loadError.empty() || !loadHex(avr, hexPath, config.mcu, run.loadError)) {
+        backpack.reset();
         avr_terminate(avr);
         return run;
     }
     run.loaded = true;
     avr->pc = 0;
-
-    hd44780_t lcd;
-    hd44780_init(avr, &lcd, 20, 2);
-    LcdBusMonitor monitor(config.clockHz);
-
-    const int modelPins[] = {IRQ_HD44780_D4, IRQ_HD44780_D5, IRQ_HD44780_D6, IRQ_HD44780_D7,
-                             IRQ_HD44780_RS, IRQ_HD44780_E,  IRQ_HD44780_RW};
-    Probe probes[LcdBusMonitor::LineCount];
-    for (int line = 0; line < LcdBusMonitor::LineCount; ++line) {
-        const int bit = line == LcdBusMonitor::RW ? wiring.rwPin : wiring.pins[line];
-        if (bit < 0)
-            continue; // RW tied low: the part's RW input stays 0
-        avr_irq_t *pin = avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ(wiring.port), bit);
-        avr_connect_irq(pin, lcd.irq + modelPins[line]);
-        // With RW wired the part answers reads on the data lines.
-        if (wiring.rwPin >= 0 && line <= LcdBusMonitor::D7)
-            avr_connect_irq(lcd.irq + modelPins[line], pin);
-        probes[line] = {&monitor, avr, static_cast<LcdBusMonitor::Line>(line)};
-        avr_irq_register_notify(pin, onPin, &probes[line]);
-    }
 
     while (avr->cycle < cycleBudget) {
         if (atSelfJump(avr)) {
@@ -183,18 +265,18 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
             break;
     }
     run.cycles = avr->cycle;
-    // Let the last access finish in the part before reading its memory.
-    const avr_cycle_count_t settle = avr->cycle + avr_usec_to_cycles(avr, 2000);
-    while (run.reachedLoop && avr->cycle < settle)
-        avr_run(avr);
-
-    std::memcpy(run.partCgram.data(), lcd.vram + kCgramOffset, run.partCgram.size());
-    std::memcpy(run.partLine1.data(), lcd.vram, run.partLine1.size());
-    run.cgram = monitor.cgram();
-    run.ddram = monitor.ddram();
-    run.busViolations = monitor.violations();
-    run.busWarnings = monitor.warnings();
-    run.accesses = monitor.accesses();
+    monitor.finish(avr->cycle);
+    run.lcd = monitor.memory();
+    run.findings = monitor.findings();
+    run.writes = monitor.writes();
+    run.dataWrites = monitor.dataWrites();
+    run.reads = monitor.reads();
+    if (backpack) {
+        run.findings.merge(backpack->findings());
+        run.i2cTraffic = backpack->traffic();
+        run.backlightOn = backpack->backlightOn();
+        backpack.reset(); // it gave the TWI's registers handlers of its own
+    }
     avr_terminate(avr);
     return run;
 }

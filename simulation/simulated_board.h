@@ -1,21 +1,24 @@
 #pragma once
 
 #include "board_wiring.h"
+#include "findings.h"
 #include "lcd_bus_monitor.h"
+#include "lcd_layout.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace glimmerset {
 
-// An AVR in simavr with its HD44780 part (4-bit mode) wired to one port,
-// and an LcdBusMonitor on the same pins.
+// An AVR in simavr with an HD44780 module on its pins, or on a PCF8574
+// backpack on its TWI: the LcdBusMonitor is the controller, as the
+// datasheet has it.
 struct BoardConfig {
     std::string mcu = "atmega328p"; // a simavr core name
     std::uint32_t clockHz = 16'000'000;
     BoardWiring wiring;
+    double supplyVolts = 5; // picks the datasheet's bus timing
+    lcd::Geometry lcd = lcd::kDefaultGeometry;
 };
 
 struct BoardRun {
@@ -25,15 +28,15 @@ struct BoardRun {
     std::uint64_t cycles = 0;
     std::uint64_t cycleBudget = 0;
     std::uint32_t clockHz = 0;
-    // The controller's memory as the bus monitor decoded it from the writes.
-    std::array<std::uint8_t, 64> cgram{};
-    std::array<std::uint8_t, LcdBusMonitor::kDdramSize> ddram{};
-    // What simavr's part holds: its CGRAM and the start of DDRAM line 1.
-    std::array<std::uint8_t, 64> partCgram{};
-    std::array<std::uint8_t, 40> partLine1{};
-    std::vector<std::string> busViolations;
-    std::vector<std::string> busWarnings;
-    std::vector<LcdBusMonitor::Access> accesses;
+    LcdMemory lcd;     // the controller's memory at the end
+    Findings findings; // what the bus showed
+    std::uint64_t writes = 0;     // instructions and data
+    std::uint64_t dataWrites = 0; // of those, into DDRAM or CGRAM
+    std::uint64_t reads = 0;
+    // With the LCD on an I2C backpack: what went over the bus, and the
+    // backlight as the expander left it. The I2C rules are in findings.
+    std::string i2cTraffic;
+    bool backlightOn = true;
 };
 
 // simavr's core names ("atmega8", "attiny2313", ...) that it can build.

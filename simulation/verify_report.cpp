@@ -4,11 +4,21 @@ namespace glimmerset {
 
 namespace {
 
+constexpr char kNeverWritten[] = "never written";
+
+bool written(const LcdMemory &memory, int address) {
+    return memory.cgramWritten >> address & 1;
+}
+
 QString dots(std::uint8_t row) {
     QString text;
-    for (int c = 0; c < kColumnCount; ++c)
-        text += (row & (0x10 >> c)) ? u'#' : u'.';
+    for (int c = 0; c < lcd::kGlyphColumns; ++c)
+        text += (row & lcd::glyphRowBit(c)) ? u'#' : u'.';
     return text;
+}
+
+QString cgramRow(const LcdMemory &memory, int address) {
+    return written(memory, address) ? dots(memory.cgram[address]) : QStringLiteral("-----");
 }
 
 QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
@@ -16,34 +26,81 @@ QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
            QStringLiteral(" ms");
 }
 
-// Many early strobes say the same thing; the first few and a count will do.
-void listSome(QStringList &lines, const std::vector<std::string> &items, const QString &prefix) {
-    constexpr std::size_t kShown = 3;
-    for (std::size_t i = 0; i < items.size() && i < kShown; ++i)
-        lines << prefix + QString::fromStdString(items[i]);
-    if (items.size() > kShown)
-        lines << prefix + QStringLiteral("... and %1 more").arg(items.size() - kShown);
+// The run's own sections show these; the rest get a block of their own.
+bool shownInItsSection(const Finding &finding) {
+    return finding.rule == "cgram" || finding.rule == "loop" || finding.rule == "silence";
+}
+
+QString headline(const Finding &finding) {
+    QString text = QString::fromStdString(finding.headline());
+    if (finding.title.find("%n") == std::string::npos && finding.count > 1)
+        text += QStringLiteral(" (%1 times)").arg(finding.count);
+    return text;
+}
+
+// A finding's first instances and how many more there were.
+void listInstances(QStringList &lines, const Finding &finding, const QString &indent) {
+    for (const std::string &instance : finding.instances)
+        lines << indent + QString::fromStdString(instance);
+    if (!finding.instances.empty() && finding.count > finding.instances.size())
+        lines << indent + QStringLiteral("... and %1 more").arg(finding.count - finding.instances.size());
+}
+
+// The PCF8574's rules, judged on the I2C bus rather than the LCD's.
+bool onI2c(const Finding &finding) {
+    return finding.rule.starts_with("i2c");
+}
+
+void listViolations(QStringList &lines, const Findings &findings, bool i2c) {
+    for (const Finding &finding : findings.all())
+        if (finding.kind == FindingKind::Violation && onI2c(finding) == i2c) {
+            lines << QStringLiteral("    ") + headline(finding);
+            listInstances(lines, finding, QStringLiteral("        "));
+        }
+}
+
+QString busLine(const BoardRun &run, const BusTiming &timing, int broken) {
+    QString accesses = QStringLiteral("%1 accesses").arg(run.writes);
+    if (run.reads > 0)
+        accesses += QStringLiteral(" and %1 reads").arg(run.reads);
+    if (run.writes + run.reads == 0)
+        return QStringLiteral("Bus timing: no access seen on the wired pins; does the wiring "
+                              "match the program?");
+    if (broken > 0)
+        return QStringLiteral("Bus timing: %1 by the datasheet at %2 V, %3 broken:")
+            .arg(accesses, QLatin1String(timing.supply))
+            .arg(broken == 1 ? QStringLiteral("one rule") : QStringLiteral("%1 rules").arg(broken));
+    return QStringLiteral("Bus timing: %1, none while busy (37 us; 1.52 ms after clear or home), "
+                          "every rule of the datasheet at %2 V kept (PW_EH %3 ns, t_cycE %4 ns, "
+                          "t_AS %5 ns, t_AH %6 ns, t_DSW %7 ns, t_H %8 ns)")
+        .arg(accesses, QLatin1String(timing.supply))
+        .arg(timing.pwEH)
+        .arg(timing.tCycE)
+        .arg(timing.tAS)
+        .arg(timing.tAH)
+        .arg(timing.tDSW)
+        .arg(timing.tH);
 }
 
 } // namespace
 
-std::array<std::uint8_t, 64> cgramImage(const GlyphSet &glyphs) {
-    std::array<std::uint8_t, 64> image{};
+std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs) {
+    std::array<std::uint8_t, lcd::kCgramSize> image{};
     for (int g = 0; g < kGlyphCount; ++g)
         for (int r = 0; r < kRowCount; ++r) {
             std::uint8_t row = 0;
             for (int c = 0; c < kColumnCount; ++c)
                 if (glyphs.isLit(r, c, g))
-                    row |= static_cast<std::uint8_t>(0x10 >> c);
+                    row |= lcd::glyphRowBit(c);
             image[8 * g + r] = row;
         }
     return image;
 }
 
-QString displayLine(const BoardRun &run, int line) {
+QString displayLine(const LcdMemory &memory, const lcd::Geometry &geometry, int line) {
     QString text;
-    for (int column = 0; column < 16; ++column) {
-        const std::uint8_t code = run.ddram[40 * line + column];
+    for (int column = 0; column < geometry.columns; ++column) {
+        const std::uint8_t code = memory.ddram[lcd::shownCell(geometry, line, column)];
         if (code < 16)
             text += QStringLiteral("{%1}").arg(code);
         else if (code >= 0x20 && code < 0x7F)
@@ -54,63 +111,111 @@ QString displayLine(const BoardRun &run, int line) {
     return text;
 }
 
-VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const GlyphNames &names,
-                          const GlyphSet &expected) {
+Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet *expected,
+                  bool loopRequired) {
+    Findings findings;
+    if (expected) {
+        const auto image = cgramImage(*expected);
+        for (int a = 0; a < lcd::kCgramSize; ++a)
+            if (!written(run.lcd, a) || run.lcd.cgram[a] != image[a])
+                findings.add(FindingKind::Failure, "cgram", "CGRAM does not hold the set", [&] {
+                    return "glyph " + std::to_string(a / 8) + " row " + std::to_string(a % 8) +
+                           (written(run.lcd, a) ? " differs" : " never written");
+                });
+    }
+    if (run.writes + run.reads == 0)
+        findings.add(FindingKind::Failure, "silence",
+                     "no access seen on the wired pins: does the wiring match the program?");
+    else if (!expected && run.dataWrites == 0)
+        findings.add(FindingKind::Failure, "nothing-written",
+                     "the program wrote nothing into DDRAM or CGRAM");
+    if (loopRequired && !run.reachedLoop)
+        findings.add(FindingKind::Failure, "loop", "the loop was not reached");
+    findings.merge(run.findings);
+    if (config.lcd.lines > 1 && run.writes > 0 && !run.lcd.twoLine)
+        findings.add(FindingKind::Warning, "one-line",
+                     "the controller was left in one-line mode (function set with N = 0): a " +
+                         config.lcd.name() + " module shows only its first line");
+    return findings;
+}
+
+VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
+                          const GlyphFileContent *set, bool loopRequired) {
     VerifyReport report;
     QStringList &lines = report.lines;
-    const QString board = QStringLiteral("%1 at %2 MHz, LCD on %3")
-                              .arg(QString::fromStdString(config.mcu))
-                              .arg(config.clockHz / 1e6)
-                              .arg(wiringSpec(config.wiring));
-    lines << QStringLiteral("Board: ") + board;
-    if (!run.loaded) {
+    const BusTiming *timing = busTimingFor(config.supplyVolts);
+    lines << QStringLiteral("Board: %1 at %2 MHz, %3 LCD at %4 V on %5")
+                 .arg(QString::fromStdString(config.mcu))
+                 .arg(config.clockHz / 1e6)
+                 .arg(QString::fromStdString(config.lcd.name()))
+                 .arg(timing ? QLatin1String(timing->supply) : QLatin1String("?"))
+                 .arg(config.wiring.backpack ? backpackDescription(*config.wiring.backpack)
+                                             : wiringSpec(config.wiring));
+    if (!run.loaded || !timing) {
         lines << QStringLiteral("FAILED: the program could not be loaded: ") +
                      QString::fromStdString(run.loadError);
         return report;
     }
+    const Findings findings = judgeRun(run, config, set ? &set->glyphs : nullptr, loopRequired);
 
-    const auto image = cgramImage(expected);
-    bool cgramOk = true;
-    for (int g = 0; g < kGlyphCount; ++g) {
-        QStringList differing;
-        for (int r = 0; r < kRowCount; ++r)
-            if (run.cgram[8 * g + r] != image[8 * g + r])
-                differing << QString::number(r);
-        const QString glyph = QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(names[g]);
-        if (differing.isEmpty()) {
-            lines << glyph + QStringLiteral("CGRAM holds all 8 rows");
-            continue;
+    if (set) {
+        const auto image = cgramImage(set->glyphs);
+        for (int g = 0; g < kGlyphCount; ++g) {
+            QStringList differing;
+            for (int r = 0; r < kRowCount; ++r)
+                if (!written(run.lcd, 8 * g + r) || run.lcd.cgram[8 * g + r] != image[8 * g + r])
+                    differing << QString::number(r);
+            const QString glyph = QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(set->names[g]);
+            if (differing.isEmpty()) {
+                lines << glyph + QStringLiteral("CGRAM holds all 8 rows");
+                continue;
+            }
+            if (!(run.lcd.cgramWritten >> (8 * g) & 0xFF)) {
+                lines << glyph + QStringLiteral("CGRAM never written, so all 8 rows differ");
+                continue;
+            }
+            lines << glyph +
+                         QStringLiteral("rows %1 differ (set | CGRAM)").arg(differing.join(u' '));
+            for (const QString &row : differing) {
+                const int a = 8 * g + row.toInt();
+                lines << QStringLiteral("    row %1  %2 | %3")
+                             .arg(row, dots(image[a]),
+                                  written(run.lcd, a) ? dots(run.lcd.cgram[a])
+                                                      : QLatin1String(kNeverWritten));
+            }
         }
-        cgramOk = false;
-        lines << glyph + QStringLiteral("rows %1 differ (set | CGRAM)").arg(differing.join(u' '));
-        for (const QString &row : differing) {
-            const int i = 8 * g + row.toInt();
-            lines << QStringLiteral("    row %1  %2 | %3")
-                         .arg(row, dots(image[i]), dots(run.cgram[i]));
+    } else {
+        lines << QStringLiteral("CGRAM as the program left it (glyphs 0 to 7, - never written):");
+        for (int r = 0; r < kRowCount; ++r) {
+            QStringList row;
+            for (int g = 0; g < kGlyphCount; ++g)
+                row << cgramRow(run.lcd, 8 * g + r);
+            lines << QStringLiteral("    ") + row.join(u' ');
         }
     }
 
-    lines << QStringLiteral("Line 1: \"%1\"").arg(displayLine(run, 0));
+    for (int line = 0; line < config.lcd.lines; ++line)
+        lines << QStringLiteral("Line %1: \"%2\"")
+                     .arg(line + 1)
+                     .arg(displayLine(run.lcd, config.lcd, line));
 
-    if (run.accesses.empty())
-        lines << QStringLiteral("Bus timing: no access seen on the wired pins; does the wiring "
-                                "match the program?");
-    else if (run.busViolations.empty())
-        lines << QStringLiteral("Bus timing: %1 accesses, none while busy (37 us; 1.52 ms after "
-                                "clear or home), no E pulse under 450 ns")
-                     .arg(run.accesses.size());
-    else
-        lines << QStringLiteral("Bus timing: %1 accesses, %2 broken rules")
-                     .arg(run.accesses.size())
-                     .arg(run.busViolations.size());
-    listSome(lines, run.busViolations, QStringLiteral("    "));
-    if (!run.busWarnings.empty()) {
-        lines
-            << QStringLiteral(
-                   "Warning: %1 accesses too early for the slower clones (120 us, 4.9 ms for clear "
-                   "and home)")
-                   .arg(run.busWarnings.size());
-        listSome(lines, run.busWarnings, QStringLiteral("    "));
+    int broken = 0;
+    for (const Finding &finding : findings.all())
+        broken += finding.kind == FindingKind::Violation && !onI2c(finding);
+    lines << busLine(run, *timing, broken);
+    listViolations(lines, findings, false);
+    if (config.wiring.backpack) {
+        lines << QStringLiteral("I2C: ") + QString::fromStdString(run.i2cTraffic);
+        listViolations(lines, findings, true);
+    }
+    for (const Finding &finding : findings.all()) {
+        if (finding.kind == FindingKind::Violation || shownInItsSection(finding))
+            continue;
+        const QString kind = finding.kind == FindingKind::Failure   ? QStringLiteral("Fault: ")
+                             : finding.kind == FindingKind::Warning ? QStringLiteral("Warning: ")
+                                                                    : QStringLiteral("Note: ");
+        lines << kind + headline(finding);
+        listInstances(lines, finding, QStringLiteral("    "));
     }
 
     if (run.reachedLoop)
@@ -122,14 +227,19 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const 
                      .arg(run.cycleBudget)
                      .arg(milliseconds(run.cycleBudget, run.clockHz));
 
-    report.ok = cgramOk && run.reachedLoop && run.busViolations.empty();
+    report.ok = !findings.failed();
     QStringList failed;
-    if (!cgramOk)
-        failed << QStringLiteral("CGRAM does not hold the set");
-    if (!run.reachedLoop)
-        failed << QStringLiteral("the loop was not reached");
-    if (!run.busViolations.empty())
-        failed << QStringLiteral("the bus timing was broken");
+    bool timingBroken = false;
+    bool i2cBroken = false;
+    for (const Finding &finding : findings.all()) {
+        bool &said = onI2c(finding) ? i2cBroken : timingBroken;
+        if (finding.kind == FindingKind::Violation && !said)
+            failed << (onI2c(finding) ? QStringLiteral("the I2C bus broke the PCF8574's rules")
+                                      : QStringLiteral("the bus timing was broken"));
+        said = said || finding.kind == FindingKind::Violation;
+        if (finding.kind == FindingKind::Failure)
+            failed << QString::fromStdString(finding.title.substr(0, finding.title.find(':')));
+    }
     lines << (report.ok ? QStringLiteral("OK")
                         : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));
     return report;

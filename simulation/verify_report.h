@@ -1,8 +1,10 @@
 #pragma once
 
+#include "findings.h"
 #include "simulated_board.h"
 
 #include "glyphs/glyph_set.h"
+#include "storage/glyph_file.h"
 
 #include <QStringList>
 
@@ -11,22 +13,30 @@
 
 namespace glimmerset {
 
-// The 64 CGRAM bytes the glyphs should leave: bit 4 is column 0.
-std::array<std::uint8_t, 64> cgramImage(const GlyphSet &glyphs);
+// The 64 CGRAM bytes the glyphs should leave.
+std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs);
 
-// DDRAM line 1 or 2 (0 or 1) as far as a 16-column display shows it, codes
-// 0 to 15 written {0} to {15}, other unprintable codes {xNN}.
-QString displayLine(const BoardRun &run, int line);
+// A line of the module as the controller holds it, codes 0 to 15 written
+// {0} to {15}, other unprintable codes {xNN}.
+QString displayLine(const LcdMemory &memory, const lcd::Geometry &geometry, int line);
+
+// The run judged: what the bus showed, and what the run as a whole shows:
+// no access at all, CGRAM against the set (a row never written differs
+// from every set), nothing written when there is no set, the loop not
+// reached when it is required, a multi-line module left in one-line mode.
+Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet *expected,
+                  bool loopRequired = true);
 
 struct VerifyReport {
     bool ok = false;
     QStringList lines;
 };
 
-// The verdict with a few readable lines: the board, each glyph against
-// CGRAM (rows that differ drawn as # and .), line 1, the bus timing with
-// the slower clones' warnings, the loop and the cycles taken.
-VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config, const GlyphNames &names,
-                          const GlyphSet &expected);
+// The verdict with readable lines: the board, each glyph against CGRAM
+// (rows that differ drawn as # and .) or, without a set, the glyphs CGRAM
+// holds, every line of the display, the bus against the datasheet with
+// each finding counted and its first instances, the loop and the cycles.
+VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
+                          const GlyphFileContent *set, bool loopRequired = true);
 
 } // namespace glimmerset

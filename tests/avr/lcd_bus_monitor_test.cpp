@@ -5,21 +5,29 @@
 namespace glimmerset::avrtest {
 namespace {
 
-// Drives the bus by hand at 16 MHz, one cycle = 62.5 ns.
+using lcd::lineBit;
+
+// Drives the bus by hand at 16 MHz, one cycle = 62.5 ns: D4..D7, RS and E
+// on outputs, RW tied low unless a read drives it high.
 class Bus {
 public:
-    LcdBusMonitor monitor{16e6};
-    std::uint64_t cycle = 0;
+    explicit Bus(const BusTiming &timing = kBusTimings[0]) : monitor(16e6, timing) {}
 
-    void at(double us) { cycle = static_cast<std::uint64_t>(us * 16); }
+    LcdBusMonitor monitor;
+    std::uint64_t cycle = 0;
+    unsigned levels = 0;
+    unsigned driven = lcd::kHighDataLines | lineBit(lcd::RS) | lineBit(lcd::E) | lineBit(lcd::RW);
+
+    void at(double us) { cycle = static_cast<std::uint64_t>(us * 16 + 0.5); }
+    void set(unsigned mask, unsigned value) {
+        levels = (levels & ~mask) | (value & mask);
+        monitor.busChanged(driven, levels, cycle);
+    }
     // Puts a nibble and RS on the lines in one port write.
     void lines(unsigned nibble, bool rs) {
-        for (int i = 0; i < 4; ++i)
-            monitor.lineChanged(static_cast<LcdBusMonitor::Line>(LcdBusMonitor::D4 + i),
-                                nibble >> i & 1, cycle);
-        monitor.lineChanged(LcdBusMonitor::RS, rs, cycle);
+        set(lcd::kHighDataLines | lineBit(lcd::RS), nibble << 4 | (rs ? lineBit(lcd::RS) : 0));
     }
-    void e(bool level) { monitor.lineChanged(LcdBusMonitor::E, level, cycle); }
+    void e(bool level) { set(lineBit(lcd::E), level ? lineBit(lcd::E) : 0); }
     // A clean strobe: lines set, E high 1 us later for 1 us.
     void strobe(double us, unsigned nibble, bool rs = false) {
         at(us);
@@ -29,17 +37,45 @@ public:
         at(us + 2);
         e(false);
     }
+    void send(double us, std::uint8_t byte, bool rs = false) {
+        strobe(us, byte >> 4, rs);
+        strobe(us + 3, byte & 0x0F, rs);
+    }
     // The datasheet's reset into 4-bit mode, done by 45 ms.
     void reset() {
         strobe(40000, 3);
         strobe(44200, 3);
         strobe(44400, 3);
-        strobe(44500, 2);
+        strobe(44600, 2);
     }
-    std::string violations() const {
+    // One 4-bit read: RW up, data pins let go, two strobes; the byte seen
+    // 500 ns into each.
+    std::uint8_t read(double us, bool rs) {
+        at(us);
+        driven &= ~lcd::kHighDataLines;
+        set(lineBit(lcd::RW) | lineBit(lcd::RS), lineBit(lcd::RW) | (rs ? lineBit(lcd::RS) : 0));
+        std::uint8_t byte = 0;
+        for (int half = 0; half < 2; ++half) {
+            at(us + 1 + 2 * half);
+            e(true);
+            at(us + 1.5 + 2 * half);
+            byte = static_cast<std::uint8_t>(byte << 4 | monitor.dataSeen(cycle) >> 4);
+            at(us + 2 + 2 * half);
+            e(false);
+        }
+        at(us + 5);
+        set(lineBit(lcd::RW), 0);
+        driven |= lcd::kHighDataLines;
+        monitor.busChanged(driven, levels, cycle);
+        return byte;
+    }
+    std::string found() const {
         std::string all;
-        for (const auto &v : monitor.violations())
-            all += v + "\n";
+        for (const Finding &finding : monitor.findings().all()) {
+            all += finding.rule + ": " + finding.headline() + "\n";
+            for (const std::string &instance : finding.instances)
+                all += "    " + instance + "\n";
+        }
         return all;
     }
 };
@@ -47,59 +83,126 @@ public:
 TEST(LcdBusMonitor, DecodesTheResetAndFourBitAccesses) {
     Bus bus;
     bus.reset();
-    bus.strobe(45000, 0x4);
-    bus.strobe(45005, 0x1); // 0x41: CGRAM address 1
-    bus.strobe(45050, 0x1, true);
-    bus.strobe(45055, 0xF, true);
-    EXPECT_EQ(bus.violations(), "");
-    ASSERT_EQ(bus.monitor.accesses().size(), 6u);
+    bus.send(45000, 0x41); // CGRAM address 1
+    bus.send(45200, 0x1F, true);
+    EXPECT_EQ(bus.found(), "");
+    EXPECT_EQ(bus.monitor.writes(), 6u);
     EXPECT_TRUE(bus.monitor.fourBitMode());
-    EXPECT_EQ(bus.monitor.accesses()[4].byte, 0x41);
-    EXPECT_FALSE(bus.monitor.accesses()[4].data);
-    EXPECT_EQ(bus.monitor.accesses()[5].byte, 0x1F);
-    EXPECT_TRUE(bus.monitor.accesses()[5].data);
+    EXPECT_EQ(bus.monitor.memory().cgram[1], 0x1F);
+    EXPECT_EQ(bus.monitor.memory().cgramWritten, 0x2u);
+    EXPECT_EQ(bus.monitor.addressCounter(), 2);
 }
 
-TEST(LcdBusMonitor, ClearKeepsTheControllerBusyForOneAndAHalfMilliseconds) {
+// Waits that the execution times don't cover: after clear, between the
+// steps of the reset, before the power-on wait is over.
+TEST(LcdBusMonitor, AccessesWhileBusyBreakTheRules) {
+    struct Case {
+        const char *name;
+        void (*drive)(Bus &);
+        const char *instance;
+    };
+    const Case cases[] = {
+        {"clear",
+         [](Bus &bus) {
+             bus.reset();
+             bus.send(45000, 0x01);   // done at 45005 us
+             bus.strobe(46520, 0x0); // 1.515 ms later
+         },
+         "busy until 46525.000 us (instruction 0x01 at 45005.000 us)"},
+        {"reset step",
+         [](Bus &bus) {
+             bus.strobe(40000, 3);
+             bus.strobe(44000, 3); // under 4.1 ms after the first
+         },
+         "busy until 44102.000 us"},
+        {"power-on", [](Bus &bus) { bus.strobe(14000, 3); }, "(power-on)"},
+    };
+    for (const Case &c : cases) {
+        Bus bus;
+        c.drive(bus);
+        EXPECT_NE(bus.found().find(c.instance), std::string::npos) << c.name << "\n"
+                                                                    << bus.found();
+    }
+}
+
+// The datasheet's write timing at each supply: RS and RW steady from t_AS
+// before E rises to t_AH after it falls, E high PW_EH, rise to rise
+// t_cycE, the data steady t_DSW before E falls and t_H after. Data that
+// changes while E is high is fine.
+TEST(LcdBusMonitor, JudgesWritesByTheSupplysTiming) {
+    // At one instant: the nibble (with RS high) if any, then E if any.
+    struct Step {
+        double us;
+        int nibble; // -1: unchanged
+        int e;      // -1: unchanged
+    };
+    struct Case {
+        const char *name;
+        std::vector<Step> steps; // one nibble after the reset
+        const char *at5V;        // the rule broken at 5 V, or ""
+        const char *at3V3;
+    };
+    const Case cases[] = {
+        {"data set while E is high",
+         {{45000, 0, -1}, {45001, -1, 1}, {45001.25, 4, -1}, {45001.5, -1, 0}}, "", ""},
+        {"RS with E in one write", {{45000, 4, 1}, {45001, -1, 0}}, "address", "address"},
+        {"E high 250 ns", {{45000, 4, -1}, {45001, -1, 1}, {45001.25, -1, 0}}, "", "PW_EH"},
+        {"E high 187.5 ns", {{45000, 4, -1}, {45001, -1, 1}, {45001.1875, -1, 0}}, "PW_EH",
+         "PW_EH"},
+        {"data set 125 ns before E fell",
+         {{45000, 0, -1}, {45001, -1, 1}, {45001.5, 4, -1}, {45001.625, -1, 0}}, "", "data"},
+        {"data changed with E's fall", {{45000, 4, -1}, {45001, -1, 1}, {45002, 5, 0}}, "data",
+         "data"},
+        {"strobes 750 ns apart",
+         {{45000, 4, -1}, {45001, -1, 1}, {45001.5, -1, 0}, {45001.75, -1, 1}, {45002.25, -1, 0}},
+         "", "t_cycE"},
+    };
+    for (const Case &c : cases)
+        for (const BusTiming &timing : kBusTimings) {
+            Bus bus(timing);
+            bus.reset();
+            for (const Step &step : c.steps) {
+                bus.at(step.us);
+                if (step.nibble >= 0)
+                    bus.lines(static_cast<unsigned>(step.nibble), true);
+                if (step.e >= 0)
+                    bus.e(step.e == 1);
+            }
+            const std::string expected = timing.supply == std::string("5") ? c.at5V : c.at3V3;
+            std::string rules;
+            for (const Finding &finding : bus.monitor.findings().all())
+                if (finding.kind == FindingKind::Violation)
+                    rules += finding.rule;
+            EXPECT_EQ(rules, expected) << c.name << " at " << timing.supply << " V\n"
+                                       << bus.found();
+        }
+}
+
+// With RW wired the controller answers: the busy flag and the address
+// counter, then DDRAM data; a busy-flag read is no access while busy, a
+// read before t_DDR sees nothing yet.
+TEST(LcdBusMonitor, AnswersReadsAsTheController) {
     Bus bus;
     bus.reset();
-    bus.strobe(45000, 0x0);
-    bus.strobe(45005, 0x1); // clear, done at 45007 us
-    bus.strobe(46520, 0x0); // 1.513 ms later: too early
-    EXPECT_NE(bus.violations().find("busy until 46527.000 us (instruction 0x01"), std::string::npos)
-        << bus.violations();
-}
+    bus.send(45000, 0x80 | 0x05); // DDRAM address 5, done at 45005 us
+    EXPECT_EQ(bus.read(45010, false), 0x80 | 0x05);
+    EXPECT_EQ(bus.read(45050, false), 0x05);
+    bus.send(45060, 'A', true);
+    EXPECT_EQ(bus.read(45110, false), 0x06);
+    bus.send(45120, 0x80 | 0x05);
+    EXPECT_EQ(bus.read(45170, false), 0x05);
+    EXPECT_EQ(bus.read(45180, true), 'A');
+    EXPECT_EQ(bus.monitor.addressCounter(), 6);
+    EXPECT_EQ(bus.monitor.reads(), 5u);
+    EXPECT_EQ(bus.found(), "");
 
-TEST(LcdBusMonitor, ResetStepsNeedTheirOwnWaits) {
-    Bus bus;
-    bus.strobe(40000, 3);
-    bus.strobe(44000, 3); // under 4.1 ms after the first
-    EXPECT_NE(bus.violations().find("busy until 44102.000 us"), std::string::npos)
-        << bus.violations();
-}
-
-TEST(LcdBusMonitor, FlagsStrobesThatBreakTheWriteTiming) {
-    Bus bus;
-    bus.reset();
-    // RS and E in the same port write; E high for 500 ns.
-    bus.at(45000);
-    bus.lines(0x4, true);
+    bus.at(45300);
+    bus.driven &= ~lcd::kHighDataLines;
+    bus.set(lineBit(lcd::RW), lineBit(lcd::RW));
+    bus.at(45301);
     bus.e(true);
-    bus.at(45000.5);
-    bus.e(false);
-    // The second nibble rises 875 ns after the first: under the 1 us enable
-    // cycle. Its data change while E is high, and E falls after 250 ns.
-    bus.at(45000.875);
-    bus.e(true);
-    bus.at(45001);
-    bus.lines(0x5, true);
-    bus.at(45001.125);
-    bus.e(false);
-    const std::string v = bus.violations();
-    EXPECT_NE(v.find("RS or data not set up"), std::string::npos) << v;
-    EXPECT_NE(v.find("under 1 us"), std::string::npos) << v;
-    EXPECT_NE(v.find("changed while E was high"), std::string::npos) << v;
-    EXPECT_NE(v.find("E pulse of 0.250 us"), std::string::npos) << v;
+    EXPECT_EQ(bus.monitor.dataSeen(bus.cycle + 1), 0xFF); // 62.5 ns after E rose
+    EXPECT_NE(bus.found().find("read: "), std::string::npos) << bus.found();
 }
 
 // What a program writes lands where the datasheet's address counter puts
@@ -110,10 +213,10 @@ TEST(LcdBusMonitor, KeepsTheControllerMemoryByTheAddressCounter) {
     bus.reset();
     double us = 45000;
     const auto send = [&](std::uint8_t byte, bool data) {
-        bus.strobe(us, byte >> 4, data);
-        bus.strobe(us + 5, byte & 0x0F, data);
+        bus.send(us, byte, data);
         us += 2000;
     };
+    send(0x28, false); // two lines
     send(0x80 | 0x27, false); // line 1, last column
     send('a', true);
     send('b', true); // line 2, column 0
@@ -128,15 +231,14 @@ TEST(LcdBusMonitor, KeepsTheControllerMemoryByTheAddressCounter) {
     send(0x06, false);      // increment again
     send(0x11, true);
     send(0x12, true); // CGRAM 0
-    EXPECT_EQ(bus.violations(), "");
-    const auto &ddram = bus.monitor.ddram();
+    const auto &ddram = bus.monitor.memory().ddram;
     EXPECT_EQ(ddram[39], 'a');
     EXPECT_EQ(ddram[79], 'c');
     EXPECT_EQ(ddram[0], 'd');
     EXPECT_EQ(ddram[41], 'e');
     EXPECT_EQ(ddram[40], 'f');
-    EXPECT_EQ(bus.monitor.cgram()[63], 0x11);
-    EXPECT_EQ(bus.monitor.cgram()[0], 0x12);
+    EXPECT_EQ(bus.monitor.memory().cgram[63], 0x11);
+    EXPECT_EQ(bus.monitor.memory().cgram[0], 0x12);
 
     send(0x01, false);
     us += 5000;
@@ -145,19 +247,89 @@ TEST(LcdBusMonitor, KeepsTheControllerMemoryByTheAddressCounter) {
     EXPECT_EQ(ddram[39], ' ');
 }
 
+// The faults users hit most, named from the bus alone.
+TEST(LcdBusMonitor, NamesTheFaultsThatLoseGlyphsOrCharacters) {
+    struct Case {
+        const char *name;
+        std::vector<std::pair<int, bool>> bytes; // after the reset; -1 ends a run
+        const char *rule;
+    };
+    const Case cases[] = {
+        {"glyph rows after clear", {{0x01, false}, {0x0E, true}, {0x11, true}, {0x11, true},
+                                    {0x1F, true}, {0x11, true}, {0x11, true}, {0x11, true},
+                                    {0x00, true}},
+         "ddram-rows"},
+        {"characters after the last glyph row", {{0x40 | 63, false}, {0x04, true}, {0, true}},
+         "cgram-characters"},
+        {"text into CGRAM", {{0x40, false}, {'H', true}}, "cgram-characters"},
+        {"one glyph and a character", {{0x48, false}, {1, true}, {2, true}, {3, true}, {4, true},
+                                       {5, true}, {6, true}, {7, true}, {8, true}, {1, true}},
+         "cgram-characters"},
+        {"custom characters shown", {{0x80, false}, {0, true}, {1, true}, {2, true}, {3, true},
+                                     {4, true}, {5, true}, {6, true}, {7, true}},
+         ""},
+        {"glyphs loaded in one run", {{0x40, false}, {1, true}, {2, true}, {3, true}, {4, true},
+                                      {5, true}, {6, true}, {7, true}, {8, true}, {9, true},
+                                      {10, true}, {11, true}, {12, true}, {13, true}, {14, true},
+                                      {15, true}, {16, true}, {0x80, false}},
+         ""},
+    };
+    for (const Case &c : cases) {
+        Bus bus;
+        bus.reset();
+        double us = 45000;
+        for (const auto &[byte, data] : c.bytes) {
+            bus.send(us, static_cast<std::uint8_t>(byte), data);
+            us += 2000;
+        }
+        bus.monitor.finish(bus.cycle);
+        std::string rules;
+        for (const Finding &finding : bus.monitor.findings().all())
+            if (finding.kind == FindingKind::Failure)
+                rules += finding.rule;
+        EXPECT_EQ(rules, c.rule) << c.name << "\n" << bus.found();
+    }
+}
+
 // Waits long enough for the datasheet but not for the slower clones: a
-// warning, once per early access, and no violation.
-TEST(LcdBusMonitor, WarnsOfWaitsTooShortForTheSlowerClones) {
+// warning, once per early access. A switch to 4 bits without the reset by
+// instruction works from power-on but is named too.
+TEST(LcdBusMonitor, WarnsOfWhatOnlySomeControllersForgive) {
     Bus bus;
-    bus.reset(); // its last step is 100 us after the one before: one warning
-    bus.strobe(45000, 0x4, true);
-    bus.strobe(45005, 0x1, true); // a data write, done at 45007 us
-    bus.strobe(45100, 0x4, true); // 93 us later
-    bus.strobe(45105, 0x2, true);
-    EXPECT_EQ(bus.violations(), "");
-    ASSERT_EQ(bus.monitor.warnings().size(), 2u);
-    EXPECT_NE(bus.monitor.warnings()[1].find("E strobe before 45127.000 us"), std::string::npos)
-        << bus.monitor.warnings()[1];
+    bus.reset();
+    bus.send(45000, 0x41, true); // done at 45005 us
+    bus.send(45100, 0x42, true); // 95 us later
+    bus.send(45200, 0x43, true);
+    const Finding *clone = bus.monitor.findings().find("clone");
+    ASSERT_NE(clone, nullptr) << bus.found();
+    EXPECT_EQ(clone->count, 2u);
+    EXPECT_NE(clone->instances[1].find("E strobe before 45225.000 us"), std::string::npos)
+        << bus.found();
+    EXPECT_FALSE(bus.monitor.findings().failed()) << bus.found();
+
+    Bus bare;
+    bare.strobe(40000, 2);
+    bare.send(40200, 0x28);
+    ASSERT_TRUE(bare.monitor.findings().has("4-bit")) << bare.found();
+    EXPECT_TRUE(bare.monitor.fourBitMode());
+    EXPECT_TRUE(bare.monitor.memory().twoLine);
+}
+
+// A program that pulses E every 4 cycles for a simulated second: counts,
+// and the first few instances of each rule, not millions of strings.
+TEST(LcdBusMonitor, KeepsFindingsInBoundedMemory) {
+    Bus bus;
+    for (std::uint64_t cycle = 0; cycle < 16'000'000; cycle += 4) {
+        bus.cycle = cycle;
+        bus.e(true);
+        bus.cycle = cycle + 2;
+        bus.e(false);
+    }
+    const Finding *pulse = bus.monitor.findings().find("PW_EH");
+    ASSERT_NE(pulse, nullptr);
+    EXPECT_EQ(pulse->count, 4'000'000u);
+    for (const Finding &finding : bus.monitor.findings().all())
+        EXPECT_LE(finding.instances.size(), Findings::kInstancesKept) << finding.rule;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "shipped_program.h"
 
+#include "codegen/template_check.h"
 #include "codegen/template_text.h"
 
 #include <QFile>
@@ -68,27 +69,24 @@ TEST_P(ShippedTemplate, ComesThroughTheTemplateStageWhole) {
     EXPECT_EQ(actual.size(), expected.size());
 }
 
-// The same rules stated directly, so a failure names the offending line.
-TEST_P(ShippedTemplate, CommasOnlyInJoinedInstructions) {
-    const QStringList lines =
-        QString::fromLatin1(readBytes(shippedTemplate(GetParam()))).split(QStringLiteral("\r\n"));
-    static const QRegularExpression joinedInstruction(
-        QStringLiteral("^[ ]*(ORI|STS|LDS|OUT|LDI|IN) [^,;]+,[^,;]+(;[^,]*)?$"));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString field = lines[i].trimmed();
-        const std::string where = "line " + std::to_string(i + 1) + ": " + lines[i].toStdString();
-        if (lines[i].contains(u','))
-            EXPECT_TRUE(joinedInstruction.match(lines[i]).hasMatch()) << where;
-        else
-            EXPECT_FALSE(beginsWithJoinPrefix(field)) << "would swallow the next line, " << where;
-        EXPECT_FALSE(lines[i].contains(u'\t')) << "indent with spaces, " << where;
-    }
+// The same rules as check-templates states them, so a failure names the
+// offending line and what it becomes; and spaces, not tabs, indent.
+TEST_P(ShippedTemplate, PassesTheTemplateCheck) {
+    const QString path = shippedTemplate(GetParam());
+    for (const TemplateFinding &finding : checkTemplateFile(path))
+        ADD_FAILURE() << describeFinding(QString::fromLatin1(GetParam()), finding).toStdString();
+    const QStringList lines = QString::fromLatin1(readBytes(path)).split(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        EXPECT_FALSE(lines[i].contains(u'\t')) << "indent with spaces, line " << i + 1;
 }
 
+// Both sets: the LCD on a port, and on an I2C backpack.
 INSTANTIATE_TEST_SUITE_P(
-    Templates, ShippedTemplate, ::testing::Values(kMainTemplateName, kRestTemplateName),
+    Templates, ShippedTemplate,
+    ::testing::Values(kMainTemplateName, kRestTemplateName, "pcf8574/main.asm",
+                      "pcf8574/rest.asm"),
     [](const auto &info) {
-        return QString::fromLatin1(info.param).replace(u'.', u'_').toStdString();
+        return QString::fromLatin1(info.param).replace(u'.', u'_').replace(u'/', u'_').toStdString();
     });
 
 } // namespace

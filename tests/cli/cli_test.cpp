@@ -1,5 +1,7 @@
 #include "../core/file_bytes.h"
 
+#include "storage/glyph_file.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -60,6 +62,7 @@ TEST_P(CliFailure, ExitsWithItsCodeSaysWhyAndWritesNothing) {
     QByteArray truncated = readAll(sourceFile("docs/example.ch"));
     truncated.truncate(truncated.indexOf("\r\n", 200));
     writeAll(dir.filePath(QStringLiteral("cut.ch")), truncated);
+    writeAll(dir.filePath(QStringLiteral("wide.c")), "byte a[8] = {0x1F,\n 0x20};\n");
     QFile::copy(sourceFile("docs/example.ch"), dir.filePath(QStringLiteral("set.ch")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
 
@@ -106,6 +109,27 @@ const FailureCase kFailures[] = {
     {"NoSet", {"code", "-o", "out.inc"}, 2, {"code: a glyph file (.ch) is needed."}},
     {"TwoSets", {"code", "set.ch", "set.ch", "-o", "out.inc"}, 2, {"code: unexpected argument \"set.ch\"."}},
     {"NoCommand", {}, 2, {"glimmerset-cli: a command is needed."}},
+    {"UnknownForm",
+     {"code", "set.ch", "--form", "pascal", "-o", "out.inc"},
+     2,
+     {"no form \"pascal\"", "asm, asm-table, c, arduino", "code --help"}},
+    {"TemplatesAroundC",
+     {"code", "set.ch", "--form", "c", "--rest", "-o", "out.inc"},
+     2,
+     {"--test-program and --rest go with the forms asm and asm-table"}},
+    {"ImportMissing", {"import", "none.c", "-o", "out.inc"}, 1, {"\"none.c\"", "No such file"}},
+    {"ImportBitsAboveTheFifth",
+     {"import", "wide.c", "-o", "out.inc"},
+     1,
+     {"\"wide.c\", line 2: 0x20 has bits above the fifth"}},
+    {"ImportNothing",
+     {"import"},
+     2,
+     {"import: a source file is needed.\nTry 'glimmerset-cli import --help'.\n"}},
+    {"CheckMissingTemplates",
+     {"check-templates", "--templates", "empty"},
+     1,
+     {"\"empty/main.asm\" for reading: No such file", "\"empty/rest.asm\" for reading"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliFailure, ::testing::ValuesIn(kFailures),
@@ -173,6 +197,68 @@ TEST(Cli, AClosedPipeEndsTheOutputQuietly) {
                  QStringLiteral(GLIMMERSET_CLI), sourceFile("docs/example.ch"), dir.path()});
     ASSERT_TRUE(shell.waitForFinished(30000));
     EXPECT_EQ(shell.readAllStandardError(), QByteArray("status 1\n"));
+}
+
+// A name that would end its comment line: the code carries ? and says so,
+// show spells the name out instead of sending the escape to the terminal.
+TEST(Cli, NamesWithControlCharactersAreNamedNotSent) {
+    QTemporaryDir dir;
+    GlyphNames names = defaultGlyphNames();
+    names[2] = QStringLiteral("Bell") + QChar(0) + QStringLiteral("\x1B[2J");
+    glyphs_to_file(dir.filePath(QStringLiteral("set.ch")), names, GlyphSet());
+    const CliRun code = run({QStringLiteral("code"), QStringLiteral("set.ch")}, dir.path());
+    EXPECT_EQ(code.exitCode, 0);
+    EXPECT_TRUE(code.out.contains("\r\n;Bell??[2J\r\n"));
+    EXPECT_TRUE(code.err.contains(QStringLiteral("the name of character 3, \"Bell\\x00\\x1B[2J\"")))
+        << code.err.toStdString();
+    const CliRun show = run({QStringLiteral("show"), QStringLiteral("set.ch")}, dir.path());
+    EXPECT_TRUE(show.out.contains("\n3.Char Bell\\x00\\x1B[2J\n")) << show.out.toStdString();
+    EXPECT_FALSE(show.out.contains('\x1B'));
+}
+
+// code warns of a template line the stage breaks and still writes what the
+// stage makes; check-templates names it and fails.
+TEST(Cli, BrokenTemplateLinesAreNamed) {
+    QTemporaryDir dir;
+    QFile::copy(sourceFile("templates/main.asm"), dir.filePath(QStringLiteral("main.asm")));
+    writeAll(dir.filePath(QStringLiteral("rest.asm")),
+             "lcd_fc:\r\nlcd_ch:\r\nMOV r17,r16\r\nRET\r\n");
+    const QString line = QStringLiteral(
+        "rest.asm, line 3: \"MOV r17,r16\" becomes \"MOV r17\" and \"r16\": the comma ends the "
+        "line, as MOV is none of ORI STS LDS OUT LDI IN.\n");
+    const CliRun check = run(
+        {QStringLiteral("check-templates"), QStringLiteral("--templates"), dir.path()}, dir.path());
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(QString::fromLocal8Bit(check.out), line);
+
+    const CliRun code = run({QStringLiteral("code"), sourceFile("docs/example.ch"),
+                             QStringLiteral("--rest"), QStringLiteral("--templates"), dir.path()},
+                            dir.path());
+    EXPECT_EQ(code.exitCode, 0);
+    EXPECT_EQ(code.err, QStringLiteral("Warning: ") + line);
+    EXPECT_TRUE(code.out.endsWith("RET\r\nlcd_fc:\r\nlcd_ch:\r\nMOV r17\r\nr16\r\nRET\r\n\r\n"));
+
+    const CliRun shipped = run(
+        {QStringLiteral("check-templates"), QStringLiteral("--templates"), sourceFile("templates")},
+        dir.path());
+    EXPECT_EQ(shipped.exitCode, 0) << shipped.out.toStdString();
+}
+
+// What code writes in a sketch header, import makes into the same glyph file.
+TEST(Cli, ImportGivesBackTheFileCodeWasMadeFrom) {
+    QTemporaryDir dir;
+    const CliRun code =
+        run({QStringLiteral("code"), sourceFile("docs/example.ch"), QStringLiteral("--form"),
+             QStringLiteral("arduino"), QStringLiteral("-o"), QStringLiteral("glyphs.h")},
+            dir.path());
+    ASSERT_EQ(code.exitCode, 0) << code.err.toStdString();
+    const CliRun back = run({QStringLiteral("import"), QStringLiteral("glyphs.h"),
+                             QStringLiteral("-o"), QStringLiteral("back.ch")},
+                            dir.path());
+    EXPECT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_TRUE(back.err.isEmpty()) << back.err.toStdString();
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("back.ch"))),
+              readAll(sourceFile("docs/example.ch")));
 }
 
 // The Makefile of the README, as it stands there, with a program made of the

@@ -1,0 +1,36 @@
+#include "codegen/c_names.h"
+
+#include "codegen/name_text.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace glimmerset {
+
+std::array<QString, kGlyphCount> glyphIdentifiers(const GlyphNames &names, IdentifierStyle style) {
+    static const QRegularExpression words(QStringLiteral("[A-Za-z0-9]+"));
+    static const QRegularExpression letter(QStringLiteral("[A-Za-z]"));
+    const bool constant = style == IdentifierStyle::Constant;
+    std::array<QString, kGlyphCount> identifiers;
+    for (int g = 0; g < kGlyphCount; ++g) {
+        QString id = constant ? QStringLiteral("GLYPH") : QStringLiteral("glyph");
+        for (auto it = words.globalMatch(names[g]); it.hasNext();) {
+            const QString word = it.next().captured();
+            id += constant ? u'_' + word.toUpper() : word.front().toUpper() + word.mid(1);
+        }
+        // Without a letter the words could be a number: GLYPH_3 is glyph 3's own.
+        const bool taken =
+            std::find(identifiers.begin(), identifiers.begin() + g, id) != identifiers.begin() + g;
+        if (!names[g].contains(letter) || taken)
+            id = (constant ? QStringLiteral("GLYPH_%1") : QStringLiteral("glyph%1")).arg(g);
+        identifiers[g] = id;
+    }
+    return identifiers;
+}
+
+QString cNameComment(int glyph, const QString &name) {
+    return QStringLiteral("// %1 \"%2\"").arg(QString::number(glyph), nameForComment(name));
+}
+
+} // namespace glimmerset

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace glimmerset {
+
+// The stand-in for a character that would end or extend a comment line.
+inline constexpr char16_t kNameStandIn = u'?';
+
+// A glyph name as a comment line of any code form may hold it: every
+// character an assembler, a compiler or an editor takes for a line end (C0
+// controls, DEL, U+0085, U+2028, U+2029) becomes kNameStandIn, and so does a
+// backslash at the very end, which avra and C join to the next line. Any
+// other name comes back unchanged.
+QString nameForComment(const QString &name);
+
+// text for a terminal: control characters (C0, DEL, C1), line and paragraph
+// separators and the bidirectional overrides are written as \xNN or \uNNNN,
+// so nothing in a name can move the cursor or recolour the screen.
+QString terminalText(QStringView text);
+
+} // namespace glimmerset

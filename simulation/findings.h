@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace glimmerset {
+
+// What a failure, a broken datasheet rule or a warning is to the verdict:
+// the first two fail it, a warning or a note does not.
+enum class FindingKind { Failure, Violation, Warning, Note };
+
+// One kind of thing found, counted: a program that breaks a rule a million
+// times keeps a count and its first few instances, not a million strings.
+struct Finding {
+    FindingKind kind;
+    std::string rule;  // a short stable key, such as "PW_EH" or "cgram"
+    std::string title; // what was found; "%n" stands for the count
+    std::uint64_t count = 0;
+    std::vector<std::string> instances; // the first few, each with its time or place
+
+    std::string headline() const;
+};
+
+class Findings {
+public:
+    static constexpr std::size_t kInstancesKept = 3;
+
+    // Counts one more instance of rule; text() is called only while
+    // instances are still kept, so a hot loop builds no strings.
+    template <class MakeText>
+    void add(FindingKind kind, std::string_view rule, std::string_view title, MakeText &&text) {
+        Finding &finding = record(kind, rule, title);
+        if (finding.instances.size() < kInstancesKept)
+            finding.instances.push_back(text());
+    }
+    void add(FindingKind kind, std::string_view rule, std::string_view title) {
+        record(kind, rule, title);
+    }
+    // Counts n instances at once, for a count kept elsewhere; none when n is 0.
+    void addCount(FindingKind kind, std::string_view rule, std::string_view title, std::uint64_t n);
+    void merge(const Findings &other);
+
+    bool failed() const;
+    const Finding *find(std::string_view rule) const;
+    bool has(std::string_view rule) const { return find(rule) != nullptr; }
+    const std::vector<Finding> &all() const { return findings_; }
+
+private:
+    Finding &record(FindingKind kind, std::string_view rule, std::string_view title);
+
+    std::vector<Finding> findings_; // in the order first found
+};
+
+} // namespace glimmerset

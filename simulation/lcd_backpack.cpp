@@ -1,0 +1,116 @@
+#include "lcd_backpack.h"
+
+extern "C" {
+#include <sim_avr.h>
+}
+
+#include <cstdio>
+
+namespace glimmerset {
+
+namespace {
+
+std::string hexAddress(int address) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", address);
+    return text;
+}
+
+std::string kilohertz(double hz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f kHz", hz / 1e3);
+    return text;
+}
+
+} // namespace
+
+LcdBackpack::LcdBackpack(avr_t *avr, LcdBusMonitor &monitor, const BackpackWiring &wiring)
+    : monitor_(monitor), wiring_(wiring), clockHz_(avr->frequency), expander_(wiring.address),
+      twi_(avr, expander_) {
+    // The pins come up high while the controller is in its power-on reset,
+    // so the monitor hears of the lines only from the first byte written.
+    expander_.latched = [this](std::uint8_t, std::uint8_t after, std::uint64_t cycle) {
+        latched(after, cycle);
+    };
+    expander_.outside = [this](std::uint64_t cycle) { return outside(cycle); };
+}
+
+// A pin written 0 sinks its line; one written 1 only pulls it up weakly,
+// which the module's own pull-ups and the controller's outputs override.
+void LcdBackpack::latched(std::uint8_t after, std::uint64_t cycle) {
+    const std::pair<int, lcd::Line> lines[] = {
+        {wiring_.rs, lcd::RS},      {wiring_.rw, lcd::RW},      {wiring_.e, lcd::E},
+        {wiring_.data[0], lcd::D4}, {wiring_.data[1], lcd::D5}, {wiring_.data[2], lcd::D6},
+        {wiring_.data[3], lcd::D7},
+    };
+    unsigned driven = wiring_.rw < 0 ? lcd::lineBit(lcd::RW) : 0; // tied to ground
+    unsigned levels = 0;
+    for (const auto &[pin, line] : lines) {
+        if (pin < 0)
+            continue;
+        if (after >> pin & 1)
+            levels |= lcd::lineBit(line);
+        else
+            driven |= lcd::lineBit(line);
+    }
+    monitor_.busChanged(driven, levels, cycle);
+}
+
+// In a read the controller drives D4 to D7 onto their expander pins.
+std::uint8_t LcdBackpack::outside(std::uint64_t cycle) {
+    const std::uint8_t seen = monitor_.dataSeen(cycle);
+    auto pins = static_cast<std::uint8_t>(0xFF);
+    for (int i = 0; i < 4; ++i)
+        if (!(seen >> (lcd::D4 + i) & 1))
+            pins &= static_cast<std::uint8_t>(~(1u << wiring_.data[i]));
+    return pins;
+}
+
+bool LcdBackpack::backlightOn() const {
+    return wiring_.backlight < 0 || (expander_.latch() >> wiring_.backlight & 1);
+}
+
+std::string LcdBackpack::traffic() const {
+    const TwiTraffic &t = twi_.traffic();
+    if (t.bytes == 0)
+        return "nothing went over the bus; does the program drive the TWI?";
+    return std::to_string(t.bytes) + " bytes in " + std::to_string(t.transfers) +
+           " transfers, SCL " + kilohertz(t.fastestSclHz) + " at most (the PCF8574 takes " +
+           std::to_string(static_cast<int>(Pcf8574::kMaxSclHz / 1e3)) + " kHz)";
+}
+
+Findings LcdBackpack::findings() const {
+    const TwiTraffic &t = twi_.traffic();
+    Findings found;
+    // A program that searches the bus gets its first few addresses named.
+    constexpr std::size_t kAddressesNamed = 3;
+    std::size_t named = 0;
+    for (const auto &[address, count] : t.unanswered) {
+        if (named == kAddressesNamed)
+            break;
+        ++named;
+        found.addCount(FindingKind::Violation, "i2c-address-" + hexAddress(address),
+                       "no device answered at " + hexAddress(address) +
+                           " (the LCD's backpack is at " + hexAddress(wiring_.address) + ")",
+                       count);
+    }
+    if (const std::size_t rest = t.unanswered.size() - named; rest > 0)
+        found.addCount(FindingKind::Violation, "i2c-addresses",
+                       rest == 1 ? "nor at one more address" : "nor at %n more addresses", rest);
+    if (t.bytesOverLimit > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "SCL at %s (TWBR %d, prescaler %d at %.6g MHz) for %%n bytes: the PCF8574 "
+                      "takes %.0f kHz at most",
+                      kilohertz(t.fastestSclHz).c_str(), t.fastestTwbr, t.fastestPrescaler,
+                      clockHz_ / 1e6, Pcf8574::kMaxSclHz / 1e3);
+        found.addCount(FindingKind::Violation, "i2c-scl", text, t.bytesOverLimit);
+    }
+    found.addCount(FindingKind::Violation, "i2c-start",
+                   "the TWI was asked to send a byte with no START before it, and sends nothing "
+                   "then",
+                   t.withoutStart);
+    return found;
+}
+
+} // namespace glimmerset
