@@ -1,13 +1,13 @@
 #include "cli/cli_io.h"
 
 #include "storage/atomic_file.h"
+#include "storage/error.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace glimmerset::cli {
 
@@ -22,38 +22,51 @@ bool writeStdout(const QByteArray &bytes) {
     const bool written =
         std::fwrite(bytes.constData(), 1, bytes.size(), stdout) == std::size_t(bytes.size()) &&
         std::fflush(stdout) == 0;
-    if (!written)
-        printError(QStringLiteral("Can't write to the standard output: %1.")
-                       .arg(QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
+    // SIGPIPE is ignored (main), so a closed pipe comes here as EPIPE.
+    if (!written && errno != EPIPE)
+        printError(QStringLiteral("Can't write to the standard output: %1.").arg(systemReason(errno ? errno : EIO)));
     return written;
+}
+
+int usageError(const QString &command, const QString &message) {
+    const QString program = QCoreApplication::applicationName();
+    const QString who = command.isEmpty() ? program : command;
+    printError(QStringLiteral("%1: %2").arg(who, message));
+    printError(QStringLiteral("Try '%1 --help'.").arg(command.isEmpty() ? program : program + u' ' + command));
+    return kUsageError;
 }
 
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
                                 int positionalCount, const QString &needed) {
     const QString program = QCoreApplication::applicationName();
-    const QString tryHelp = QStringLiteral("Try '%1 %2 --help'.").arg(program, arguments.value(0));
-    parser.addHelpOption();
+    const QString command = arguments.value(0);
+    // Not addHelpOption(): its --help-all would promise Qt's own options, and
+    // a command line program has none.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
+    parser.addOption(help);
     if (!parser.parse(QStringList{program} + arguments.mid(1))) {
-        printError(parser.errorText());
-        printError(tryHelp);
-        return kUsageError;
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty()) { // "Missing value after '-o'."
+            QString text = parser.errorText();
+            return usageError(command, text.replace(0, 1, text.front().toLower()));
+        }
+        const QString &name = unknown.constFirst();
+        return usageError(command, QStringLiteral("unknown option %1.")
+                                       .arg(quoted((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)));
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(help)) {
         // QCommandLineParser's own help names the program only; put the command in.
-        QString help = parser.helpText();
+        QString text = parser.helpText();
         static const QRegularExpression usage(QStringLiteral("^Usage: \\S+ "));
-        help.replace(usage, QStringLiteral("Usage: %1 %2 ").arg(program, arguments.value(0)));
-        return writeStdout(help.toLocal8Bit()) ? kSuccess : kFailure;
+        text.replace(usage, QStringLiteral("Usage: %1 %2 ").arg(program, command));
+        return writeStdout(text.toLocal8Bit()) ? kSuccess : kFailure;
     }
-    if (parser.positionalArguments().size() != positionalCount) {
-        printError(parser.positionalArguments().size() < positionalCount
-                       ? QStringLiteral("%1: %2 is needed.").arg(arguments.value(0), needed)
-                       : QStringLiteral("%1: unexpected argument \"%2\".")
-                             .arg(arguments.value(0),
-                                  parser.positionalArguments().value(positionalCount)));
-        printError(tryHelp);
-        return kUsageError;
-    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < positionalCount)
+        return usageError(command, QStringLiteral("%1 is needed.").arg(needed));
+    if (positional.size() > positionalCount)
+        return usageError(command,
+                          QStringLiteral("unexpected argument %1.").arg(quoted(positional.value(positionalCount))));
     return std::nullopt;
 }
 
@@ -62,13 +75,6 @@ int writeOutput(const QString &target, const QByteArray &bytes) {
         return writeStdout(bytes) ? kSuccess : kFailure;
     writeFileAtomically(target, bytes);
     return kSuccess;
-}
-
-int usageError(const QString &command, const QString &message) {
-    printError(command + QStringLiteral(": ") + message);
-    printError(
-        QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
-    return kUsageError;
 }
 
 } // namespace glimmerset::cli

@@ -1,5 +1,6 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/set_code.h"
 
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
@@ -36,6 +37,7 @@ int showCommand(const QStringList &arguments) {
         return *exit;
     try {
         const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+        warnAboutOddPixels(set);
         return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
     } catch (const Error &e) {
         printError(e.message());
