@@ -1,4 +1,5 @@
-#include "../core/file_bytes.h"
+#include "support/cli_process.h"
+#include "support/file_bytes.h"
 
 #include "storage/glyph_file.h"
 
@@ -17,26 +18,9 @@
 namespace glimmerset::test {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
 CliRun run(const QStringList &arguments, const QString &workingDir,
            const QProcessEnvironment &env = {}) {
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    if (!env.isEmpty())
-        process.setProcessEnvironment(env);
-    process.start(QStringLiteral(GLIMMERSET_CLI), arguments);
-    CliRun result;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    return runCli(arguments, workingDir, env, 30000);
 }
 
 QString sourceFile(const char *relative) {

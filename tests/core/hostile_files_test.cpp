@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
