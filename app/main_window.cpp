@@ -3,8 +3,8 @@
 #include "app/window_font.h"
 #include "app/window_icon.h"
 
-#include "glyphs/glyph_grid.h"
-#include "glyphs/twips.h"
+#include "app/glyph_grid.h"
+#include "app/twips.h"
 #include "storage/error.h"
 #include "storage/file_names.h"
 #include "storage/glyph_file.h"

@@ -2,7 +2,7 @@
 
 #include "app/platform.h"
 #include "codegen/code_generation.h"
-#include "glyphs/glyph_editing.h"
+#include "app/glyph_editing.h"
 #include "glyphs/glyph_set.h"
 
 #include <QWidget>

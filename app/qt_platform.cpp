@@ -31,10 +31,12 @@ QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QStri
         const QFileInfo written(addedExtension.isEmpty() ? chosen : withExtension(chosen, addedExtension));
         if (!written.exists() && !written.isSymLink())
             return chosen;
-        const QString question =
-            QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(written.fileName());
-        if (QMessageBox::warning(parent, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-            QMessageBox::Yes)
+        QMessageBox question(QMessageBox::Warning, title,
+                             QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(written.fileName()),
+                             QMessageBox::Yes | QMessageBox::No, parent);
+        question.setDefaultButton(QMessageBox::No);
+        question.setTextFormat(Qt::PlainText);
+        if (question.exec() == QMessageBox::Yes)
             return chosen;
         start = chosen;
     }
@@ -43,6 +45,8 @@ QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QStri
 void QtPlatform::showMessage(QWidget *parent, const QString &text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Glimmerset"), text, QMessageBox::Ok,
                     parent);
+    // A path or a name may hold "<b>": shown as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -21,12 +21,11 @@ public:
     }
 
     template <typename A, typename B> void run(benchmark::State &state, A &&a, B &&b) {
-        runTimed(
-            state, [&] { return seconds(a); }, [&] { return seconds(b); });
+        runTimed(state, [&] { return seconds(a); }, [&] { return seconds(b); });
     }
 
-    // As run, for jobs that give their own seconds: a child process's CPU
-    // time is none of this thread's.
+    // As run, for jobs that time themselves and give their seconds: a child
+    // process, whose CPU time is not this thread's.
     template <typename A, typename B> void runTimed(benchmark::State &state, A &&a, B &&b) {
         for (auto _ : state) {
             const double ta = a();

@@ -1,13 +1,13 @@
 #include "cli/cli_io.h"
 
 #include "storage/atomic_file.h"
+#include "storage/error.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace glimmerset::cli {
 
@@ -22,20 +22,19 @@ bool writeStdout(const QByteArray &bytes) {
     const bool written =
         std::fwrite(bytes.constData(), 1, bytes.size(), stdout) == std::size_t(bytes.size()) &&
         std::fflush(stdout) == 0;
-    if (!written)
-        printError(QStringLiteral("Can't write to the standard output: %1.")
-                       .arg(QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
+    // SIGPIPE is ignored (main), so a closed pipe comes here as EPIPE.
+    if (!written && errno != EPIPE)
+        printError(QStringLiteral("Can't write to the standard output: %1.").arg(systemReason(errno ? errno : EIO)));
     return written;
 }
 
-namespace {
-
-void printTryHelp(const QString &command) {
-    printError(
-        QStringLiteral("Try '%1 %2 --help'.").arg(QCoreApplication::applicationName(), command));
+int usageError(const QString &command, const QString &message) {
+    const QString program = QCoreApplication::applicationName();
+    const QString who = command.isEmpty() ? program : command;
+    printError(QStringLiteral("%1: %2").arg(who, message));
+    printError(QStringLiteral("Try '%1 --help'.").arg(command.isEmpty() ? program : program + u' ' + command));
+    return kUsageError;
 }
-
-} // namespace
 
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
                                 int minPositional, int maxPositional, const QString &needed) {
@@ -43,25 +42,33 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     const QString command = arguments.value(0);
     if (maxPositional < 0)
         maxPositional = minPositional;
-    parser.addHelpOption();
+    // Not addHelpOption(): its --help-all would promise Qt's own options, and
+    // a command line program has none.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
+    parser.addOption(help);
     if (!parser.parse(QStringList{program} + arguments.mid(1))) {
-        printError(parser.errorText());
-        printTryHelp(command);
-        return kUsageError;
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty()) { // "Missing value after '-o'."
+            QString text = parser.errorText();
+            return usageError(command, text.replace(0, 1, text.front().toLower()));
+        }
+        const QString &name = unknown.constFirst();
+        return usageError(command, QStringLiteral("unknown option %1.")
+                                       .arg(quoted((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)));
     }
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(help)) {
         // QCommandLineParser's own help names the program only; put the command in.
-        QString help = parser.helpText();
+        QString text = parser.helpText();
         static const QRegularExpression usage(QStringLiteral("^Usage: \\S+ "));
-        help.replace(usage, QStringLiteral("Usage: %1 %2 ").arg(program, arguments.value(0)));
-        return writeStdout(help.toLocal8Bit()) ? kSuccess : kFailure;
+        text.replace(usage, QStringLiteral("Usage: %1 %2 ").arg(program, command));
+        return writeStdout(text.toLocal8Bit()) ? kSuccess : kFailure;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() < minPositional)
         return usageError(command, QStringLiteral("%1 is needed.").arg(needed));
     if (positional.size() > maxPositional)
-        return usageError(
-            command, QStringLiteral("unexpected argument \"%1\".").arg(positional[maxPositional]));
+        return usageError(command,
+                          QStringLiteral("unexpected argument %1.").arg(quoted(positional.value(maxPositional))));
     return std::nullopt;
 }
 
@@ -70,12 +77,6 @@ int writeOutput(const QString &target, const QByteArray &bytes) {
         return writeStdout(bytes) ? kSuccess : kFailure;
     writeFileAtomically(target, bytes);
     return kSuccess;
-}
-
-int usageError(const QString &command, const QString &message) {
-    printError(command + QStringLiteral(": ") + message);
-    printTryHelp(command);
-    return kUsageError;
 }
 
 } // namespace glimmerset::cli

@@ -14,9 +14,14 @@ enum ExitCode { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 // One line on stderr: messages never mix with the code on stdout.
 void printError(const QString &message);
 
-// Writes all of bytes to stdout; a failed write (a full disk, a closed pipe)
-// is reported on stderr and gives false.
+// Writes all of bytes to stdout. A failed write (a full disk) is reported on
+// stderr and gives false; so does a closed pipe, though without a word: the
+// reader (head, say) chose to stop, as it would with any other tool.
 bool writeStdout(const QByteArray &bytes);
+
+// "code: unknown option "--bogus"." and where help is, on stderr; gives
+// kUsageError. command is empty for the program's own arguments.
+int usageError(const QString &command, const QString &message);
 
 // Parses a command's arguments (arguments[0] is the command's name). Gives an
 // exit code when the command must not run: after --help, or on a usage error,
@@ -30,8 +35,5 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
 // bytes to stdout when target is empty or "-", else to the file target,
 // replaced whole or not at all; gives the exit code. Throws Error.
 int writeOutput(const QString &target, const QByteArray &bytes);
-
-// "command: message" and where to find help, on stderr; gives kUsageError.
-int usageError(const QString &command, const QString &message);
 
 } // namespace glimmerset::cli

@@ -4,6 +4,7 @@
 
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
+#include "storage/error.h"
 
 namespace glimmerset::cli {
 
@@ -59,9 +60,9 @@ int codeCommand(const QStringList &arguments) {
         return *exit;
     const auto chosen = codeFormNamed(parser.value(form));
     if (!chosen)
-        return usageError(arguments.value(0),
-                          QStringLiteral("no form \"%1\"; the forms are %2.")
-                              .arg(parser.value(form), codeFormNames().join(QStringLiteral(", "))));
+        return usageError(arguments.value(0), QStringLiteral("no form %1; the forms are %2.")
+                                                  .arg(quoted(parser.value(form)),
+                                                       codeFormNames().join(QStringLiteral(", "))));
     if (!isAssemblyForm(*chosen) && (parser.isSet(testProgram) || parser.isSet(rest)))
         return usageError(arguments.value(0),
                           QStringLiteral("the templates are assembly; --test-program and --rest "

@@ -29,7 +29,9 @@ constexpr Command kCommands[] = {
     {"code", "write the code for a glyph file, as \"Save to File\" does or in another form",
      codeCommand},
     {"show", "show the names and glyphs of a glyph file as text", showCommand},
-    {"verify", "run the program for a glyph file on a simulated AVR and LCD", verifyCommand},
+#ifdef GLIMMERSET_WITH_VERIFY
+    {"verify", "run the program for a glyph file on a simulated AVR and LCD", loadedVerifyCommand},
+#endif
     {"import", "make a glyph file from byte arrays in C, Arduino or assembly", importCommand},
     {"check-templates", "name each template line the template stage would break",
      checkTemplatesCommand},
@@ -79,8 +81,10 @@ int runCommand(const Command &command, const QStringList &arguments) {
 int main(int argc, char *argv[]) {
     holdClosedStandardDescriptors();
     // Past the file-size limit (ulimit -f in a build) a write fails with a
-    // reason we report, instead of the signal ending the program.
+    // reason we report, and a closed pipe with EPIPE that ends the program
+    // quietly (writeStdout), instead of either signal ending it.
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("glimmerset-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLIMMERSET_VERSION));
@@ -99,8 +103,9 @@ int main(int argc, char *argv[]) {
         if (first == QLatin1String(command.name))
             return runCommand(command, arguments);
 
-    printError(first.isEmpty() ? QStringLiteral("A command is needed.")
-                               : QStringLiteral("Unknown command \"%1\".").arg(first));
-    printError(QStringLiteral("Try 'glimmerset-cli --help'."));
-    return kUsageError;
+    if (first.isEmpty())
+        return usageError({}, QStringLiteral("a command is needed."));
+    return usageError({}, QStringLiteral("unknown %1 %2.")
+                              .arg(first.startsWith(u'-') ? QStringLiteral("option") : QStringLiteral("command"),
+                                   glimmerset::quoted(first)));
 }

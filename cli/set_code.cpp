@@ -9,8 +9,9 @@
 #include "storage/error.h"
 
 #include <QDir>
-
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace glimmerset::cli {
 
@@ -39,8 +40,19 @@ QString templateFolder(const QCommandLineParser &parser) {
     return set.isEmpty() ? folder : set;
 }
 
+void warnAboutOddPixels(const GlyphFileContent &set) {
+    // An assembly file read as a set would fill the screen with them.
+    constexpr qsizetype kNamed = 5;
+    for (const QString &odd : set.oddPixels.first(std::min(kNamed, set.oddPixels.size())))
+        printError(QStringLiteral("Warning: ") + odd);
+    if (set.oddPixels.size() > kNamed)
+        printError(QStringLiteral("Warning: %1 more pixel fields hold neither 0 nor 1.")
+                       .arg(set.oddPixels.size() - kNamed));
+}
+
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form) {
+    warnAboutOddPixels(set);
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;

@@ -1,5 +1,6 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/set_code.h"
 
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
@@ -34,6 +35,7 @@ int showCommand(const QStringList &arguments) {
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
     const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+    warnAboutOddPixels(set);
     return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
 }
 

@@ -1,4 +1,5 @@
 #include "codegen/found_rows.h"
+#include "storage/error.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -156,15 +157,13 @@ public:
             bool numeric = true;
             readList(leaves, numeric);
             if (type == ElementType::Other && numeric && !leaves.isEmpty())
-                found_.warnings << QStringLiteral(
-                                       "line %1: \"%2\" is an array of %3, not of bytes; "
-                                       "left out.")
-                                       .arg(QString::number(t_[name].line), t_[name].text,
+                found_.warnings << QStringLiteral("line %1: %2 is an array of %3, not of bytes; "
+                                                  "left out.")
+                                       .arg(QString::number(t_[name].line), quoted(t_[name].text),
                                             typeName);
             else if (type == ElementType::Bytes && !leaves.isEmpty() && !numeric)
-                found_.warnings << QStringLiteral(
-                                       "line %1: \"%2\" holds more than numbers; left out.")
-                                       .arg(QString::number(t_[name].line), t_[name].text);
+                found_.warnings << QStringLiteral("line %1: %2 holds more than numbers; left out.")
+                                       .arg(QString::number(t_[name].line), quoted(t_[name].text));
             else if (type == ElementType::Bytes && numeric)
                 add(leaves, statement, name);
         }

@@ -30,13 +30,6 @@ bool isAssemblyForm(CodeForm form) {
     return form == CodeForm::Asm || form == CodeForm::AsmTable;
 }
 
-std::uint8_t cgramRow(const GlyphSet &glyphs, int glyph, int row) {
-    std::uint8_t bits = 0;
-    for (int c = 0; c < kColumnCount; ++c)
-        bits = std::uint8_t(bits << 1 | (glyphs.isLit(row, c, glyph) ? 1 : 0));
-    return bits;
-}
-
 QString rowPicture(const GlyphSet &glyphs, int glyph, int row) {
     QString picture(kColumnCount, u'.');
     for (int c = 0; c < kColumnCount; ++c)

@@ -22,9 +22,7 @@ std::optional<CodeForm> codeFormNamed(QStringView name);
 // The assembly forms, which the templates may surround.
 bool isAssemblyForm(CodeForm form);
 
-// A glyph's row as CGRAM holds it: bit 4 is column 0, bit 0 column 4.
-std::uint8_t cgramRow(const GlyphSet &glyphs, int glyph, int row);
-// The same drawn: '#' lit, '.' dark, column 0 first.
+// A glyph's row drawn: '#' lit, '.' dark, column 0 first.
 QString rowPicture(const GlyphSet &glyphs, int glyph, int row);
 
 QString formCode(CodeForm form, const GlyphNames &names, const GlyphSet &glyphs);

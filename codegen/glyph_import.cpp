@@ -84,9 +84,9 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
     if (glyphs.size() > kGlyphCount) {
         const Glyph &first = *glyphs[kGlyphCount];
         result.warnings << QStringLiteral("%1: %2 glyphs found; the first eight are taken, and "
-                                          "\"%3\" (line %4) and what follows are left out.")
+                                          "%3 (line %4) and what follows are left out.")
                                .arg(displayName, QString::number(glyphs.size()),
-                                    first.name.value_or(defaultGlyphName(kGlyphCount)),
+                                    quoted(first.name.value_or(defaultGlyphName(kGlyphCount))),
                                     QString::number(first.line));
         glyphs.resize(kGlyphCount);
     }
@@ -99,11 +99,11 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
         if (glyph.name)
             result.set.names[g] = *glyph.name;
         if (glyph.rows.size() < kRowCount)
-            result.warnings << QStringLiteral(
-                                   "%1, line %2: \"%3\" has only %4 of 8 rows; the others "
-                                   "are left dark.")
+            result.warnings << QStringLiteral("%1, line %2: %3 has only %4 of 8 rows; the others "
+                                              "are left dark.")
                                    .arg(displayName, QString::number(glyph.line),
-                                        result.set.names[g], QString::number(glyph.rows.size()));
+                                        quoted(result.set.names[g]),
+                                        QString::number(glyph.rows.size()));
         for (qsizetype r = 0; r < glyph.rows.size(); ++r)
             for (int c = 0; c < kColumnCount; ++c)
                 result.set.glyphs.setPixel(int(r), c, int(g),

@@ -1,6 +1,7 @@
 #include "codegen/template_check.h"
 
 #include "codegen/template_text.h"
+#include "storage/error.h"
 #include "storage/field_reader.h"
 #include "storage/regular_file.h"
 #include "storage/windows1252.h"
@@ -38,13 +39,13 @@ bool swallowsNextLine(const QList<Field> &fields) {
 }
 
 QString quotedList(const QStringList &lines) {
-    QStringList quoted;
+    QStringList each;
     for (const QString &line : lines)
-        quoted << u'"' + line + u'"';
-    if (quoted.size() == 1)
-        return quoted.front();
-    const QString last = quoted.takeLast();
-    return quoted.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+        each << quoted(line);
+    if (each.size() == 1)
+        return each.front();
+    const QString last = each.takeLast();
+    return each.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
 }
 
 QString firstWord(const QString &field) {
@@ -81,8 +82,8 @@ QString whyBroken(const QString &line, const QList<Field> &fields) {
             .arg(word);
     }
     if (swallowsNextLine(fields))
-        return QStringLiteral("the field \"%1\" begins with %2, so the next line is joined to it")
-            .arg(fields.back().text, prefixOf(fields.back().text));
+        return QStringLiteral("the field %1 begins with %2, so the next line is joined to it")
+            .arg(quoted(fields.back().text), prefixOf(fields.back().text));
     return {};
 }
 
@@ -161,8 +162,9 @@ QList<TemplateFinding> checkTemplateFile(const QString &path) {
 }
 
 QString describeFinding(const QString &fileName, const TemplateFinding &finding) {
-    return QStringLiteral("%1, line %2: \"%3\" becomes %4: %5.")
-        .arg(fileName, QString::number(finding.line), finding.text, finding.becomes, finding.why);
+    return QStringLiteral("%1, line %2: %3 becomes %4: %5.")
+        .arg(fileName, QString::number(finding.line), quoted(finding.text), finding.becomes,
+             finding.why);
 }
 
 } // namespace glimmerset

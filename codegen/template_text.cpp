@@ -2,14 +2,10 @@
 
 #include "storage/error.h"
 #include "storage/field_reader.h"
+#include "storage/linux_calls.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <new>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace glimmerset {
 
@@ -26,29 +22,7 @@ namespace {
 
 // Past this a file's size only asks for memory the template may never fill.
 constexpr qint64 kMaxReserve = qint64(1) << 28;
-
-constexpr std::uintptr_t kHugePage = 2 << 20;
-// Blocks this large get a mapping of their own from malloc, so advice given
-// about one ends with it.
-constexpr qsizetype kOwnMapping = qsizetype(32) << 20;
-
-// Fresh memory costs the kernel a fault for every 4 KiB page written; where
-// the system hands out 2 MiB pages on request, a large output asks for them.
-void adviseHugePages(const QChar *begin, qsizetype bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (bytes < kOwnMapping)
-        return;
-    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto last =
-        (reinterpret_cast<std::uintptr_t>(begin) + std::uintptr_t(bytes)) & ~(kHugePage - 1);
-    if (last > first)
-        madvise(reinterpret_cast<void *>(first), last - first,
-                MADV_HUGEPAGE); // only advice: failure is fine
-#else
-    Q_UNUSED(begin);
-    Q_UNUSED(bytes);
-#endif
-}
+constexpr qsizetype kHugePage = qsizetype(2) << 20;
 
 void appendFields(FieldReader &reader, QString &out) {
     while (!reader.atEnd()) {
@@ -67,7 +41,8 @@ std::optional<QString> joinFields(FieldReader &reader, QString &out) {
     std::optional<QString> failure;
     try {
         out.reserve(out.size() + wanted / qsizetype(sizeof(QChar)));
-        adviseHugePages(out.constData() + out.size(), wanted);
+        // Fresh memory costs the kernel a fault for every 4 KiB page written.
+        linux_calls::adviseHugePages(out.constData() + out.size(), wanted);
         appendFields(reader, out);
     } catch (const Error &e) {
         failure = e.message();
@@ -77,7 +52,7 @@ std::optional<QString> joinFields(FieldReader &reader, QString &out) {
     }
     // Blanks dropped leave part of a large reservation unused, and a huge page
     // written in part would stay resident whole: hand that part back.
-    if (wanted > qsizetype(kHugePage))
+    if (wanted > kHugePage)
         out.squeeze();
     return failure;
 }
@@ -93,12 +68,6 @@ std::optional<QString> appendTemplateText(QString &out, const QString &path) {
     } catch (const Error &e) {
         return e.message();
     }
-}
-
-TemplateText template_text(const QString &path) {
-    TemplateText result;
-    result.failure = appendTemplateText(result.text, path);
-    return result;
 }
 
 TemplateText templateTextFromBytes(const QByteArray &bytes) {

@@ -26,11 +26,11 @@ struct TemplateText {
     std::optional<QString> failure; // why reading stopped early, if it did
 };
 
-// Each field, then "," when it begins with a join prefix, else CR LF.
-// A template that can't be opened gives an empty text and a failure.
-TemplateText template_text(const QString &path);
-// The same appended straight to out; the failure, if any, is returned.
+// Appends each field of the template at path to out, then "," when the field
+// begins with a join prefix, else CR LF. Gives why reading stopped early, if
+// it did; out keeps every field read up to there.
 std::optional<QString> appendTemplateText(QString &out, const QString &path);
+// The same for bytes in memory, into a fresh text.
 TemplateText templateTextFromBytes(const QByteArray &bytes);
 
 } // namespace glimmerset

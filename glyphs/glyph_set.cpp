@@ -1,5 +1,7 @@
 #include "glyphs/glyph_set.h"
 
+#include "glyphs/lcd_layout.h"
+
 namespace glimmerset {
 
 QString defaultGlyphName(int glyph) { return QStringLiteral("Character %1").arg(glyph + 1); }
@@ -11,6 +13,14 @@ GlyphNames defaultGlyphNames() {
     for (int g = 0; g < kGlyphCount; ++g)
         names[g] = defaultGlyphName(g);
     return names;
+}
+
+std::uint8_t cgramRow(const GlyphSet &glyphs, int glyph, int row) {
+    std::uint8_t bits = 0;
+    for (int c = 0; c < kColumnCount; ++c)
+        if (glyphs.isLit(row, c, glyph))
+            bits |= lcd::glyphRowBit(c);
+    return bits;
 }
 
 } // namespace glimmerset

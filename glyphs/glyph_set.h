@@ -12,10 +12,6 @@ inline constexpr int kRowCount = 8;
 inline constexpr int kColumnCount = 5;
 inline constexpr int kPixelCount = kGlyphCount * kRowCount * kColumnCount;
 
-// Colours as the layout gives them, &HBBGGRR; convert only where painting.
-inline constexpr std::uint32_t PIXEL_ON_COLOR = 0x808080;
-inline constexpr std::uint32_t PIXEL_OFF_COLOR = 0x86D7C0;
-
 // The names a glyph carries before the user renames it, and its entry in the
 // "Clear Selected" list: glyph 0 is "Character 1" and "1.Char".
 QString defaultGlyphName(int glyph);
@@ -42,6 +38,9 @@ public:
 private:
     std::array<std::int16_t, kPixelCount> values_{};
 };
+
+// A glyph's row as the controller's CGRAM holds it (see lcd_layout.h).
+std::uint8_t cgramRow(const GlyphSet &glyphs, int glyph, int row);
 
 using GlyphNames = std::array<QString, kGlyphCount>;
 

@@ -1,8 +1,11 @@
-# Makes glimmerset-cli's manual page from its own --help and each command's.
-# Run with -DCLI= -DHELP2MAN= -DGZIP= -DOUT=.
+# Makes glimmerset-cli's manual page from its own --help and each command's,
+# with the hand-written sections of INCLUDE.
+# Run with -DCLI= -DHELP2MAN= -DGZIP= -DOUT= -DINCLUDE= -DTEMPLATE_DIR= -DTEMPLATE_SETS_DIR=
+# -DDOC_DIR=.
 execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE overview COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "\n  ([a-z-]+)  " command_lines "${overview}")
-set(include_text "[NAME]\nglimmerset-cli \\- make Glimmerset's AVR code for HD44780 glyphs without a display\n")
+file(READ ${INCLUDE} include_text)
+string(CONFIGURE "${include_text}" include_text @ONLY)
 string(APPEND include_text "[COMMANDS]\n")
 foreach(line IN LISTS command_lines)
     string(STRIP "${line}" command)
@@ -10,7 +13,6 @@ foreach(line IN LISTS command_lines)
     string(REPLACE "\\" "\\\\" help "${help}")
     string(APPEND include_text ".SS ${command}\n.nf\n${help}.fi\n")
 endforeach()
-string(APPEND include_text "[SEE ALSO]\n.BR glimmerset (1),\n.BR avra (1)\n")
 get_filename_component(dir ${OUT} DIRECTORY)
 file(WRITE ${dir}/glimmerset-cli.h2m "${include_text}")
 execute_process(COMMAND ${HELP2MAN} --no-info --no-discard-stderr --include=${dir}/glimmerset-cli.h2m

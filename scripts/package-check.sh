@@ -45,6 +45,11 @@ for set in parallel pcf8574; do
     build-pkg/glimmerset-cli code docs/example.ch --templates "$set" --test-program --rest -o "$work/built-$set.asm"
     cmp "$work/installed-$set.asm" "$work/built-$set.asm" || fail "the installed set $set differs from the build's"
 done
+# verify loads its module from beside the real executable, through the symlink in bin/.
+/usr/bin/glimmerset-cli verify docs/example.ch > "$work/verify.txt" || fail "the installed verify failed"
+tail -n 1 "$work/verify.txt" | grep -qx OK || fail "the installed verify did not end in OK"
+/usr/bin/glimmerset-cli verify docs/example.ch --templates pcf8574 --wiring i2c:0x27 > "$work/verify-i2c.txt" ||
+    fail "the installed verify failed on the backpack's set"
 for page in glimmerset glimmerset-cli; do
     zcat "/usr/share/man/man1/$page.1.gz" | grep -q "^\.TH" || fail "the manual page of $page is missing"
 done

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backpack_wiring.h"
-#include "lcd_layout.h"
+#include "glyphs/lcd_layout.h"
 
 #include <QString>
 

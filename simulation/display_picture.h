@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lcd_bus_monitor.h"
-#include "lcd_layout.h"
+#include "glyphs/lcd_layout.h"
 
 #include <QString>
 

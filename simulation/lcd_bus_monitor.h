@@ -1,7 +1,7 @@
 #pragma once
 
 #include "findings.h"
-#include "lcd_layout.h"
+#include "glyphs/lcd_layout.h"
 
 #include <array>
 #include <cstdint>

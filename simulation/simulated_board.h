@@ -3,7 +3,7 @@
 #include "board_wiring.h"
 #include "findings.h"
 #include "lcd_bus_monitor.h"
-#include "lcd_layout.h"
+#include "glyphs/lcd_layout.h"
 
 #include <cstdint>
 #include <string>

@@ -88,13 +88,8 @@ QString busLine(const BoardRun &run, const BusTiming &timing, int broken) {
 std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs) {
     std::array<std::uint8_t, lcd::kCgramSize> image{};
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r) {
-            std::uint8_t row = 0;
-            for (int c = 0; c < kColumnCount; ++c)
-                if (glyphs.isLit(r, c, g))
-                    row |= lcd::glyphRowBit(c);
-            image[8 * g + r] = row;
-        }
+        for (int r = 0; r < kRowCount; ++r)
+            image[8 * g + r] = cgramRow(glyphs, g, r);
     return image;
 }
 

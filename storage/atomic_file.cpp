@@ -1,13 +1,12 @@
 #include "storage/atomic_file.h"
 
+#include "storage/descriptor.h"
 #include "storage/error.h"
-#include "storage/regular_file.h"
+#include "storage/linux_calls.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,39 +18,12 @@ namespace glimmerset {
 
 namespace {
 
-// Our own descriptors and temporary file, written with the system calls so
-// every failure keeps its errno: QSaveFile of Qt 6.4 renames a short file
-// over the old one when the flush inside commit() fails, and its temporary
-// name grows past the limit for a long file name.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
-    // Closes now, so a failure to close can be reported; errno on false.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 || errno == EINTR;
-    }
+// Written with the system calls so every failure keeps its errno: QSaveFile of
+// Qt 6.4 renames a short file over the old one when the flush inside commit()
+// fails, and its temporary name grows past the limit for a long file name.
 
-private:
-    int fd_;
-};
-
-int openRetrying(const QByteArray &name, int flags, mode_t mode = 0) {
-    int fd = -1;
-    do
-        fd = ::open(name.constData(), flags, mode);
-    while (fd < 0 && errno == EINTR);
-    return fd;
-}
+// As many hops as the kernel itself follows before it gives up.
+constexpr int kMaxSymlinkHops = 40;
 
 // Every byte or errno.
 bool writeAll(int fd, const QByteArray &bytes) {
@@ -74,9 +46,9 @@ bool writeAll(int fd, const QByteArray &bytes) {
 
 // The file's name, cut at a character boundary so that the suffix still fits
 // where the file system allows no longer names.
-QByteArray temporaryStem(const QByteArray &folder, const QByteArray &base) {
+QByteArray temporaryStem(int folder, const QByteArray &base) {
     constexpr qsizetype kSuffix = 7; // ".XXXXXX"
-    long nameMax = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    long nameMax = ::fpathconf(folder, _PC_NAME_MAX);
     if (nameMax <= kSuffix)
         nameMax = NAME_MAX;
     qsizetype keep = std::min<qsizetype>(base.size(), nameMax - kSuffix);
@@ -93,6 +65,8 @@ QByteArray randomSuffix() {
     return suffix;
 }
 
+// Every step after the first works on one open descriptor of the folder, so
+// the file that was looked at is the one replaced, whatever is renamed meanwhile.
 class AtomicSave {
 public:
     AtomicSave(const QString &path, const QByteArray &bytes) : path_(path), bytes_(bytes) {}
@@ -106,73 +80,96 @@ private:
     Error notRegular(mode_t mode) const {
         return failure(QStringLiteral("it is %1, not a regular file, so nothing was written").arg(fileKindName(mode)));
     }
+    Error folderFailure(int error) const {
+        return failure(QStringLiteral("can't create a file in the folder \"%1\": %2")
+                           .arg(QFile::decodeName(folderName_), systemReason(error)));
+    }
+    QByteArray followSymlinks() const;
     void findTarget();
     void writeInPlace(int folderError);
     void replace(Descriptor &temporary, const QByteArray &temporaryName);
 
     QString path_;
     const QByteArray &bytes_;
-    QByteArray target_; // path_ with any symlink followed
-    QByteArray folder_;
+    QByteArray folderName_; // for messages
+    QByteArray base_;       // the name inside folder_ that is replaced
+    Descriptor folder_;
     bool exists_ = false;
     struct stat old_ {};
 };
 
+// The name a save through path_ replaces: every link of a chain followed, so a
+// link to a link to a missing file names that file, which is then created.
+QByteArray AtomicSave::followSymlinks() const {
+    QByteArray name = QFile::encodeName(path_);
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return name; // whatever fails here fails again below, with its reason
+        if (hops == kMaxSymlinkHops)
+            throw failure(QStringLiteral("its symlinks lead round in a loop, so nothing was written"));
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(name.constData(), target.data(), target.size());
+        if (n < 0)
+            throw failure(errno);
+        target.truncate(n);
+        const qsizetype slash = name.lastIndexOf('/');
+        name = target.startsWith('/') || slash < 0 ? target : name.left(slash + 1) + target;
+    }
+}
+
 void AtomicSave::findTarget() {
-    target_ = QFile::encodeName(path_);
-    exists_ = ::stat(target_.constData(), &old_) == 0;
+    const QByteArray target = followSymlinks();
+    const qsizetype slash = target.lastIndexOf('/');
+    folderName_ = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    base_ = target.mid(slash + 1);
+    if (base_.isEmpty()) // "name/": the folder itself
+        base_ = ".";
+    folder_ = openAt(AT_FDCWD, folderName_, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (!folder_.isOpen() && errno == EACCES) // searchable, not listable: enough, but no fsync
+        folder_ = openAt(AT_FDCWD, folderName_, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (!folder_.isOpen())
+        throw folderFailure(errno);
+    exists_ = ::fstatat(folder_.get(), base_.constData(), &old_, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists_ && errno != ENOENT)
         throw failure(errno);
     if (exists_ && S_ISDIR(old_.st_mode))
         throw failure(QStringLiteral("it is a folder"));
     if (exists_ && !S_ISREG(old_.st_mode))
         throw notRegular(old_.st_mode);
-    // Replace what a symlink points at, never the link; a dangling one names the file to create.
-    if (exists_) {
-        if (char *real = ::realpath(target_.constData(), nullptr)) {
-            target_ = real;
-            ::free(real);
-        }
-    } else if (QFileInfo(path_).isSymLink()) {
-        target_ = QFile::encodeName(QFileInfo(path_).symLinkTarget());
-    }
-    if (exists_ && ::faccessat(AT_FDCWD, target_.constData(), W_OK, AT_EACCESS) != 0)
+    if (exists_ && ::faccessat(folder_.get(), base_.constData(), W_OK, AT_EACCESS) != 0)
         throw failure(errno);
-    const qsizetype slash = target_.lastIndexOf('/');
-    folder_ = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target_.left(slash);
 }
 
 void AtomicSave::run() {
     findTarget();
-    const QByteArray base = target_.mid(target_.lastIndexOf('/') + 1);
-    const QByteArray stem = folder_ + '/' + temporaryStem(folder_, base);
+    const QByteArray stem = temporaryStem(folder_.get(), base_);
+    // Private from its first moment when it stands in for a file: others get
+    // to read it only once it has the old file's owner, group and mode.
+    const mode_t mode = exists_ ? 0600 : 0666;
     QByteArray temporaryName;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    Descriptor temporary;
+    for (int attempt = 0; attempt < 100 && !temporary.isOpen(); ++attempt) {
         temporaryName = stem + randomSuffix();
-        fd = openRetrying(temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
+        temporary = openAt(folder_.get(), temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (!temporary.isOpen() && errno != EEXIST)
             break;
     }
-    Descriptor temporary(fd);
     if (!temporary.isOpen()) {
         const int error = errno;
         if (exists_ && (error == EACCES || error == EPERM))
             return writeInPlace(error);
-        throw failure(QStringLiteral("can't create a file in the folder \"%1\": %2")
-                          .arg(QFile::decodeName(folder_), systemReason(error)));
+        throw folderFailure(error);
     }
     try {
         replace(temporary, temporaryName);
     } catch (...) {
-        ::unlink(temporaryName.constData());
+        ::unlinkat(folder_.get(), temporaryName.constData(), 0);
         throw;
     }
 }
 
 void AtomicSave::replace(Descriptor &temporary, const QByteArray &temporaryName) {
-    if (!writeAll(temporary.get(), bytes_))
-        throw failure(errno);
     if (exists_) {
         // Owner first: changing it clears set-user-ID bits the mode then puts back.
         if (::fchown(temporary.get(), old_.st_uid, old_.st_gid) != 0)
@@ -180,26 +177,22 @@ void AtomicSave::replace(Descriptor &temporary, const QByteArray &temporaryName)
         if (::fchmod(temporary.get(), old_.st_mode & 07777) != 0)
             throw failure(errno);
     }
-    if (::fsync(temporary.get()) != 0)
+    if (!writeAll(temporary.get(), bytes_) || ::fsync(temporary.get()) != 0 || !temporary.close())
         throw failure(errno);
-    if (!temporary.close())
-        throw failure(errno);
-    if (::rename(temporaryName.constData(), target_.constData()) != 0)
+    if (::renameat(folder_.get(), temporaryName.constData(), folder_.get(), base_.constData()) != 0)
         throw failure(errno);
     // The rename itself reaches the disk with the folder.
-    Descriptor folder(openRetrying(folder_, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.isOpen())
-        (void)::fsync(folder.get());
+    (void)::fsync(folder_.get());
 }
 
 // Not atomic: space is reserved first where the file system can, so a full
 // disk is found before the old bytes are touched.
 void AtomicSave::writeInPlace(int folderError) {
-    Descriptor file(openRetrying(target_, O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    Descriptor file = openAt(folder_.get(), base_, O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     struct stat now {};
     if (!file.isOpen())
         throw failure(QStringLiteral("neither it nor its folder \"%1\" can be written to (%2)")
-                          .arg(QFile::decodeName(folder_), systemReason(folderError)));
+                          .arg(QFile::decodeName(folderName_), systemReason(folderError)));
     if (::fstat(file.get(), &now) != 0)
         throw failure(errno);
     if (!S_ISREG(now.st_mode))
@@ -209,13 +202,12 @@ void AtomicSave::writeInPlace(int folderError) {
     if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         rlim_t(bytes_.size()) > limit.rlim_cur)
         throw failure(EFBIG);
-    if (bytes_.size() > now.st_size && ::fallocate(file.get(), FALLOC_FL_KEEP_SIZE, 0, bytes_.size()) != 0 &&
-        (errno == ENOSPC || errno == EDQUOT))
+    if (bytes_.size() > now.st_size && !linux_calls::reserveSpace(file.get(), bytes_.size()))
         throw failure(errno);
     const auto cut = [&](int error) {
         return failure(QStringLiteral("%1; its folder \"%2\" can't be written to, so it was being written in place "
                                       "and may now be incomplete")
-                           .arg(systemReason(error), QFile::decodeName(folder_)));
+                           .arg(systemReason(error), QFile::decodeName(folderName_)));
     };
     if (!writeAll(file.get(), bytes_) || ::ftruncate(file.get(), bytes_.size()) != 0 || ::fsync(file.get()) != 0 ||
         !file.close())

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 #include <stdexcept>
 
 namespace glimmerset {
@@ -12,5 +14,18 @@ public:
     explicit Error(const QString &message);
     QString message() const;
 };
+
+// The words messages share.
+
+// The system's words for errno, as strerror gives them.
+QString systemReason(int error);
+
+// What a file that is not a regular one is: "a folder", "a FIFO", "a device",
+// "a socket", "a symlink".
+QString fileKindName(mode_t mode);
+
+// text in double quotes, cut to a length a message box or a terminal line can
+// show: a field may be hundreds of kilobytes long.
+QString quoted(QStringView text);
 
 } // namespace glimmerset

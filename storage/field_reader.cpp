@@ -46,8 +46,12 @@ FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displ
     return FieldReader(std::move(buffer), displayName);
 }
 
-void FieldReader::fail(const QString &what) const {
-    throw Error(QStringLiteral("%1, line %2: %3").arg(displayName_).arg(line_).arg(what));
+void FieldReader::fail(const QString &what) const { failAt(line_, what); }
+
+void FieldReader::failAt(int line, const QString &what) const { throw Error(message(line, what)); }
+
+QString FieldReader::message(int line, const QString &what) const {
+    return QStringLiteral("%1, line %2: %3").arg(displayName_).arg(line).arg(what);
 }
 
 bool FieldReader::fill() {
@@ -247,7 +251,8 @@ void FieldReader::appendText(QString &out) try {
     failTooLong();
 }
 
-std::int16_t FieldReader::readNumber() {
+std::int16_t FieldReader::readNumber(QByteArrayView *fieldOut) {
+    // The line the field began on, which its end may already have left behind.
     const int line = line_;
     QByteArrayView field;
     try {
@@ -262,21 +267,15 @@ std::int16_t FieldReader::readNumber() {
     if (i < field.size() && (field[i] == '-' || field[i] == '+'))
         negative = field[i++] == '-';
     long value = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9' && value <= 32768; ++i)
         value = value * 10 + (field[i] - '0');
-        if (value > 32768) {
-            line_ = line;
-            fail(QStringLiteral("the number %1 doesn't fit between -32768 and 32767.")
-                     .arg(QString::fromLatin1(field.first(std::min<qsizetype>(field.size(), 40)))));
-        }
-    }
     if (negative)
         value = -value;
-    if (value > 32767) {
-        line_ = line;
-        fail(QStringLiteral("the number %1 doesn't fit between -32768 and 32767.")
-                 .arg(QString::fromLatin1(field)));
-    }
+    if (value < -32768 || value > 32767)
+        failAt(line, QStringLiteral("the number %1 doesn't fit between -32768 and 32767.")
+                         .arg(quoted(windows1252::decode(field))));
+    if (fieldOut)
+        *fieldOut = field;
     return static_cast<std::int16_t>(value);
 }
 

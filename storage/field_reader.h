@@ -29,9 +29,10 @@ public:
 
     bool atEnd() { return pos_ >= size_ && !fill(); }
     // Both throw Error at the end of the file; readNumber also for a value
-    // outside -32768..32767. A field without a number reads as 0.
+    // outside -32768..32767. A field without a number reads as 0; field, when
+    // given, gets the field's bytes, valid until the next read.
     QString readText();
-    std::int16_t readNumber();
+    std::int16_t readNumber(QByteArrayView *field = nullptr);
     // readText's field appended to out; out is left as it was when the read fails.
     void appendText(QString &out);
     void close();
@@ -41,6 +42,8 @@ public:
     qint64 sizeHint() const;
 
     QString displayName() const { return displayName_; }
+    // "file", line N: what, as every message about the file reads.
+    QString message(int line, const QString &what) const;
     int lineNumber() const { return line_; }
 
 private:
@@ -53,6 +56,7 @@ private:
     void keepField(QByteArrayView &field);
     bool fill();
     [[noreturn]] void fail(const QString &what) const;
+    [[noreturn]] void failAt(int line, const QString &what) const;
     [[noreturn]] void failTooLong() const;
 
     std::unique_ptr<QIODevice> device_;

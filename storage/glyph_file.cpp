@@ -32,9 +32,9 @@ QString describeCharacter(const QString &character) {
 QByteArray nameLine(int glyph, const QString &name) {
     const auto refuse = [&](const QString &why) {
         return Error(QStringLiteral("The characters were not saved, nothing was written: the name of character %1, "
-                                    "\"%2\", %3.")
+                                    "%2, %3.")
                          .arg(glyph + 1)
-                         .arg(name, why));
+                         .arg(quoted(name), why));
     };
     if (name.contains(u'\r') || name.contains(u'\n'))
         throw refuse(QStringLiteral("holds a line break"));
@@ -78,8 +78,17 @@ GlyphFileContent readGlyphs(FieldReader &reader) {
         content.names[g] = reader.readText();
     for (int g = 0; g < kGlyphCount; ++g)
         for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                content.glyphs.setPixel(r, c, g, reader.readNumber());
+            for (int c = 0; c < kColumnCount; ++c) {
+                const int line = reader.lineNumber();
+                QByteArrayView field;
+                const std::int16_t value = reader.readNumber(&field);
+                content.glyphs.setPixel(r, c, g, value);
+                if (field != "0" && field != "1")
+                    content.oddPixels << reader.message(line, QStringLiteral("the pixel field holds %1, not 0 or 1; "
+                                                                             "it counts as %2.")
+                                                                  .arg(quoted(windows1252::decode(field)),
+                                                                       value == 1 ? u"lit" : u"dark"));
+            }
     return content;
 }
 

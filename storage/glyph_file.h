@@ -4,12 +4,17 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace glimmerset {
 
 struct GlyphFileContent {
     GlyphNames names;
     GlyphSet glyphs;
+    // One line naming the file and line for each pixel field that holds
+    // anything but 0 or 1, as a file that is no glyph file does: such a field
+    // loads all the same, lit only if its number is 1.
+    QStringList oddPixels;
 };
 
 // The bytes of a glyph file: eight name lines, then 320 lines " 0 " or " 1 ".

@@ -1,7 +1,5 @@
 #include "storage/windows1252.h"
 
-#include <QStringEncoder>
-
 #include <array>
 
 #ifdef __SSE2__
@@ -12,8 +10,6 @@ namespace glimmerset::windows1252 {
 
 namespace {
 
-constexpr const char *kName = "Windows-1252";
-
 // Bytes 0x80..0x9F; the rest stand for the code point of their own value. The
 // five bytes Windows-1252 leaves unassigned keep their C1 code point.
 constexpr std::array<char16_t, 32> kHighBlock = {
@@ -21,30 +17,25 @@ constexpr std::array<char16_t, 32> kHighBlock = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-bool isAscii(QStringView text) {
-    for (QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
-    return true;
+// The byte for one UTF-16 unit, or nothing. A surrogate has no byte: no
+// character outside the BMP is in the table.
+std::optional<char> encodeUnit(char16_t unit) {
+    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF))
+        return char(unit);
+    for (std::size_t i = 0; i < kHighBlock.size(); ++i)
+        if (kHighBlock[i] == unit)
+            return char(0x80 + i);
+    return std::nullopt;
 }
 
-// Calls f(codePoint, view) for every code point, surrogate pairs kept whole.
+// Calls f(codePoint, byte) for every code point, a surrogate pair taken whole.
 template <typename F> void forEachCodePoint(QStringView text, F f) {
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n =
             (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ? 2 : 1;
-        f(text.mid(i, n));
+        f(text.mid(i, n), n == 1 ? encodeUnit(text[i].unicode()) : std::nullopt);
         i += n;
     }
-}
-
-// A code point's bytes, or nothing when Windows-1252 has no place for it.
-std::optional<QByteArray> encodeCodePoint(QStringView codePoint) {
-    QStringEncoder single(kName);
-    QByteArray bytes = single.encode(codePoint);
-    if (single.hasError())
-        return std::nullopt;
-    return bytes;
 }
 
 } // namespace
@@ -93,26 +84,23 @@ void appendDecoded(QString &out, QByteArrayView bytes) {
 }
 
 QByteArray encodeLossy(QStringView text) {
-    if (isAscii(text))
+    // Mostly ASCII, which Qt narrows fastest; a loop the compiler can widen tells.
+    char16_t seen = 0;
+    for (const QChar c : text)
+        seen |= c.unicode();
+    if (seen < 0x80)
         return text.toLatin1();
-    QStringEncoder encoder(kName);
-    QByteArray whole = encoder.encode(text);
-    if (!encoder.hasError())
-        return whole;
-    // Something is unencodable: go one code point at a time so only it turns into '?'.
     QByteArray out;
     out.reserve(text.size());
-    forEachCodePoint(text, [&](QStringView cp) { out += encodeCodePoint(cp).value_or(QByteArray("?")); });
+    forEachCodePoint(text, [&](QStringView, std::optional<char> byte) { out += byte.value_or('?'); });
     return out;
 }
 
 std::optional<QString> firstUnencodable(QStringView text) {
-    if (isAscii(text))
-        return std::nullopt;
     std::optional<QString> found;
-    forEachCodePoint(text, [&](QStringView cp) {
-        if (!found && !encodeCodePoint(cp))
-            found = cp.toString();
+    forEachCodePoint(text, [&](QStringView codePoint, std::optional<char> byte) {
+        if (!found && !byte)
+            found = codePoint.toString();
     });
     return found;
 }

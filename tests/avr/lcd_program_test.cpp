@@ -109,7 +109,9 @@ protected:
     }
 
     static QString templateText(const char *name) {
-        return template_text(shippedTemplate(name)).text;
+        QString text;
+        EXPECT_FALSE(appendTemplateText(text, shippedTemplate(name)));
+        return text;
     }
 
     QTemporaryDir dir_;

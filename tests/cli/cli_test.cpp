@@ -1,4 +1,5 @@
-#include "../core/file_bytes.h"
+#include "support/cli_process.h"
+#include "support/file_bytes.h"
 
 #include "storage/glyph_file.h"
 
@@ -17,26 +18,9 @@
 namespace glimmerset::test {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
 CliRun run(const QStringList &arguments, const QString &workingDir,
            const QProcessEnvironment &env = {}) {
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    if (!env.isEmpty())
-        process.setProcessEnvironment(env);
-    process.start(QStringLiteral(GLIMMERSET_CLI), arguments);
-    CliRun result;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    return runCli(arguments, workingDir, env, 30000);
 }
 
 QString sourceFile(const char *relative) {
@@ -92,9 +76,23 @@ const FailureCase kFailures[] = {
      {"code", "set.ch", "--rest", "--templates", "empty", "-o", "out.inc"},
      1,
      {"File: rest.asm doesn't exist!!!\n"}},
-    {"UnknownOption", {"code", "set.ch", "--bogus", "-o", "out.inc"}, 2, {"bogus", "--help"}},
-    {"NoSet", {"code", "-o", "out.inc"}, 2, {"glyph file"}},
-    {"TwoSets", {"code", "set.ch", "set.ch", "-o", "out.inc"}, 2, {"unexpected argument"}},
+    // Typos of options and commands, one wording; --help-all is no option.
+    {"UnknownOption",
+     {"code", "set.ch", "--bogus", "-o", "out.inc"},
+     2,
+     {"code: unknown option \"--bogus\".\nTry 'glimmerset-cli code --help'.\n"}},
+    {"HelpAll", {"code", "--help-all"}, 2, {"code: unknown option \"--help-all\"."}},
+#ifdef GLIMMERSET_WITH_VERIFY
+    {"HelpAllBeforeAVerify", {"verify", "--help-all", "set.ch"}, 2, {"verify: unknown option \"--help-all\"."}},
+#endif
+    {"HelpAllAlone", {"--help-all"}, 2, {"glimmerset-cli: unknown option \"--help-all\"."}},
+    {"UnknownCommand",
+     {"make", "set.ch"},
+     2,
+     {"glimmerset-cli: unknown command \"make\".\nTry 'glimmerset-cli --help'.\n"}},
+    {"NoSet", {"code", "-o", "out.inc"}, 2, {"code: a glyph file (.ch) is needed."}},
+    {"TwoSets", {"code", "set.ch", "set.ch", "-o", "out.inc"}, 2, {"code: unexpected argument \"set.ch\"."}},
+    {"NoCommand", {}, 2, {"glimmerset-cli: a command is needed."}},
     {"UnknownForm",
      {"code", "set.ch", "--form", "pascal", "-o", "out.inc"},
      2,
@@ -108,13 +106,14 @@ const FailureCase kFailures[] = {
      {"import", "wide.c", "-o", "out.inc"},
      1,
      {"\"wide.c\", line 2: 0x20 has bits above the fifth"}},
-    {"ImportNothing", {"import"}, 2, {"import: a source file is needed"}},
+    {"ImportNothing",
+     {"import"},
+     2,
+     {"import: a source file is needed.\nTry 'glimmerset-cli import --help'.\n"}},
     {"CheckMissingTemplates",
      {"check-templates", "--templates", "empty"},
      1,
      {"\"empty/main.asm\" for reading: No such file", "\"empty/rest.asm\" for reading"}},
-    {"UnknownCommand", {"make", "set.ch"}, 2, {"Unknown command \"make\""}},
-    {"NoCommand", {}, 2, {"A command is needed"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliFailure, ::testing::ValuesIn(kFailures),
@@ -127,6 +126,61 @@ TEST(Cli, ShowDrawsEachGlyphUnderItsName) {
         "1.Char Arrow\n..#..\n.#...\n#####\n.#...\n..#..\n.....\n.....\n.....\n\n2.Char Heart\n"))
         << r.out.toStdString();
     EXPECT_EQ(r.out.count('\n'), 8 * 9 + 7);
+}
+
+// A file that is no glyph file loads all the same, as in the window; every
+// command that reads one names the pixel fields that hold neither 0 nor 1,
+// the first five by their line, and keeps its output.
+TEST(Cli, PixelFieldsOtherThanZeroOrOneAreWarnedAbout) {
+    QTemporaryDir dir;
+    QByteArray set = readAll(sourceFile("docs/example.ch"));
+    const qsizetype pixels = set.indexOf(" 0 \r\n");
+    const QByteArray odd = "\tLDI r16, 2\r\n-1\r\n\r\n 1x \r\n 1 \r\n\"0\"\r\n";
+    set.replace(pixels, 30, odd); // the six lines of the first glyph's first rows
+    writeAll(dir.filePath(QStringLiteral("odd.ch")), set);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+    const QString warnings = QStringLiteral(
+        "Warning: \"odd.ch\", line 9: the pixel field holds \"LDI r16\", not 0 or 1; it counts as dark.\n"
+        "Warning: \"odd.ch\", line 9: the pixel field holds \"2\", not 0 or 1; it counts as dark.\n"
+        "Warning: \"odd.ch\", line 10: the pixel field holds \"-1\", not 0 or 1; it counts as dark.\n"
+        "Warning: \"odd.ch\", line 11: the pixel field holds \"\", not 0 or 1; it counts as dark.\n"
+        "Warning: \"odd.ch\", line 12: the pixel field holds \"1x\", not 0 or 1; it counts as lit.\n");
+    const struct {
+        QStringList arguments;
+        int exitCode;
+    } cases[] = {
+        {{"show", "odd.ch"}, 0},
+        {{"code", "odd.ch"}, 0},
+#ifdef GLIMMERSET_WITH_VERIFY
+        // Cut short by the missing template, after the warnings.
+        {{"verify", "odd.ch", "--templates", "empty"}, 1},
+#endif
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const CliRun r = run(c.arguments, dir.path());
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_TRUE(r.err.startsWith(warnings)) << r.err.toStdString();
+        EXPECT_EQ(r.out.isEmpty(), c.exitCode != 0);
+    }
+}
+
+// `code SET.ch | head -c 10`: once the reader has stopped, the program ends
+// quietly with 1, as the rest of its output can arrive nowhere; never by the
+// signal (status 141).
+TEST(Cli, AClosedPipeEndsTheOutputQuietly) {
+    QTemporaryDir dir;
+    writeAll(dir.filePath(QStringLiteral("main.asm")), "; main\r\n");
+    // More than a pipe holds, so the write meets the closed end whenever head closes it.
+    writeAll(dir.filePath(QStringLiteral("rest.asm")), QByteArray("NOP\r\n").repeated(1 << 18));
+    QProcess shell;
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("{ \"$0\" code \"$1\" --rest --templates \"$2\"; echo \"status $?\" >&2; } | "
+                                "head -c 10 >/dev/null"),
+                 QStringLiteral(GLIMMERSET_CLI), sourceFile("docs/example.ch"), dir.path()});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    EXPECT_EQ(shell.readAllStandardError(), QByteArray("status 1\n"));
 }
 
 // A name that would end its comment line: the code carries ? and says so,

@@ -1,7 +1,7 @@
 // Each form of `code`, built as its user builds it and run from reset on the
 // simulated board: CGRAM must hold the set and line 1 show codes 0 to 7.
 
-#include "../core/file_bytes.h"
+#include "support/file_bytes.h"
 
 #include "codegen/asm_file.h"
 #include "codegen/code_generation.h"

@@ -1,4 +1,4 @@
-#include "../core/file_bytes.h"
+#include "support/file_bytes.h"
 
 #include "simulation/display_picture.h"
 #include "storage/glyph_file.h"

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 
 #include <gtest/gtest.h>
 

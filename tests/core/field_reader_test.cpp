@@ -3,10 +3,15 @@
 
 #include <QTemporaryDir>
 
+#include "reference_reader.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using glimmerset::Error;
 using glimmerset::FieldReader;
+using glimmerset::test::ReferenceReader;
 
 namespace {
 
@@ -95,19 +100,39 @@ TEST(FieldReader, FieldsSpanningReadChunksComeBackWhole) {
     EXPECT_EQ(fields[2], "end");
 }
 
-// The reader takes 64 KiB a read: every delimiter, blank and quote of the tail
-// lands on each side of that boundary in turn, CR LF split between two reads too.
-TEST(FieldReader, DelimitersAtTheReadChunkBoundaryActAsAnywhereElse) {
+// The reader takes 64 KiB a read: every delimiter, blank and quote of each
+// tail lands on each side of that boundary in turn, CR LF split between two
+// reads too, and the reader must agree with the plain reference throughout,
+// for fields read as text and as numbers.
+TEST(FieldReader, AgreesWithTheReferenceAcrossTheReadChunkBoundary) {
     constexpr qsizetype kChunk = 64 * 1024;
-    const QByteArray tail = "\r\n  \"a,b\" junk, c \r\nnext";
-    for (qsizetype length = kChunk - qsizetype(tail.size()); length <= kChunk; ++length) {
-        const QByteArray head(length, 'x');
-        FieldReader reader = FieldReader::fromBytes(head + tail);
-        QStringList fields;
-        while (!reader.atEnd())
-            fields << reader.readText();
-        EXPECT_EQ(fields, QStringList({QString::fromLatin1(head), "a,b", "c", "next"})) << length;
-        EXPECT_EQ(reader.lineNumber(), 3) << length;
+    const QByteArray tails[] = {
+        "\r\n  \"a,b\" junk, c \r\nnext",
+        "\r\n\"open\r\n\"\",\t\r\r\n\n,",
+        "\r\n -12 ,+7, 40000,\" 5\"x,32768\r\n\x80\x9f\xff",
+    };
+    for (const QByteArray &tail : tails) {
+        for (qsizetype length = kChunk - qsizetype(tail.size()); length <= kChunk; ++length) {
+            const QByteArray bytes = QByteArray(length, 'x') + tail;
+            for (const bool asNumbers : {false, true}) {
+                SCOPED_TRACE(testing::Message() << tail.toStdString() << " at " << length << (asNumbers ? " as numbers" : ""));
+                FieldReader reader = FieldReader::fromBytes(bytes);
+                ReferenceReader reference(bytes);
+                const auto take = [&](auto &r) -> std::optional<QString> {
+                    try {
+                        return asNumbers ? QString::number(r.readNumber()) : r.readText();
+                    } catch (const Error &) {
+                        return std::nullopt;
+                    }
+                };
+                for (bool end = false; !end;) {
+                    end = reader.atEnd();
+                    ASSERT_EQ(end, reference.atEnd());
+                    ASSERT_EQ(take(reader), take(reference));
+                    ASSERT_EQ(reader.lineNumber(), reference.lineNumber());
+                }
+            }
+        }
     }
 }
 

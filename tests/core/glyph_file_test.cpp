@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -118,6 +118,9 @@ TEST_F(GlyphFile, KeepsValuesOtherThanZeroAndOne) {
     const GlyphFileContent content = glyphsFromBytes(bytes, "test");
     EXPECT_EQ(content.glyphs.pixel(0, 0, 0), 2);
     EXPECT_EQ(content.glyphs.pixel(0, 1, 0), -1);
+    EXPECT_EQ(content.oddPixels,
+              QStringList({"test, line 9: the pixel field holds \"2\", not 0 or 1; it counts as dark.",
+                           "test, line 10: the pixel field holds \"-1\", not 0 or 1; it counts as dark."}));
 
     // A later save writes only what is lit.
     glyphs_to_file(path("s.ch"), content.names, content.glyphs);

@@ -124,6 +124,16 @@ TEST(Import, RefusesWhatIsNoGlyphNamingLineAndValue) {
     }
 }
 
+// An array name hundreds of kilobytes long is quoted cut short in its warning.
+TEST(Import, WarningsQuoteALongNameShort) {
+    const QByteArray source = "byte " + QByteArray(200000, 'n') + "[7] = {1, 2, 3, 4, 5, 6, 7};";
+    const ImportedGlyphs imported = importGlyphs(source, QStringLiteral("\"paste\""));
+    ASSERT_EQ(imported.warnings.size(), 1);
+    EXPECT_TRUE(
+        imported.warnings[0].contains(QStringLiteral("(200000 characters) has only 7 of 8 rows")))
+        << imported.warnings[0].left(200).toStdString();
+}
+
 // Every form code writes, alone and between the templates, gives the set back.
 TEST(Import, EveryFormGivesBackTheSet) {
     GlyphFileContent set;

@@ -9,23 +9,32 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "file_bytes.h"
+#include "support/file_bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <linux/capability.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/syscall.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
+#include <set>
+#include <string>
+#include <thread>
 
 using namespace glimmerset;
 using glimmerset::test::readAll;
@@ -121,6 +130,81 @@ public:
     AlarmGuard &operator=(const AlarmGuard &) = delete;
 };
 
+// Watches a folder while a save runs in this thread: the mode each new file
+// had when the watcher got to it, and whether bytes reached it before its
+// mode was set. The kernel queues the events in order, so that order is
+// exact; the mode is whatever the file had a moment after it appeared.
+class FolderWatch {
+public:
+    struct NewFile {
+        mode_t mode = 0;
+        bool writtenBeforeModeSet = false;
+    };
+
+    explicit FolderWatch(const QString &folder)
+        : inotify_(::inotify_init1(IN_CLOEXEC)), stop_(::eventfd(0, EFD_CLOEXEC)),
+          folder_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        EXPECT_GE(::inotify_add_watch(inotify_, QFile::encodeName(folder).constData(),
+                                      IN_CREATE | IN_ATTRIB | IN_MODIFY),
+                  0);
+        thread_ = std::thread([this] { watch(); });
+    }
+    ~FolderWatch() {
+        if (thread_.joinable())
+            stop();
+        for (int fd : {inotify_, stop_, folder_})
+            ::close(fd);
+    }
+    FolderWatch(const FolderWatch &) = delete;
+    FolderWatch &operator=(const FolderWatch &) = delete;
+
+    // Every file that appeared, by name.
+    std::map<std::string, NewFile> stop() {
+        const std::uint64_t one = 1;
+        EXPECT_EQ(::write(stop_, &one, sizeof one), ssize_t(sizeof one));
+        thread_.join();
+        return files_;
+    }
+
+private:
+    void watch() {
+        std::set<std::string> modeSet;
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (bool stopping = false;;) {
+            pollfd fds[2] = {{inotify_, POLLIN, 0}, {stop_, POLLIN, 0}};
+            // After the stop, what is still queued is read before leaving.
+            if (::poll(fds, 2, stopping ? 0 : -1) <= 0 || !(fds[0].revents & POLLIN)) {
+                if (stopping || (fds[1].revents & POLLIN)) {
+                    if (stopping)
+                        return;
+                    stopping = true;
+                }
+                continue;
+            }
+            const ssize_t n = ::read(inotify_, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < n;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                at += ssize_t(sizeof(inotify_event) + event->len);
+                const std::string name = event->len ? event->name : "";
+                if (event->mask & IN_CREATE) {
+                    struct stat st {};
+                    files_[name].mode = ::fstatat(folder_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0
+                                            ? st.st_mode & 07777
+                                            : 0;
+                } else if (event->mask & IN_ATTRIB) {
+                    modeSet.insert(name);
+                } else if ((event->mask & IN_MODIFY) && !modeSet.count(name) && files_.count(name)) {
+                    files_[name].writtenBeforeModeSet = true;
+                }
+            }
+        }
+    }
+
+    int inotify_, stop_, folder_;
+    std::map<std::string, NewFile> files_;
+    std::thread thread_;
+};
+
 // Bytes this thread has read from files so far.
 qint64 bytesReadByThisThread() {
     QFile io(QStringLiteral("/proc/thread-self/io"));
@@ -181,50 +265,87 @@ TEST_F(HostileFiles, HundredMegabytesOnOneLineStopsAtTheMissingSecondField) {
 }
 
 // One endless field in a glyph file or a template: memory runs out, and the
-// message still names the file and the line. The address space is capped just
-// above what the process holds, so 64 MiB stand in for gigabytes.
-TEST_F(HostileFiles, AFieldTooLongForMemoryIsNamed) {
+// message still names the file and the line. A template that runs out part
+// of the way keeps every field read before. The address space is capped just
+// above what the process holds, so tens of MiB stand in for gigabytes.
+TEST_F(HostileFiles, RunningOutOfMemoryIsNamed) {
     if (kSanitized)
         GTEST_SKIP() << "the sanitizers reserve more address space than any cap leaves";
     const QString file = path("endless.asm");
-    writeAll(file, QByteArray(64 << 20, 'x'));
-    QFile status(QStringLiteral("/proc/self/status"));
-    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
-    qint64 held = 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmSize:"))
-            held = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
-    ASSERT_GT(held, 0);
-
-    const auto underCap = [&](const std::function<QString()> &read) {
+    const auto underCap = [&](qint64 headroom, const std::function<QString()> &read) {
+        QFile status(QStringLiteral("/proc/self/status"));
+        EXPECT_TRUE(status.open(QIODevice::ReadOnly));
+        qint64 held = 0;
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmSize:"))
+                held = line.mid(7).trimmed().split(' ').value(0).toLongLong() * 1024;
+        EXPECT_GT(held, 0);
         rlimit saved{};
         ::getrlimit(RLIMIT_AS, &saved);
-        const rlimit capped{rlim_t(held + (48 << 20)), saved.rlim_max};
+        const rlimit capped{rlim_t(held + headroom), saved.rlim_max};
         EXPECT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
         const QString message = read();
         ::setrlimit(RLIMIT_AS, &saved);
         return message;
     };
-    const QString glyphs = underCap([&] { return loadFailure(file); });
-    EXPECT_EQ(glyphs, QStringLiteral("\"%1\", line 1: a field too long to hold in memory.").arg(file));
-    const QString tmpl = underCap([&] {
-        QString code;
+    QString code;
+    const auto templateStage = [&] {
+        code.clear();
         return appendTemplateText(code, file).value_or(QStringLiteral("(read without complaint)"));
-    });
-    EXPECT_TRUE(tmpl.startsWith(QStringLiteral("\"%1\"").arg(file))) << tmpl.toStdString();
-    EXPECT_TRUE(tmpl.contains(QStringLiteral("memory"))) << tmpl.toStdString();
+    };
+    const QString tooLong = QStringLiteral("\"%1\", line 1: a field too long to hold in memory.").arg(file);
+    const QByteArray lines = "LDI r16, 1\r\n; kept\r\n";
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        qint64 headroom;
+        std::function<QString()> read;
+        QString message;
+        QString codeBegins;
+    } cases[] = {
+        {"a glyph file", QByteArray(64 << 20, 'x'), 48 << 20, [&] { return loadFailure(file); }, tooLong, {}},
+        {"a template", QByteArray(64 << 20, 'x'), 48 << 20, templateStage,
+         QStringLiteral("\"%1\": the template is too large to hold in memory.").arg(file), {}},
+        // Read into what its size reserved, until line ends, each two characters
+        // out, outgrow that.
+        {"a template, part of the way", lines + QByteArray(8 << 20, '\n'), 24 << 20, templateStage,
+         QStringLiteral("\"%1\": the template is too large to hold in memory.").arg(file),
+         QStringLiteral("LDI r16,1\r\n; kept\r\n\r\n")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        writeAll(file, c.bytes);
+        EXPECT_EQ(underCap(c.headroom, c.read), c.message);
+        EXPECT_TRUE(code.startsWith(c.codeBegins)) << code.left(40).toStdString();
+        QFile::remove(file);
+    }
 }
 
-TEST_F(HostileFiles, AllFieldsOutOfRangeFailAtTheFirstPixel) {
-    QByteArray bytes;
-    for (int i = 0; i < 328; ++i)
-        bytes += "99999\r\n";
-    const QString file = path("big-numbers.ch");
-    writeAll(file, bytes);
-
-    EXPECT_EQ(loadFailure(file),
-              QStringLiteral("\"%1\", line 9: the number 99999 doesn't fit between -32768 and 32767.").arg(file));
-    EXPECT_EQ(readAll(file), bytes);
+// The message names the line the field stands on and quotes the field, cut
+// short: a field can be hundreds of kilobytes long.
+TEST_F(HostileFiles, NumbersThatDontFitAreNamedShortly) {
+    QByteArray names;
+    for (int g = 1; g <= 8; ++g)
+        names += "Character " + QByteArray::number(g) + "\r\n";
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        QString message;
+    } cases[] = {
+        {"every field", QByteArray("99999\r\n").repeated(328), "line 9: the number \"99999\" doesn't fit"},
+        {"after a line of its own", names + " 0 \r\n-32769\r\n", "line 10: the number \"-32769\" doesn't fit"},
+        {"with 200,000 letters behind it", names + "32768" + QByteArray(200000, 'x') + "\r\n",
+         "line 9: the number \"32768" + QString(55, u'x') + "...\" (200005 characters) doesn't fit"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = path("numbers.ch");
+        writeAll(file, c.bytes);
+        EXPECT_EQ(loadFailure(file).toStdString(),
+                  QStringLiteral("\"%1\", %2 between -32768 and 32767.").arg(file, c.message).toStdString());
+        EXPECT_EQ(readAll(file), c.bytes);
+        QFile::remove(file);
+    }
 }
 
 TEST_F(HostileFiles, LoadingStopsReadingAfterTheLastField) {
@@ -291,11 +412,14 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
         QFileDevice::Permissions filePermissions;
         QString message; // empty: saved
         rlim_t sizeLimit = RLIM_INFINITY;
+        int olderCopies = 1; // how long the file was
     };
     const auto readOnlyFolder = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
     const auto fullFolder = readOnlyFolder | QFileDevice::WriteOwner;
     const Case cases[] = {
         {"writable file", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, {}},
+        {"writable file, longer than what replaces it", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner, {},
+         RLIM_INFINITY, 3},
         // Found before the old bytes are touched, though written in place.
         {"writable file past the size limit", true, QFileDevice::ReadOwner | QFileDevice::WriteOwner,
          QStringLiteral("Can't write \"%1\": File too large.").arg(file), 1024},
@@ -309,7 +433,7 @@ TEST_F(HostileFiles, SaveIntoReadOnlyFolder) {
         SCOPED_TRACE(c.what);
         QFile::remove(file);
         if (c.exists) {
-            writeAll(file, olderFile());
+            writeAll(file, olderFile().repeated(c.olderCopies));
             ASSERT_TRUE(QFile::setPermissions(file, c.filePermissions));
         }
         ASSERT_TRUE(QFile::setPermissions(dir.path(), readOnlyFolder));
@@ -465,7 +589,8 @@ TEST_F(HostileFiles, SavingOntoSomethingThatIsNotARegularFile) {
 }
 
 // The new file takes the old one's mode bits, and its owner and group where
-// the process may set them; a symlink stays a link to the replaced file.
+// the process may set them, before the first byte is written: a private file
+// is never readable by others, not even while it is being written.
 TEST_F(HostileFiles, ReplacedFileKeepsWhatTheOldOneHad) {
     const QByteArray saved = glyphFileBytes(defaultGlyphNames(), GlyphSet());
     const QString file = path("kept.ch");
@@ -488,7 +613,13 @@ TEST_F(HostileFiles, ReplacedFileKeepsWhatTheOldOneHad) {
             ASSERT_TRUE(QFile::link(file, link));
         }
 
+        FolderWatch watch(dir.path());
         EXPECT_EQ(saveFailure(c.throughLink ? link : file), QStringLiteral("(saved without complaint)"));
+        const auto created = watch.stop();
+        ASSERT_EQ(created.size(), 1u);
+        const auto &[temporary, seen] = *created.begin();
+        EXPECT_EQ(seen.mode & ~c.mode, 0u) << "the temporary file was " << std::oct << seen.mode;
+        EXPECT_FALSE(seen.writtenBeforeModeSet);
         struct stat after {};
         ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &after), 0);
         EXPECT_EQ(after.st_mode, before.st_mode);
@@ -499,6 +630,45 @@ TEST_F(HostileFiles, ReplacedFileKeepsWhatTheOldOneHad) {
         EXPECT_EQ(QFileInfo(link).isSymLink(), c.throughLink);
         QFile::remove(link);
         QFile::remove(file);
+    }
+}
+
+// A save follows a chain of links to its end, creating the file there when
+// it is missing; a chain that leads round in a loop is refused.
+TEST_F(HostileFiles, SavesThroughChainsOfSymlinks) {
+    const QByteArray saved = glyphFileBytes(defaultGlyphNames(), GlyphSet());
+    const QString loop = QStringLiteral("Can't write \"%1\": its symlinks lead round in a loop, so nothing was written.");
+    const struct {
+        const char *what;
+        std::vector<std::pair<const char *, const char *>> links; // name, target
+        const char *existing; // a file there before, or nullptr
+        const char *written;  // the file that gets the bytes, or nullptr
+    } cases[] = {
+        {"to a missing file", {{"a.ch", "b.ch"}, {"b.ch", "c.ch"}}, nullptr, "c.ch"},
+        {"to an existing file", {{"a.ch", "b.ch"}, {"b.ch", "c.ch"}}, "c.ch", "c.ch"},
+        {"through a subfolder, each link relative to its own",
+         {{"a.ch", "sub/b.ch"}, {"sub/b.ch", "c.ch"}}, nullptr, "sub/c.ch"},
+        {"in a loop", {{"a.ch", "b.ch"}, {"b.ch", "a.ch"}}, nullptr, nullptr},
+        {"to itself", {{"a.ch", "a.ch"}}, nullptr, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(dir.path()).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(path("sub")));
+        for (const auto &[name, target] : c.links)
+            ASSERT_EQ(::symlink(target, QFile::encodeName(path(name)).constData()), 0);
+        if (c.existing)
+            writeAll(path(c.existing), olderFile());
+
+        EXPECT_EQ(saveFailure(path("a.ch")), c.written ? QStringLiteral("(saved without complaint)")
+                                                       : loop.arg(path("a.ch")));
+        for (const auto &[name, target] : c.links)
+            EXPECT_TRUE(QFileInfo(path(name)).isSymLink()) << name;
+        if (c.written) {
+            EXPECT_EQ(readAll(path(c.written)), saved);
+        }
+        const auto entries = [&](const char *folder) { return QDir(path(folder)).entryList(QDir::Files | QDir::System); };
+        EXPECT_EQ(entries(".").size() + entries("sub").size(), c.links.size() + (c.written ? 1 : 0));
     }
 }
 

@@ -53,6 +53,14 @@ TEST(TemplateCheck, NamesEachLineTheStageBreaksAndWhatItBecomes) {
     EXPECT_EQ(describeFinding(QStringLiteral("rest.asm"), last[0]),
               QStringLiteral("rest.asm, line 2: \"INC r16\" becomes \"INC r16,\": the field "
                              "\"INC r16\" begins with IN, so the next line is joined to it."));
+    // A line hundreds of kilobytes long is quoted cut short wherever it shows.
+    for (const QByteArray &head : {QByteArray("MOV r17,"), QByteArray("INC ")}) {
+        const QList<TemplateFinding> wide =
+            checkTemplateBytes(head + QByteArray(200000, 'x') + "\nRET");
+        ASSERT_EQ(wide.size(), 1) << head.constData();
+        EXPECT_LT(describeFinding(QStringLiteral("rest.asm"), wide[0]).size(), 400)
+            << head.constData();
+    }
 }
 
 } // namespace

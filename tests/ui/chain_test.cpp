@@ -165,17 +165,24 @@ TEST_F(Chain, TheWrittenNameGetsAsmButTheDialogKeepsTheUsersName) {
     EXPECT_FALSE(readFile(QStringLiteral("prog")));
 }
 
+// Each run reads the templates afresh: an edit between two runs shows in the second.
 TEST_F(Chain, RunningTwiceGivesTheSameBufferAndReplacesTheFile) {
     writeTemplates();
     clickCell(5, 7, 4);
     selectActions({0, 1, 2, 3});
-    platform.answers = {path(QStringLiteral("out.asm")), path(QStringLiteral("out.asm"))};
+    platform.answers = {path(QStringLiteral("out.asm")), path(QStringLiteral("out.asm")),
+                        path(QStringLiteral("out.asm"))};
     press("Ccode");
     const QString first = window->codeBuffer();
     press("Ccode");
     EXPECT_EQ(window->codeBuffer(), first);
     EXPECT_EQ(first, kMainJoined + block() + kRestJoined);
     EXPECT_EQ(readFile(QStringLiteral("out.asm")), first.toLatin1() + "\r\n");
+
+    writeFile(QStringLiteral("rest.asm"), "RET\r\n");
+    press("Ccode");
+    EXPECT_EQ(window->codeBuffer(), kMainJoined + block() + QStringLiteral("RET\r\n"));
+    EXPECT_EQ(readFile(QStringLiteral("out.asm")), window->codeBuffer().toLatin1() + "\r\n");
 }
 
 TEST_F(Chain, OnlyTheClipboardRowCopiesTheEmptyBuffer) {

@@ -1,8 +1,9 @@
 #include "window_fixture.h"
 
+#include "support/cli_process.h"
+
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 
 namespace glimmerset::test {
 namespace {
@@ -43,14 +44,11 @@ TEST_F(WindowTest, CliWritesWhatSaveToFileWrites) {
         press("Ccode");
         ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].text.toStdString();
 
-        QProcess cli;
-        cli.start(QStringLiteral(GLIMMERSET_CLI),
-                  QStringList{QStringLiteral("code"), path(QStringLiteral("set.ch")),
-                              QStringLiteral("--templates"), dir.path(), QStringLiteral("-o"),
-                              path(QStringLiteral("cli.inc"))} +
-                      run.options);
-        ASSERT_TRUE(cli.waitForFinished(30000));
-        EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        const CliRun cli = runCli(QStringList{QStringLiteral("code"), path(QStringLiteral("set.ch")),
+                                              QStringLiteral("--templates"), dir.path(),
+                                              QStringLiteral("-o"), path(QStringLiteral("cli.inc"))} +
+                                  run.options);
+        EXPECT_EQ(cli.exitCode, 0) << cli.err.toStdString();
         const auto fromWindow = readFile(QStringLiteral("window.asm"));
         ASSERT_TRUE(fromWindow);
         EXPECT_TRUE(fromWindow->contains("; Pfeil \xe4, links\r\n"));

@@ -70,6 +70,11 @@ TEST_F(GlyphCommands, SaveKeepsAnExactExtensionAndFeedsTheSharedDialog) {
     EXPECT_EQ(platform.dialogs[2].fileName, path(QStringLiteral("set.ch")));
     EXPECT_EQ(platform.dialogs[2].filter, QStringLiteral("*.asm"));
     EXPECT_EQ(window->saveDialog().fileName(), QString()); // cancelled
+
+    // Each command sets the filter it needs just before showing the dialog.
+    press("Command3");
+    ASSERT_EQ(platform.dialogs.size(), 4u);
+    EXPECT_EQ(platform.dialogs[3].filter, QStringLiteral("*.ch"));
 }
 
 TEST_F(GlyphCommands, CancelledSaveTakesNoSnapshotAndWritesNothing) {

@@ -1,6 +1,6 @@
 #include "window_fixture.h"
 
-#include "glyphs/glyph_editing.h"
+#include "app/glyph_editing.h"
 
 #include <QImage>
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 
 #include "app/main_window.h"
 #include "app/platform.h"
-#include "glyphs/glyph_grid.h"
+#include "app/glyph_grid.h"
 
 #include <QByteArray>
 #include <QListWidget>

@@ -1,6 +1,6 @@
-#include "glyphs/glyph_editing.h"
+#include "app/glyph_editing.h"
 
-#include "glyphs/glyph_grid.h"
+#include "app/glyph_grid.h"
 
 #include <QListWidget>
 

@@ -11,6 +11,11 @@
 
 namespace glimmerset {
 
+// Colours as the layout gives them, &HBBGGRR; a cell is lit exactly when its
+// background is PIXEL_ON_COLOR.
+inline constexpr std::uint32_t PIXEL_ON_COLOR = 0x808080;
+inline constexpr std::uint32_t PIXEL_OFF_COLOR = 0x86D7C0;
+
 // Colours are kept as &HBBGGRR everywhere else; this is the one place they
 // become QColor, just before painting.
 QColor toQColor(std::uint32_t bbggrr);

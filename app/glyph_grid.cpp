@@ -1,6 +1,6 @@
-#include "glyphs/glyph_grid.h"
+#include "app/glyph_grid.h"
 
-#include "glyphs/twips.h"
+#include "app/twips.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
