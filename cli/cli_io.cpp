@@ -37,9 +37,11 @@ int usageError(const QString &command, const QString &message) {
 }
 
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount, const QString &needed) {
+                                int minPositional, int maxPositional, const QString &needed) {
     const QString program = QCoreApplication::applicationName();
     const QString command = arguments.value(0);
+    if (maxPositional < 0)
+        maxPositional = minPositional;
     // Not addHelpOption(): its --help-all would promise Qt's own options, and
     // a command line program has none.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
@@ -62,11 +64,11 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
         return writeStdout(text.toLocal8Bit()) ? kSuccess : kFailure;
     }
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() < positionalCount)
+    if (positional.size() < minPositional)
         return usageError(command, QStringLiteral("%1 is needed.").arg(needed));
-    if (positional.size() > positionalCount)
+    if (positional.size() > maxPositional)
         return usageError(command,
-                          QStringLiteral("unexpected argument %1.").arg(quoted(positional.value(positionalCount))));
+                          QStringLiteral("unexpected argument %1.").arg(quoted(positional.value(maxPositional))));
     return std::nullopt;
 }
 

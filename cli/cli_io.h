@@ -25,10 +25,11 @@ int usageError(const QString &command, const QString &message);
 
 // Parses a command's arguments (arguments[0] is the command's name). Gives an
 // exit code when the command must not run: after --help, or on a usage error,
-// which is explained on stderr. positionalCount is how many it takes, and
+// which is explained on stderr. It takes minPositional to maxPositional
+// arguments besides the options (maxPositional -1: as many as minPositional);
 // needed names the first when it is missing.
 std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &arguments,
-                                int positionalCount,
+                                int minPositional, int maxPositional = -1,
                                 const QString &needed = QStringLiteral("a glyph file (.ch)"));
 
 // bytes to stdout when target is empty or "-", else to the file target,

@@ -68,20 +68,12 @@ int codeCommand(const QStringList &arguments) {
                           QStringLiteral("the templates are assembly; --test-program and --rest "
                                          "go with the forms asm and asm-table."));
 
-    try {
-        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-        const auto code = codeForSet(set, parser.isSet(testProgram), parser.isSet(rest),
-                                     templateFolder(parser), *chosen);
-        if (!code)
-            return kFailure;
-        warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram),
-                               parser.isSet(rest));
-        noteChangedNames(set.names);
-        return writeOutput(parser.value(output), formFileBytes(*chosen, *code));
-    } catch (const Error &e) {
-        printError(e.message());
-        return kFailure;
-    }
+    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+    const QString code = codeForSet(set, parser.isSet(testProgram), parser.isSet(rest),
+                                    templateFolder(parser), *chosen);
+    warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram), parser.isSet(rest));
+    noteChangedNames(set.names);
+    return writeOutput(parser.value(output), formFileBytes(*chosen, code));
 }
 
 } // namespace glimmerset::cli

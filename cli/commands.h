@@ -4,7 +4,8 @@
 
 namespace glimmerset::cli {
 
-// Each takes its arguments with its own name first and gives the exit code.
+// Each takes its arguments with its own name first and gives the exit code;
+// a failure may also come as an Error, which main reports.
 int codeCommand(const QStringList &arguments);
 int showCommand(const QStringList &arguments);
 // In glimmerset-verify.so, with the simulated board.

@@ -26,7 +26,7 @@ int importCommand(const QStringList &arguments) {
                        "replacing it whole or not at all. Without it, or with -, to stdout."),
         QStringLiteral("SET.ch"));
     parser.addOptions({output});
-    if (const auto exit = parseCommand(parser, arguments, 1, QStringLiteral("a source file")))
+    if (const auto exit = parseCommand(parser, arguments, 1, 1, QStringLiteral("a source file")))
         return *exit;
 
     try {

@@ -8,7 +8,12 @@
 
 #include <QCoreApplication>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <new>
 
 using namespace glimmerset::cli;
 
@@ -50,9 +55,31 @@ QString overview() {
     return text;
 }
 
+// A closed stdin, stdout or stderr would be the next descriptor opened, and
+// the report could go into whatever Qt opened there. Hold each such place
+// with a descriptor that can't be read or written: output to it fails and
+// is reported as failing.
+void holdClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            (void)open("/dev/null", O_PATH);
+}
+
+int runCommand(const Command &command, const QStringList &arguments) {
+    try {
+        return command.run(arguments);
+    } catch (const glimmerset::Error &error) {
+        printError(error.message());
+    } catch (const std::bad_alloc &) {
+        printError(QStringLiteral("Out of memory."));
+    }
+    return kFailure;
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
+    holdClosedStandardDescriptors();
     // Past the file-size limit (ulimit -f in a build) a write fails with a
     // reason we report, and a closed pipe with EPIPE that ends the program
     // quietly (writeStdout), instead of either signal ending it.
@@ -74,7 +101,7 @@ int main(int argc, char *argv[]) {
                    : kFailure;
     for (const Command &command : kCommands)
         if (first == QLatin1String(command.name))
-            return command.run(arguments);
+            return runCommand(command, arguments);
 
     if (first.isEmpty())
         return usageError({}, QStringLiteral("a command is needed."));

@@ -50,8 +50,8 @@ void warnAboutOddPixels(const GlyphFileContent &set) {
                        .arg(set.oddPixels.size() - kNamed));
 }
 
-std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir, CodeForm form) {
+QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
+                   const QString &templateDir, CodeForm form) {
     warnAboutOddPixels(set);
     CodeRequest request;
     request.testProgram = testProgram;
@@ -62,11 +62,8 @@ std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram,
     request.glyphs = set.glyphs;
     request.templateDir = templateDir;
     QString code;
-    if (const auto failure = appendCode(code, request)) {
-        printError(failure->message);
-        printError(failure->reason);
-        return std::nullopt;
-    }
+    if (const auto failure = appendCode(code, request))
+        throw Error(failure->message + u'\n' + failure->reason);
     return code;
 }
 

@@ -22,10 +22,10 @@ void warnAboutOddPixels(const GlyphFileContent &set);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
 // asked, the two templates, after warnAboutOddPixels; form replaces the
-// block. A template that can't be read is reported on stderr and gives
-// nothing.
-std::optional<QString> codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                                  const QString &templateDir, CodeForm form = CodeForm::Asm);
+// block. Throws Error with the window's message and the reason when a
+// template can't be read.
+QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
+                   const QString &templateDir, CodeForm form = CodeForm::Asm);
 
 // Each line of the chosen templates that the template stage would break, as
 // a warning on stderr; the code stays as it is.

@@ -4,7 +4,6 @@
 
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
-#include "storage/error.h"
 #include "storage/glyph_file.h"
 
 namespace glimmerset::cli {
@@ -35,14 +34,9 @@ int showCommand(const QStringList &arguments) {
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
-    try {
-        const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-        warnAboutOddPixels(set);
-        return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
-    } catch (const Error &e) {
-        printError(e.message());
-        return kFailure;
-    }
+    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+    warnAboutOddPixels(set);
+    return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
 }
 
 } // namespace glimmerset::cli

@@ -1,14 +1,15 @@
 #include "avr_assembler.h"
 
-#include "codegen/asm_file.h"
-#include "storage/error.h"
+#include "child_process.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringTokenizer>
+
+#include <algorithm>
 
 namespace glimmerset {
 
@@ -51,57 +52,86 @@ QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) 
 
 } // namespace
 
-Assembly assemble(const QString &source, const QString &dir) {
+Assembly assemble(const QByteArray &source, const QString &dir, const QStringList &includeDirs) {
     Assembly result;
     const QString avra = QStandardPaths::findExecutable(QStringLiteral("avra"));
     if (avra.isEmpty()) {
-        result.notRun = QStringLiteral(
+        result.aborted = QStringLiteral(
             "avra is not on PATH: install the Debian package avra (apt install avra)");
         return result;
     }
-    const QString asmPath = QDir(dir).filePath(QStringLiteral("program.asm"));
-    try {
-        write_asm_file(asmPath, source);
-    } catch (const Error &error) {
-        result.notRun = error.message();
+    // A scratch file: no need for the care a user's file gets.
+    QFile file(QDir(dir).filePath(QStringLiteral("program.asm")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(source) != source.size() || !file.flush()) {
+        result.aborted =
+            QStringLiteral("Can't write %1: %2").arg(file.fileName(), file.errorString());
         return result;
     }
+    file.close();
     QStringList arguments;
-    if (const QString include = avraIncludeDir(); !include.isEmpty())
-        arguments << QStringLiteral("-I") << include;
+    QStringList folders = includeDirs;
+    if (const QString devices = avraIncludeDir(); !devices.isEmpty())
+        folders << devices;
+    for (const QString &folder : folders)
+        arguments << QStringLiteral("-I") << folder;
     arguments << QStringLiteral("program.asm");
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(avra, arguments);
-    if (!process.waitForFinished(60000)) {
-        result.notRun = QStringLiteral("avra did not run: ") + process.errorString();
-        process.kill();
+    ChildLimits limits;
+    limits.wallSeconds = 60;
+    const ChildEnd end = runProgram(avra, arguments, dir, limits);
+    result.log = QString::fromLocal8Bit(end.output);
+    if (end.timedOut)
+        result.aborted = QStringLiteral("avra did not finish within %1 s and was stopped")
+                             .arg(limits.wallSeconds);
+    else if (end.signal)
+        result.aborted = QStringLiteral("avra crashed with %1 while assembling the program")
+                             .arg(end.signalText());
+    if (!result.aborted.isEmpty())
         return result;
-    }
-    result.log = QString::fromLocal8Bit(process.readAll());
     result.hexPath = QDir(dir).filePath(QStringLiteral("program.hex"));
-    result.errors = errorsWithLines(result.log, source.split(QStringLiteral("\r\n")));
     // avra 1.4 may exit with 0 after errors; its summary line tells.
-    result.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 &&
+    result.ok = end.exitCode == 0 &&
                 result.log.contains(QStringLiteral("Assembly complete with no errors")) &&
                 QFile::exists(result.hexPath);
+    if (!result.ok) {
+        const QString text = QString::fromLocal8Bit(source).remove(u'\r');
+        result.errors = errorsWithLines(result.log, text.split(u'\n'));
+    }
     return result;
 }
 
+QList<QStringView> directiveOperands(QStringView source, QStringView directive,
+                                     bool indentAllowed) {
+    QList<QStringView> operands;
+    for (QStringView line : QStringTokenizer(source, u'\n')) {
+        if (indentAllowed)
+            while (line.startsWith(u' ') || line.startsWith(u'\t'))
+                line = line.mid(1);
+        if (line.size() > directive.size() && line.startsWith(directive, Qt::CaseInsensitive) &&
+            (line[directive.size()] == u' ' || line[directive.size()] == u'\t'))
+            operands << line.mid(directive.size()).trimmed();
+    }
+    return operands;
+}
+
 QString mcuFromInclude(const QString &source) {
-    static const QRegularExpression include(
-        QStringLiteral("^[ \\t]*\\.include[ \\t]+\"([A-Za-z0-9_]+)def\\.inc\""),
-        QRegularExpression::MultilineOption | QRegularExpression::CaseInsensitiveOption);
-    const auto match = include.match(source);
-    if (!match.hasMatch())
-        return {};
-    const QString device = match.captured(1).toLower();
-    if (device.startsWith(QStringLiteral("tn")))
-        return QStringLiteral("attiny") + device.mid(2);
-    if (device.startsWith(u'm'))
-        return QStringLiteral("atmega") + device.mid(1);
-    return QStringLiteral("at90s") + device;
+    static constexpr QStringView kSuffix = u"def.inc\"";
+    for (const QStringView operand : directiveOperands(source, u".include", true)) {
+        const QStringView name = operand.mid(1);
+        const qsizetype at = name.indexOf(kSuffix, 0, Qt::CaseInsensitive);
+        const QStringView device = name.left(at);
+        if (!operand.startsWith(u'"') || at <= 0 ||
+            !std::all_of(device.begin(), device.end(), [](QChar c) {
+                return (c.isLetterOrNumber() && c.unicode() < 0x80) || c == u'_';
+            }))
+            continue;
+        const QString lower = device.toString().toLower();
+        if (lower.startsWith(QStringLiteral("tn")))
+            return QStringLiteral("attiny") + lower.mid(2);
+        if (lower.startsWith(u'm'))
+            return QStringLiteral("atmega") + lower.mid(1);
+        return QStringLiteral("at90s") + lower;
+    }
+    return {};
 }
 
 } // namespace glimmerset

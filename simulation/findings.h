@@ -22,6 +22,8 @@ struct Finding {
     std::vector<std::string> instances; // the first few, each with its time or place
 
     std::string headline() const;
+
+    bool operator==(const Finding &) const = default;
 };
 
 class Findings {
@@ -47,6 +49,13 @@ public:
     const Finding *find(std::string_view rule) const;
     bool has(std::string_view rule) const { return find(rule) != nullptr; }
     const std::vector<Finding> &all() const { return findings_; }
+
+    bool operator==(const Findings &) const = default;
+
+    // Every member, for the codec that carries a run out of its process.
+    template <typename Io> friend void fields(Io &io, Findings &findings) {
+        io(findings.findings_);
+    }
 
 private:
     Finding &record(FindingKind kind, std::string_view rule, std::string_view title);

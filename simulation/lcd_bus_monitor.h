@@ -39,6 +39,8 @@ struct LcdMemory {
     std::uint64_t cgramWritten = 0; // bit a set: CGRAM byte a was written
     std::array<std::uint8_t, lcd::kDdramSize> ddram{};
     bool twoLine = false; // the function set's N; the internal reset clears it
+
+    bool operator==(const LcdMemory &) const = default;
 };
 
 // An HD44780U on the bus, modelled from the datasheet: it decodes writes

@@ -1,18 +1,26 @@
 #include "simulated_board.h"
 
 #include "lcd_backpack.h"
+#include "program_image.h"
 
 extern "C" {
+#include <avr_eeprom.h>
 #include <avr_ioport.h>
 #include <sim_avr.h>
-#include <sim_hex.h>
 #include <sim_io.h>
+
+// simavr's table of cores; avr_make_mcu_by_name would print on stdout.
+extern avr_kind_t *avr_kind[];
 }
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/mman.h>
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -129,142 +137,318 @@ private:
     std::vector<Tap> taps_;
 };
 
-// The part and the cores print on stdout and stderr; keep the output ours.
-class QuietOutput {
+// simavr computes data addresses in 16 bits and program memory addresses
+// for LPM and SPM from Z alone, but sizes its arrays by the chip and checks
+// only some accesses, after logging, before it makes them anyway. With
+// arrays this large whatever it lets through lands inside them; the guard
+// below turns each such access into the run's fault.
+constexpr std::size_t kDataSpan = 0x10000;
+constexpr std::size_t kFlashSpan = 0x10000 + 0x200; // Z, an SPM page, a 32-bit opcode
+
+avr_kind_t *findCore(const std::string &name) {
+    for (int i = 0; avr_kind[i]; ++i)
+        for (int j = 0; j < 4 && avr_kind[i]->names[j]; ++j)
+            if (name == avr_kind[i]->names[j])
+                return avr_kind[i];
+    return nullptr;
+}
+
+std::string hex(std::uint32_t value, int digits = 4) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+// What the program did that the chip can't, in its own terms.
+class Guard {
 public:
-    QuietOutput() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        savedOut_ = dup(STDOUT_FILENO);
-        savedErr_ = dup(STDERR_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            close(null);
+    Guard(avr_t *avr, std::string mcu) : avr_(avr), mcu_(std::move(mcu)) {
+        active_ = this;
+        previousLogger_ = avr_global_logger_get();
+        avr_global_logger_set(onLog);
+        // Between the end of a small chip's RAM and simavr's I/O table the
+        // core neither checks nor stores anywhere of the chip's own.
+        for (unsigned a = avr->ramend + 1u; a < 31u + MAX_IOs; ++a) {
+            avr_register_io_write(avr, static_cast<avr_io_addr_t>(a), onGapWrite, this);
+            avr_register_io_read(avr, static_cast<avr_io_addr_t>(a), onGapRead, this);
         }
     }
-    ~QuietOutput() {
-        std::fflush(stdout);
-        std::fflush(stderr);
-        restore(savedOut_, STDOUT_FILENO);
-        restore(savedErr_, STDERR_FILENO);
+    ~Guard() {
+        avr_global_logger_set(previousLogger_);
+        active_ = nullptr;
     }
-    QuietOutput(const QuietOutput &) = delete;
-    QuietOutput &operator=(const QuietOutput &) = delete;
+    Guard(const Guard &) = delete;
+    Guard &operator=(const Guard &) = delete;
+
+    const std::string &fault() const { return fault_; }
+
+    [[gnu::cold]] void ranPastFlash(std::uint32_t pc) {
+        report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " + mcu_ +
+               "'s flash (" + hex(avr_->flashend, 5) + "): does it end in a loop?");
+    }
+
+    // The few instructions that end a run or reach into program memory:
+    // how the run ends before simavr runs the one at pc, if it does.
+    [[gnu::noinline]] std::optional<RunEnd> endsAt(std::uint32_t pc, unsigned opcode) {
+        const std::uint32_t z = avr_->data[R_ZL] | avr_->data[R_ZH] << 8;
+        const std::uint32_t rampz = avr_->rampz ? avr_->data[avr_->rampz] << 16 : 0;
+        if (opcode == kRjmpToItself || isJumpToItself(pc, opcode))
+            return RunEnd::Loop;
+        if (opcode == kSleep && !avr_->sreg[S_I])
+            return RunEnd::Asleep;
+        if (opcode == 0x95C8 || (opcode & 0xFE0E) == 0x9004) // LPM
+            return flashAccess("read", z);
+        if ((opcode & 0xFE0E) == 0x9006) // ELPM: simavr takes RAMPZ, or r0 where there is none
+            return flashAccess("read", z | avr_->data[avr_->rampz] << 16);
+        if (opcode == 0x95E8) // SPM
+            return flashAccess("wrote", z | rampz);
+        return std::nullopt;
+    }
+
+    // Whether endsAt needs to see the instruction, one bit an opcode: it
+    // runs before every instruction.
+    static bool mayEnd(unsigned opcode) { return kMayEnd[opcode >> 6] >> (opcode & 63) & 1; }
 
 private:
-    static void restore(int saved, int fd) {
-        if (saved >= 0) {
-            dup2(saved, fd);
-            close(saved);
-        }
+    static constexpr unsigned kRjmpToItself = 0xCFFF;
+    static constexpr unsigned kSleep = 0x9588;
+    static constexpr std::array<std::uint64_t, 1024> kMayEnd = [] {
+        std::array<std::uint64_t, 1024> bits{};
+        for (unsigned opcode = 0; opcode < 0x10000; ++opcode)
+            if (opcode == kRjmpToItself || (opcode & 0xFF0F) == 0x9508 ||   // SLEEP, LPM, SPM, ...
+                (opcode & 0xFE0C) == 0x9004 || (opcode & 0xFE0E) == 0x940C) // LPM Z, ELPM, JMP
+                bits[opcode >> 6] |= std::uint64_t(1) << (opcode & 63);
+        return bits;
+    }();
+
+    bool isJumpToItself(std::uint32_t pc, unsigned opcode) const {
+        // JMP to its own address, on the cores that have it.
+        if ((opcode & 0xFE0E) != 0x940C)
+            return false;
+        const std::uint32_t target = ((opcode & 0x01F0) >> 3 | (opcode & 1)) << 16 |
+                                     avr_->flash[pc + 2] | avr_->flash[pc + 3] << 8;
+        return target * 2 == pc;
     }
-    int savedOut_ = -1;
-    int savedErr_ = -1;
+
+    // The first fault is the run's; the core stops there, which the loop
+    // sees in its state.
+    void report(const std::string &what) {
+        if (fault_.empty())
+            fault_ = what;
+        avr_->state = cpu_Crashed;
+    }
+
+    std::optional<RunEnd> flashAccess(const char *verb, std::uint32_t address) {
+        if (address <= avr_->flashend)
+            return std::nullopt;
+        report(std::string("the program ") + verb + " flash address " + hex(address, 5) +
+               ", past the " + mcu_ + "'s flash (" + hex(avr_->flashend, 5) +
+               "): was it assembled for another chip?");
+        return RunEnd::Fault;
+    }
+
+    void dataAccess(bool write, std::uint32_t address) {
+        report(std::string(write ? "the program wrote to data address "
+                                 : "the program read data address ") +
+               hex(address) + ", past the " + mcu_ + "'s RAM (" + hex(avr_->ramend) +
+               "): was it assembled for another chip?");
+    }
+
+    static void onGapWrite(avr_t *, avr_io_addr_t address, std::uint8_t, void *param) {
+        static_cast<Guard *>(param)->dataAccess(true, address);
+    }
+    static std::uint8_t onGapRead(avr_t *, avr_io_addr_t address, void *param) {
+        static_cast<Guard *>(param)->dataAccess(false, address);
+        return 0;
+    }
+
+    // simavr logs an access past RAMEND before it makes it.
+    static void onLog(avr_t *avr, int, const char *format, va_list args) {
+        const bool write = std::strstr(format, "Invalid write address");
+        if (!active_ || avr != active_->avr_ ||
+            (!write && !std::strstr(format, "Invalid read address")))
+            return;
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, args);
+        const char *at = std::strstr(text, "Address ");
+        if (at)
+            active_->dataAccess(write, std::strtoul(at + 8, nullptr, 16));
+    }
+
+    static inline Guard *active_ = nullptr;
+    avr_t *avr_;
+    std::string mcu_;
+    std::string fault_;
+    avr_logger_p previousLogger_ = nullptr;
 };
 
-bool loadHex(avr_t *avr, const std::string &path, const std::string &mcu, std::string &error) {
-    ihex_chunk_p chunks = nullptr;
-    const int count = read_ihex_chunks(path.c_str(), &chunks);
-    if (count <= 0) {
-        error = "can't read " + path;
-        return false;
-    }
-    bool flash = false;
-    for (int i = 0; i < count && error.empty(); ++i) {
-        // Addresses from 0x800000 up are simavr's RAM and EEPROM images.
-        if (chunks[i].baseaddr >= 0x800000)
+// simavr's own sleep waits in real time.
+void sleepNot(avr_t *, avr_cycle_count_t) {}
+
+bool load(avr_t *avr, const ProgramImage &image, const std::string &path, const std::string &mcu,
+          std::string &error) {
+    bool code = false;
+    for (const auto &[base, bytes] : image.flash) {
+        if (bytes.empty())
             continue;
-        const std::uint32_t end = chunks[i].baseaddr + chunks[i].size;
+        const std::uint64_t end = std::uint64_t(base) + bytes.size();
         if (end > avr->flashend + 1u) {
             error = "the program needs " + std::to_string(end) + " bytes of flash, the " + mcu +
                     " has " + std::to_string(avr->flashend + 1u);
-            break;
+            return false;
         }
-        avr_loadcode(avr, chunks[i].data, chunks[i].size, chunks[i].baseaddr);
-        flash = true;
+        avr_loadcode(avr, const_cast<std::uint8_t *>(bytes.data()),
+                     static_cast<std::uint32_t>(bytes.size()), base);
+        code = true;
     }
-    free_ihex_chunks(chunks);
-    if (!flash && error.empty())
+    if (!code) {
         error = path + " holds no code for the flash";
-    return flash && error.empty();
+        return false;
+    }
+    if (!image.eeprom.empty()) {
+        if (image.eeprom.size() > avr->e2end + 1u) {
+            error = "the program's EEPROM image has " + std::to_string(image.eeprom.size()) +
+                    " bytes, the " + mcu + " has " + std::to_string(avr->e2end + 1u);
+            return false;
+        }
+        avr_eeprom_desc_t desc{const_cast<std::uint8_t *>(image.eeprom.data()), 0,
+                               static_cast<std::uint32_t>(image.eeprom.size())};
+        avr_ioctl(avr, AVR_IOCTL_EEPROM_SET, &desc);
+    }
+    return true;
 }
 
-bool atSelfJump(const avr_t *avr) {
-    const std::uint32_t pc = avr->pc;
-    if (pc + 1 > avr->flashend)
-        return false;
-    const unsigned word = avr->flash[pc] | avr->flash[pc + 1] << 8;
-    if (word == 0xCFFF) // RJMP .-1
-        return true;
-    // JMP to its own address, on the cores that have it.
-    if ((word & 0xFE0E) != 0x940C || pc + 3 > avr->flashend)
-        return false;
-    const std::uint32_t target =
-        ((word & 0x01F0) >> 3 | (word & 1)) << 16 | avr->flash[pc + 2] | avr->flash[pc + 3] << 8;
-    return target * 2 == pc;
+// A core of simavr, initialised, with its data and flash arrays grown to
+// hold whatever simavr lets a program reach and the second word of an
+// instruction at the very end. The growth is mapped, not written: pages a
+// run never touches cost nothing. Terminated when it goes.
+class Core {
+public:
+    Core(avr_kind_t *kind, std::uint32_t clockHz) : avr_(kind->make()) {
+        avr_init(avr_);
+        avr_->log = LOG_ERROR;
+        avr_->frequency = clockHz;
+        avr_->sleep = sleepNot;
+        data_ = widen(avr_->data, avr_->ramend + 1u, kDataSpan, 0);
+        flash_ = widen(avr_->flash, avr_->flashend + 1u, kFlashSpan, 0xFF);
+    }
+    ~Core() {
+        // Ours to unmap, not simavr's to free.
+        avr_->data = avr_->flash = nullptr;
+        avr_terminate(avr_);
+        munmap(data_.first, data_.second);
+        munmap(flash_.first, flash_.second);
+    }
+    Core(const Core &) = delete;
+    Core &operator=(const Core &) = delete;
+
+    avr_t *get() const { return avr_; }
+
+private:
+    using Mapping = std::pair<void *, std::size_t>;
+
+    static Mapping widen(std::uint8_t *&memory, std::size_t size, std::size_t span,
+                         std::uint8_t fill) {
+        constexpr std::size_t kPad = 4;
+        span = std::max(span, size + kPad);
+        void *wider =
+            mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (wider == MAP_FAILED)
+            throw std::bad_alloc();
+        auto *bytes = static_cast<std::uint8_t *>(wider);
+        std::memcpy(bytes, memory, size);
+        std::memset(bytes + size, fill, kPad);
+        std::free(memory);
+        memory = bytes;
+        return {wider, span};
+    }
+
+    avr_t *avr_;
+    Mapping data_{}, flash_{};
+};
+
+// Runs until limit cycles have passed or the program ends, as RunEnd says.
+RunEnd runUntil(avr_t *avr, Guard &guard, std::uint64_t limit) {
+    while (avr->cycle < limit) {
+        const std::uint32_t pc = avr->pc;
+        if (pc >= avr->flashend) [[unlikely]] {
+            guard.ranPastFlash(pc);
+            return RunEnd::Fault;
+        }
+        static_assert(std::endian::native == std::endian::little, "the flash holds words so");
+        std::uint16_t opcode;
+        std::memcpy(&opcode, avr->flash + pc, sizeof opcode);
+        if (Guard::mayEnd(opcode)) [[unlikely]] {
+            if (const auto end = guard.endsAt(pc, opcode))
+                return *end;
+        }
+        avr->run(avr);
+        // Stopped, crashed or done: simavr runs no further cycles.
+        if (avr->state != cpu_Running && avr->state != cpu_Sleeping) [[unlikely]]
+            return RunEnd::Fault;
+    }
+    return RunEnd::TimeUp;
 }
 
 } // namespace
 
 bool simavrKnowsMcu(const std::string &name) {
-    QuietOutput quiet;
-    avr_t *avr = avr_make_mcu_by_name(name.c_str());
-    if (!avr)
-        return false;
-    avr_terminate(avr);
-    return true;
+    return findCore(name) != nullptr;
 }
 
-BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
-                    std::uint64_t cycleBudget) {
+BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, double seconds) {
     BoardRun run;
-    run.cycleBudget = cycleBudget;
-    run.clockHz = config.clockHz;
-    QuietOutput quiet;
-    avr_t *avr = avr_make_mcu_by_name(config.mcu.c_str());
-    if (!avr) {
-        run.loadError = "simavr has no core named " + config.mcu;
+    run.mcu = config.mcu;
+    run.clockHz = config.clockHz ? config.clockHz : 16'000'000;
+    ProgramImage image;
+    if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
+                                                                          run.loadError))
+        return run;
+    if (run.mcu.empty())
+        run.mcu = image.mcu;
+    if (!config.clockHz && image.clockHz)
+        run.clockHz = image.clockHz;
+    if (run.mcu.empty()) {
+        run.loadError = program.path + " doesn't name its chip (no .mmcu section): give --mcu";
         return run;
     }
-    avr_init(avr);
-    avr->log = LOG_ERROR;
-    avr->frequency = config.clockHz;
+    avr_kind_t *core = findCore(run.mcu);
+    if (!core) {
+        run.loadError = "simavr has no core named " + run.mcu;
+        return run;
+    }
     const BusTiming *timing = busTimingFor(config.supplyVolts);
     if (!timing) {
         run.loadError = "no HD44780 runs on " + std::to_string(config.supplyVolts) + " V";
-        avr_terminate(avr);
         return run;
     }
-    LcdBusMonitor monitor(config.clockHz, *timing);
+    const Core chip(core, run.clockHz);
+    avr_t *avr = chip.get();
+    LcdBusMonitor monitor(run.clockHz, *timing);
     BusHookup hookup(avr, config.wiring, monitor);
+    // Declared after the core: it gives the TWI's registers handlers of its
+    // own and goes before the core does.
     std::optional<LcdBackpack> backpack;
     if (config.wiring.backpack) {
         backpack.emplace(avr, monitor, *config.wiring.backpack);
         if (!backpack->attached())
-            run.loadError = "the " + config.mcu + " has no TWI for the I2C backpack";
+            run.loadError = "the " + run.mcu + " has no TWI for the I2C backpack";
     } else if (const auto missing = hookup.connect()) {
-        run.loadError = "the " + config.mcu + " has no port " + *missing;
+        run.loadError = "the " + run.mcu + " has no port " + *missing;
     }
-    if (!run.loadError.empty() || !loadHex(avr, hexPath, config.mcu, run.loadError)) {
-        backpack.reset();
-        avr_terminate(avr);
+    if (!run.loadError.empty() || !load(avr, image, program.path, run.mcu, run.loadError))
         return run;
-    }
     run.loaded = true;
     avr->pc = 0;
 
-    while (avr->cycle < cycleBudget) {
-        if (atSelfJump(avr)) {
-            run.reachedLoop = true;
-            break;
-        }
-        const int state = avr_run(avr);
-        if (state == cpu_Done || state == cpu_Crashed)
-            break;
-    }
+    Guard guard(avr, run.mcu);
+    run.cycleBudget = static_cast<std::uint64_t>(seconds * run.clockHz);
+    run.end = runUntil(avr, guard, run.cycleBudget);
     run.cycles = avr->cycle;
+    if (run.end == RunEnd::Fault)
+        run.fault = guard.fault().empty() ? "simavr stopped the core: the program did what "
+                                            "the simulator can't follow"
+                                          : guard.fault();
     monitor.finish(avr->cycle);
     run.lcd = monitor.memory();
     run.findings = monitor.findings();
@@ -275,9 +459,7 @@ BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
         run.findings.merge(backpack->findings());
         run.i2cTraffic = backpack->traffic();
         run.backlightOn = backpack->backlightOn();
-        backpack.reset(); // it gave the TWI's registers handlers of its own
     }
-    avr_terminate(avr);
     return run;
 }
 

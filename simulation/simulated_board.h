@@ -14,20 +14,36 @@ namespace glimmerset {
 // backpack on its TWI: the LcdBusMonitor is the controller, as the
 // datasheet has it.
 struct BoardConfig {
-    std::string mcu = "atmega328p"; // a simavr core name
-    std::uint32_t clockHz = 16'000'000;
+    std::string mcu = "atmega328p";     // a simavr core name; empty: the ELF's .mmcu names it
+    std::uint32_t clockHz = 16'000'000; // 0: the ELF's .mmcu, else 16 MHz
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;
 };
 
+struct ProgramFile {
+    enum Format { IntelHex, Elf };
+    std::string path;
+    Format format = IntelHex;
+};
+
+// How a run ended.
+enum class RunEnd : std::uint8_t {
+    Loop,   // on a jump to itself
+    Asleep, // on a SLEEP with interrupts off, which nothing wakes
+    TimeUp, // the simulated time ran out
+    Fault,  // the program did what the chip can't: BoardRun::fault says what
+};
+
 struct BoardRun {
     bool loaded = false;
     std::string loadError;
-    bool reachedLoop = false; // stopped on a jump to itself
+    std::string mcu;
+    std::uint32_t clockHz = 0;
+    RunEnd end = RunEnd::TimeUp;
+    std::string fault;
     std::uint64_t cycles = 0;
     std::uint64_t cycleBudget = 0;
-    std::uint32_t clockHz = 0;
     LcdMemory lcd;     // the controller's memory at the end
     Findings findings; // what the bus showed
     std::uint64_t writes = 0;     // instructions and data
@@ -37,14 +53,20 @@ struct BoardRun {
     // backlight as the expander left it. The I2C rules are in findings.
     std::string i2cTraffic;
     bool backlightOn = true;
+
+    bool operator==(const BoardRun &) const = default;
 };
+
+inline constexpr double kMaxSimulatedSeconds = 60;
 
 // simavr's core names ("atmega8", "attiny2313", ...) that it can build.
 bool simavrKnowsMcu(const std::string &name);
 
-// Runs the Intel hex file from reset until the program jumps to itself or
-// cycleBudget cycles have passed.
-BoardRun runOnBoard(const std::string &hexPath, const BoardConfig &config,
-                    std::uint64_t cycleBudget);
+// Runs the program from reset, in this process, until it jumps to itself,
+// sleeps with interrupts off, does what the chip can't (an access past its
+// RAM or flash) or the simulated seconds have passed. simavr doesn't check
+// everything a program does; runOnBoard (board_process.h) keeps whatever it
+// misses away from the caller.
+BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, double seconds);
 
 } // namespace glimmerset

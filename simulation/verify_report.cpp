@@ -28,7 +28,8 @@ QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
 
 // The run's own sections show these; the rest get a block of their own.
 bool shownInItsSection(const Finding &finding) {
-    return finding.rule == "cgram" || finding.rule == "loop" || finding.rule == "silence";
+    return finding.rule == "cgram" || finding.rule == "loop" || finding.rule == "silence" ||
+           finding.rule == "fault";
 }
 
 QString headline(const Finding &finding) {
@@ -109,6 +110,12 @@ QString displayLine(const LcdMemory &memory, const lcd::Geometry &geometry, int 
 Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet *expected,
                   bool loopRequired) {
     Findings findings;
+    // After a fault the rest is its consequence.
+    if (run.end == RunEnd::Fault) {
+        findings.add(FindingKind::Failure, "fault", run.fault);
+        findings.merge(run.findings);
+        return findings;
+    }
     if (expected) {
         const auto image = cgramImage(*expected);
         for (int a = 0; a < lcd::kCgramSize; ++a)
@@ -124,7 +131,7 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
     else if (!expected && run.dataWrites == 0)
         findings.add(FindingKind::Failure, "nothing-written",
                      "the program wrote nothing into DDRAM or CGRAM");
-    if (loopRequired && !run.reachedLoop)
+    if (loopRequired && run.end != RunEnd::Loop)
         findings.add(FindingKind::Failure, "loop", "the loop was not reached");
     findings.merge(run.findings);
     if (config.lcd.lines > 1 && run.writes > 0 && !run.lcd.twoLine)
@@ -139,9 +146,10 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
     VerifyReport report;
     QStringList &lines = report.lines;
     const BusTiming *timing = busTimingFor(config.supplyVolts);
+    // An ELF may name its chip and clock.
     lines << QStringLiteral("Board: %1 at %2 MHz, %3 LCD at %4 V on %5")
-                 .arg(QString::fromStdString(config.mcu))
-                 .arg(config.clockHz / 1e6)
+                 .arg(QString::fromStdString(run.mcu.empty() ? config.mcu : run.mcu))
+                 .arg((run.clockHz ? run.clockHz : config.clockHz) / 1e6)
                  .arg(QString::fromStdString(config.lcd.name()))
                  .arg(timing ? QLatin1String(timing->supply) : QLatin1String("?"))
                  .arg(config.wiring.backpack ? backpackDescription(*config.wiring.backpack)
@@ -213,14 +221,24 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         listInstances(lines, finding, QStringLiteral("    "));
     }
 
-    if (run.reachedLoop)
-        lines << QStringLiteral("Loop: reached after %1 cycles (%2)")
-                     .arg(run.cycles)
-                     .arg(milliseconds(run.cycles, run.clockHz));
-    else
-        lines << QStringLiteral("Loop: not reached within %1 cycles (%2)")
-                     .arg(run.cycleBudget)
-                     .arg(milliseconds(run.cycleBudget, run.clockHz));
+    const QString after =
+        QStringLiteral("%1 cycles (%2)").arg(run.cycles).arg(milliseconds(run.cycles, run.clockHz));
+    switch (run.end) {
+    case RunEnd::Loop:
+        lines << QStringLiteral("Loop: reached after ") + after;
+        break;
+    case RunEnd::Asleep:
+        lines << QStringLiteral("End: asleep with interrupts off after ") + after;
+        break;
+    case RunEnd::TimeUp:
+        lines << (loopRequired ? QStringLiteral("Loop: not reached within ")
+                               : QStringLiteral("End: still running after ")) +
+                     after;
+        break;
+    case RunEnd::Fault:
+        lines << QStringLiteral("End: stopped after ") + after;
+        break;
+    }
 
     report.ok = !findings.failed();
     QStringList failed;
@@ -232,8 +250,11 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
             failed << (onI2c(finding) ? QStringLiteral("the I2C bus broke the PCF8574's rules")
                                       : QStringLiteral("the bus timing was broken"));
         said = said || finding.kind == FindingKind::Violation;
+        // A fault's question belongs to it; other titles end in their hint.
         if (finding.kind == FindingKind::Failure)
-            failed << QString::fromStdString(finding.title.substr(0, finding.title.find(':')));
+            failed << QString::fromStdString(finding.rule == "fault"
+                                                 ? finding.title
+                                                 : finding.title.substr(0, finding.title.find(':')));
     }
     lines << (report.ok ? QStringLiteral("OK")
                         : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));

@@ -136,7 +136,7 @@ wait:
 
 TEST(TwiMaster, KeepsTheDatasheetsStatusAndTime) {
     QTemporaryDir dir;
-    const Assembly assembly = assemble(QString::fromLatin1(kTwiProgram), dir.path());
+    const Assembly assembly = assemble(QByteArray(kTwiProgram), dir.path());
     ASSERT_TRUE(assembly.ok) << assembly.log.toStdString();
 
     avr_t *avr = avr_make_mcu_by_name("atmega328p");

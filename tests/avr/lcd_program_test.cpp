@@ -1,9 +1,11 @@
 #include "shipped_program.h"
 
 #include "simulation/avr_assembler.h"
+#include "simulation/board_process.h"
 
 #include "simavr_part.h"
 
+#include "codegen/asm_file.h"
 #include "codegen/character_code.h"
 #include "codegen/template_text.h"
 #include "storage/glyph_file.h"
@@ -71,8 +73,8 @@ const GlyphCase kCases[] = {
      }},
 };
 
-// A quarter of a second at 16 MHz: the program needs about a tenth.
-constexpr std::uint64_t kCycleBudget = 4'000'000;
+// The program needs about a tenth of a second.
+constexpr double kSeconds = 0.25;
 
 const QString kLine1 = QStringLiteral("{0}{1}{2}{3}{4}{5}{6}{7}        ");
 
@@ -86,14 +88,16 @@ protected:
     }
 
     BoardRun buildText(const QString &source, const BoardConfig &config = {}) {
-        const Assembly assembly = assemble(source, dir_.path());
+        hexPath_ = hexFor(source);
+        return hexPath_.empty() ? BoardRun{} : runOnBoard({hexPath_}, config, kSeconds);
+    }
+
+    std::string hexFor(const QString &source) {
+        const Assembly assembly = assemble(asmFileBytes(source), dir_.path());
         EXPECT_TRUE(assembly.ok) << assembly.log.toStdString();
         EXPECT_FALSE(assembly.log.contains(QStringLiteral("Warning")))
             << assembly.log.toStdString();
-        if (!assembly.ok)
-            return {};
-        hexPath_ = assembly.hexPath.toStdString();
-        return runOnBoard(hexPath_, config, kCycleBudget);
+        return assembly.ok ? assembly.hexPath.toStdString() : std::string();
     }
 
     // What the test program promises beyond the verdict: characters 0 to 7
@@ -184,9 +188,42 @@ TEST_F(LcdProgram, ProgramThatNeverLoopsFails) {
     GlyphSet glyphs;
     const BoardRun run = buildText(main + character_code(defaultGlyphNames(), glyphs) +
                                    templateText(kRestTemplateName));
-    EXPECT_FALSE(run.reachedLoop);
+    EXPECT_EQ(run.end, RunEnd::TimeUp);
     const Findings findings = judgeRun(run, BoardConfig{}, &glyphs);
     EXPECT_EQ(ruleList(findings), "loop") << findingsText(findings);
+}
+
+// The child process sends back every field of a run as the run in this
+// process has it: each case fills other fields than the shipped program.
+TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
+    struct Variant {
+        const char *name;
+        QString from, to; // a replacement in the whole program, which has no indents
+    };
+    const Variant variants[] = {
+        {"shipped", {}, {}},
+        {"without waits", QStringLiteral("RCALL lcd_wait_access\r\n"), {}},
+        {"clone warnings", QStringLiteral("RCALL lcd_wait_access"),
+         QStringLiteral("RCALL lcd_wait_50us")},
+        {"stack past RAM", QStringLiteral("RCALL lcd_setup\r\n"),
+         QStringLiteral("LDI mp0,0xFF\r\nOUT SPH,mp0\r\nRCALL lcd_setup\r\n")},
+    };
+    GlyphNames names = defaultGlyphNames();
+    GlyphSet glyphs;
+    kCases[3].fill(names, glyphs);
+    for (const Variant &variant : variants) {
+        QString text = programText(names, glyphs);
+        ASSERT_TRUE(variant.from.isEmpty() || text.contains(variant.from)) << variant.name;
+        text.replace(variant.from, variant.to);
+        const ProgramFile hex{hexFor(text)};
+        EXPECT_EQ(runOnBoard(hex, BoardConfig{}, kSeconds),
+                  simulateBoard(hex, BoardConfig{}, kSeconds))
+            << variant.name;
+    }
+    const ProgramFile missing{dir_.filePath(QStringLiteral("missing.hex")).toStdString()};
+    const BoardRun unreadable = simulateBoard(missing, BoardConfig{}, kSeconds);
+    EXPECT_FALSE(unreadable.loadError.empty());
+    EXPECT_EQ(runOnBoard(missing, BoardConfig{}, kSeconds), unreadable);
 }
 
 // An all-dark set matches never-written CGRAM byte for byte: with the LCD

@@ -6,8 +6,8 @@
 #include "codegen/asm_file.h"
 #include "codegen/code_generation.h"
 #include "simulation/avr_assembler.h"
+#include "simulation/board_process.h"
 #include "simulation/board_wiring.h"
-#include "simulation/simulated_board.h"
 #include "simulation/verify_report.h"
 #include "storage/glyph_file.h"
 
@@ -45,8 +45,6 @@ QString program(const char *relative) {
     return ::testing::AssertionSuccess();
 }
 
-// What keeps a run from showing the set: CGRAM rows that differ, line 1 not
-// codes 0 to 7, a broken bus timing rule.
 // The product's own verdict on the set, without asking for a loop (a sketch
 // never reaches one), and line 1 showing codes 0 to 7.
 std::vector<std::string> setProblems(const BoardRun &run, const GlyphSet &glyphs,
@@ -86,7 +84,7 @@ QString readmeBlock(const QString &language, const QString &marker) {
     return {};
 }
 
-constexpr std::uint64_t kOneSecond = 16'000'000;
+constexpr double kOneSecond = 1;
 
 struct Chip {
     const char *include;
@@ -119,8 +117,8 @@ TEST_P(TableForm, FitsAndLoadsTheSet) {
     const QString header = QStringLiteral(".include \"%1\"\r\n.def mp0 = r16\r\n.equ lcd_fc = 0\r\n"
                                           ".equ lcd_ch = 0\r\n")
                                .arg(QLatin1String(chip.include));
-    const Assembly alone = assemble(header + tableCode(set.names, set.glyphs), dir.path());
-    ASSERT_TRUE(alone.ok) << alone.log.toStdString() << alone.notRun.toStdString();
+    const Assembly alone = assemble(asmFileBytes(header + tableCode(set.names, set.glyphs)), dir.path());
+    ASSERT_TRUE(alone.ok) << alone.log.toStdString() << alone.aborted.toStdString();
     static const QRegularExpression words(QStringLiteral("Code\\s*:\\s*(\\d+) words"));
     EXPECT_EQ(words.match(alone.log).captured(1), QStringLiteral("47")) << alone.log.toStdString();
 
@@ -132,13 +130,13 @@ TEST_P(TableForm, FitsAndLoadsTheSet) {
     request.templateDir = dir.path();
     QString code;
     ASSERT_FALSE(appendCode(code, request));
-    const Assembly assembly = assemble(code, dir.path());
+    const Assembly assembly = assemble(asmFileBytes(code), dir.path());
     ASSERT_TRUE(assembly.ok) << assembly.log.toStdString();
 
     BoardConfig config;
     config.mcu = chip.mcu;
-    const BoardRun run = runOnBoard(assembly.hexPath.toStdString(), config, kOneSecond);
-    EXPECT_TRUE(run.reachedLoop);
+    const BoardRun run = runOnBoard({assembly.hexPath.toStdString()}, config, kOneSecond);
+    EXPECT_EQ(run.end, RunEnd::Loop);
     EXPECT_EQ(joined(setProblems(run, set.glyphs, config)), "");
 }
 
@@ -209,9 +207,9 @@ TEST(Forms, TheReadmesCProgramLoadsTheSet) {
     ASSERT_EQ(make.exitCode(), 0) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("warning"))) << log.toStdString();
 
-    const BoardRun run = runOnBoard(dir.filePath(QStringLiteral("display.hex")).toStdString(),
+    const BoardRun run = runOnBoard({dir.filePath(QStringLiteral("display.hex")).toStdString()},
                                     BoardConfig{}, kOneSecond);
-    EXPECT_TRUE(run.reachedLoop);
+    EXPECT_EQ(run.end, RunEnd::Loop);
     EXPECT_EQ(joined(setProblems(run, exampleSet().glyphs)), "");
 }
 
@@ -277,7 +275,7 @@ TEST(Forms, TheReadmesSketchLoadsTheSet) {
     QTemporaryDir dir;
     const QString hex = buildSketch(dir, QStringLiteral("12, 13, 8, 9, 10, 11"));
     ASSERT_FALSE(::testing::Test::HasFailure());
-    const BoardRun run = runOnBoard(hex.toStdString(), BoardConfig{}, kOneSecond / 4);
+    const BoardRun run = runOnBoard({hex.toStdString()}, BoardConfig{}, kOneSecond / 4);
     EXPECT_EQ(joined(setProblems(run, exampleSet().glyphs)), "");
 }
 
@@ -293,7 +291,7 @@ TEST(Forms, TheReadmesSketchLoadsTheSetOnItsOwnPins) {
     ASSERT_TRUE(wiring) << why.toStdString();
     BoardConfig config;
     config.wiring = *wiring;
-    const BoardRun run = runOnBoard(hex.toStdString(), config, kOneSecond / 4);
+    const BoardRun run = runOnBoard({hex.toStdString()}, config, kOneSecond / 4);
     EXPECT_EQ(joined(setProblems(run, exampleSet().glyphs, config)), "");
 }
 

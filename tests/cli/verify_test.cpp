@@ -4,12 +4,18 @@
 #include "storage/glyph_file.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <signal.h>
+
+#include <csignal>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -22,10 +28,18 @@ struct CliRun {
     QString err;
 };
 
-CliRun verify(const QStringList &arguments) {
+// With closedOutput the CLI starts with stdout and stderr closed.
+CliRun verify(const QStringList &arguments, bool closedOutput = false) {
     QProcess process;
-    process.start(QStringLiteral(GLIMMERSET_CLI),
-                  QStringList{QStringLiteral("verify")} + arguments);
+    const QStringList command = QStringList{QStringLiteral("verify")} + arguments;
+    if (closedOutput)
+        process.start(QStringLiteral("/bin/sh"),
+                      QStringList{QStringLiteral("-c"),
+                                  QStringLiteral("exec \"$0\" \"$@\" >&- 2>&-"),
+                                  QStringLiteral(GLIMMERSET_CLI)} +
+                          command);
+    else
+        process.start(QStringLiteral(GLIMMERSET_CLI), command);
     CliRun result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -122,6 +136,45 @@ INSTANTIATE_TEST_SUITE_P(Matrix, ProvenOn,
                                     std::to_string(std::get<1>(info.param)) + "MHz";
                          });
 
+void removeAll(QString &text, const char *line) {
+    text.remove(QLatin1String(line) + QLatin1String("\r\n"));
+}
+
+// The 328P's test program on every other chip of the matrix: its stack
+// lies past their RAM, which simavr would write outside its own arrays.
+class OtherChip : public ::testing::TestWithParam<Chip> {};
+
+TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
+    const QString mcu = QLatin1String(GetParam().mcu);
+    const CliRun r = verify(
+        {QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"), QStringLiteral("--mcu"), mcu});
+    if (mcu == QLatin1String("atmega328p")) {
+        EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+        return;
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nFAILED: the program wrote to data address 0x08FF, "
+                                              "past the %1's RAM (0x")
+                                   .arg(mcu)))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("): was it assembled for another chip?\n")))
+        << r.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, OtherChip, ::testing::ValuesIn(kChips),
+                         [](const auto &info) { return std::string(info.param.mcu); });
+
+// Timer 0 started before the line at, overflowing within 256 cycles; its
+// handler stops the chip for good.
+void stopOnTimer(QString &main, const QString &at) {
+    main.replace(QStringLiteral(".org INT_VECTORS_SIZE\r\n"),
+                 QStringLiteral(".org OVF0addr\r\n    RJMP stop\r\n.org INT_VECTORS_SIZE\r\n"));
+    main.replace(at, QStringLiteral("    LDI mp0,1\r\n    OUT TCCR0B,mp0\r\n    STS TIMSK0,mp0\r\n"
+                                    "    SEI\r\n") +
+                         at);
+    main += QStringLiteral("stop:\r\n    CLI\r\n    SLEEP\r\n");
+}
+
 // The LCD on a PCF8574 backpack: the backpack templates with only the
 // .include, LCD_CLOCK_MHZ and LCD_I2C_ADDRESS lines changed, on every chip
 // of the table but the ATtiny2313, which has no TWI. The 328P at 16 MHz
@@ -176,33 +229,37 @@ INSTANTIATE_TEST_SUITE_P(
                QString::number(std::get<2>(info.param), 16).toUpper().toStdString();
     });
 
-struct BrokenCase {
+// Templates and programs that must fail, or pass only with a warning, and
+// what hostile programs and surroundings may do, through the real CLI: each
+// ends in words and its exit status, never a crash, a hang or a silent 0.
+struct VerifyCase {
     const char *name;
-    TemplateEdit edit;
+    TemplateEdit edit;     // the test program's templates
+    const char *program;   // else --program prog.asm with this source; neither: as shipped
+    QStringList arguments; // more; "DIR" stands for the case's folder
+    bool closedOutput;
     int exitCode;
     QStringList stdoutHas;
     QStringList stderrHas;
     QString set = {}; // "pcf8574/" for the backpack's templates
-    QStringList arguments = {};
 };
 
-void PrintTo(const BrokenCase &c, std::ostream *os) {
+void PrintTo(const VerifyCase &c, std::ostream *os) {
     *os << c.name;
-}
-
-void removeAll(QString &text, const char *line) {
-    text.remove(QLatin1String(line) + QLatin1String("\r\n"));
 }
 
 const QString kBackpackSet = QStringLiteral("pcf8574/");
 const QStringList kOnTheBackpack = {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")};
 
-const BrokenCase kBroken[] = {
+const VerifyCase kCases[] = {
     {"DriverWithoutDelays",
      [](QString &, QString &rest) {
          removeAll(rest, "    RCALL lcd_wait_access");
          removeAll(rest, "    RCALL lcd_wait_ms");
      },
+     nullptr,
+     {},
+     false,
      1,
      {QStringLiteral("while the controller is busy until"), QStringLiteral("(power-on)"),
       QStringLiteral("FAILED: the bus timing was broken")},
@@ -211,6 +268,9 @@ const BrokenCase kBroken[] = {
      [](QString &main, QString &) {
          main.replace(QStringLiteral("    LDI mp0,0x80\r\n    RCALL lcd_fc\r\n"), QString());
      },
+     nullptr,
+     {},
+     false,
      1,
      {QStringLiteral("Glyph 0 \"Arrow\": rows "), QStringLiteral("differ (set | CGRAM)\n    row "),
       QStringLiteral("Line 1: \"                \""),
@@ -223,6 +283,9 @@ const BrokenCase kBroken[] = {
              QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_access\r\n"),
              QStringLiteral("    SET\r\n    RCALL lcd_send\r\n    RCALL lcd_wait_50us\r\n"));
      },
+     nullptr,
+     {},
+     false,
      0,
      {QStringLiteral("Warning: 71 accesses too early for the slower clones"),
       QStringLiteral("\nOK\n")},
@@ -232,6 +295,9 @@ const BrokenCase kBroken[] = {
          rest.replace(QStringLiteral("    PUSH r18\r\n    POP r17\r\n    LSR r17\r\n"),
                       QStringLiteral("    MOV r17,r18\r\n    LSR r17\r\n"));
      },
+     nullptr,
+     {},
+     false,
      1,
      {},
      {QStringLiteral("avra could not assemble the program:"),
@@ -242,35 +308,137 @@ const BrokenCase kBroken[] = {
          main.replace(QStringLiteral("reset:\r\n    LDI mp0,LOW(RAMEND)\r\n"),
                       QStringLiteral("reset: LDI mp0,LOW(RAMEND)\r\n"));
      },
+     nullptr,
+     {},
+     false,
      1,
      {},
      {QStringLiteral(": reset: LDI mp0\n"), QStringLiteral(">"),
       QStringLiteral(": LOW(RAMEND)\n")}},
+    {"AsleepWithInterruptsOff",
+     [](QString &main, QString &) { stopOnTimer(main, QStringLiteral("    RCALL lcd_setup\r\n")); },
+     nullptr,
+     {},
+     false,
+     1,
+     {QStringLiteral("\nEnd: asleep with interrupts off after "),
+      QStringLiteral("the loop was not reached")},
+     {}},
+    // The run ends at the loop, before the interrupt: the one second holds.
+    {"AsleepAfterTheLoop",
+     [](QString &main, QString &) { stopOnTimer(main, QStringLiteral("main_loop:\r\n")); },
+     nullptr,
+     {},
+     false,
+     0,
+     {QStringLiteral("\nLoop: reached after "), QStringLiteral("\nOK\n")},
+     {}},
+    {"StackPointerAtTheTop",
+     [](QString &main, QString &) {
+         main = QStringLiteral(".include \"m328Pdef.inc\"\r\n.def mp0 = r16\r\n    LDI mp0,0xFF\r\n"
+                               "    OUT SPH,mp0\r\n    RCALL LCD_char\r\n");
+     },
+     nullptr,
+     {},
+     false,
+     1,
+     {QStringLiteral("\nFAILED: the program wrote to data address 0xFFFF, past the atmega328p's "
+                     "RAM (0x08FF)")},
+     {}},
+    {"AvraCrashes",
+     [](QString &main, QString &) {
+         main = QStringLiteral(".include \"m328Pdef.inc\"\r\n.include \"program.asm\"\r\n");
+     },
+     nullptr,
+     {},
+     false,
+     1,
+     {},
+     {QStringLiteral("avra crashed with signal 11 (Segmentation fault) while assembling the "
+                     "program.")}},
+    {"NoLoopAtTheEnd",
+     nullptr,
+     ".include \"m328Pdef.inc\"\r\n    NOP\r\n",
+     {},
+     false,
+     1,
+     {QStringLiteral("\nFAILED: the program ran to flash address 0x08000, past the end of the "
+                     "atmega328p's flash (0x07FFF): does it end in a loop?")},
+     {}},
+    {"ProgramMemoryPastTheFlash",
+     nullptr,
+     ".include \"tn2313def.inc\"\r\n    LDI ZL,0xFF\r\n    LDI ZH,0xFF\r\n    LPM\r\nloop:\r\n"
+     "    RJMP loop\r\n",
+     {},
+     false,
+     1,
+     {QStringLiteral("\nFAILED: the program read flash address 0x0FFFF, past the attiny2313's "
+                     "flash (0x007FF)")},
+     {}},
+    {"DataBetweenRamAndSimavrsIoTable",
+     nullptr,
+     ".include \"tn2313def.inc\"\r\n    STS 0x0100,r16\r\nloop:\r\n    RJMP loop\r\n",
+     {},
+     false,
+     1,
+     {QStringLiteral("\nFAILED: the program wrote to data address 0x0100, past the attiny2313's "
+                     "RAM (0x00DF)")},
+     {}},
+    {"ReportWithNowhereToGo", nullptr, nullptr, {}, true, 1, {}, {}},
+    {"PictureThatCantBeSaved",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--png"), QStringLiteral("DIR/missing/lcd.png")},
+     false,
+     1,
+     {QStringLiteral("\nLoop: reached after "),
+      QStringLiteral("\nFAILED: the picture was not saved\n")},
+     {QStringLiteral("/missing")}},
+    {"NeitherAsmHexNorElf",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--program"), QStringLiteral("a.bin")},
+     false,
+     2,
+     {},
+     {QStringLiteral("--program takes an .asm, .hex or .elf file")}},
+    {"HexWithoutChip",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--program"), QStringLiteral("a.hex")},
+     false,
+     2,
+     {},
+     {QStringLiteral("a .hex file doesn't say its chip: give --mcu.")}},
     {"BackpackAtAnotherAddress",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_I2C_ADDRESS = 0x27\r\n"),
                       QStringLiteral(".equ LCD_I2C_ADDRESS = 0x3F\r\n"));
      },
+     nullptr,
+     kOnTheBackpack,
+     false,
      1,
      {QStringLiteral("\nBus timing: no access seen"),
       QStringLiteral("\n    no device answered at 0x3F (the LCD's backpack is at 0x27) ("),
       QStringLiteral("\nFAILED: CGRAM does not hold the set; no access seen on the wired pins; "
                      "the I2C bus broke the PCF8574's rules\n")},
      {},
-     kBackpackSet,
-     kOnTheBackpack},
+     kBackpackSet},
     {"BackpackSclOver100kHz",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_TWI_BITRATE = (LCD_CLOCK_MHZ*10-16+1)/2\r\n"),
                       QStringLiteral(".equ LCD_TWI_BITRATE = 12\r\n"));
      },
+     nullptr,
+     kOnTheBackpack,
+     false,
      1,
      {QStringLiteral("\n    SCL at 400.0 kHz (TWBR 12, prescaler 1 at 16 MHz) for "),
       QStringLiteral(" bytes: the PCF8574 takes 100 kHz at most\n"),
       QStringLiteral("the I2C bus broke the PCF8574's rules\n")},
      {},
-     kBackpackSet,
-     kOnTheBackpack},
+     kBackpackSet},
     // Clear's wait as a busy-flag poll over the expander, whose D7 the
     // controller drives in the read; a wrong answer either way fails.
     {"BackpackPollsTheBusyFlag",
@@ -307,12 +475,14 @@ const BrokenCase kBroken[] = {
                                 "    POP r17\n"
                                 "    RET\n");
      },
+     nullptr,
+     kOnTheBackpack,
+     false,
      0,
      {QStringLiteral(" reads, none while busy"), QStringLiteral("\nLoop: reached after "),
       QStringLiteral("\nOK\n")},
      {},
-     kBackpackSet,
-     kOnTheBackpack},
+     kBackpackSet},
     {"BackpackWithAnotherMapping",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_RS = 0x01\r\n"),
@@ -320,25 +490,35 @@ const BrokenCase kBroken[] = {
          rest.replace(QStringLiteral(".equ LCD_E = 0x04\r\n"),
                       QStringLiteral(".equ LCD_E = 0x01\r\n"));
      },
+     nullptr,
+     {QStringLiteral("--wiring"),
+      QStringLiteral("i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7")},
+     false,
      0,
      {QStringLiteral("LCD at 5 V on i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7, a PCF8574 "
                      "backpack on the TWI (P0 E, P1 RS, P2 RW, P3 backlight, P4 D4,"),
       QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n"), QStringLiteral("\nOK\n")},
      {},
-     kBackpackSet,
-     {QStringLiteral("--wiring"),
-      QStringLiteral("i2c:0x27:rs=1,rw=2,e=0,bl=3,d4=4,d5=5,d6=6,d7=7")}},
+     kBackpackSet},
 };
 
-class VerifyFails : public ::testing::TestWithParam<BrokenCase> {};
+class VerifyEnds : public ::testing::TestWithParam<VerifyCase> {};
 
-TEST_P(VerifyFails, SaysWhy) {
-    const BrokenCase &c = GetParam();
+TEST_P(VerifyEnds, InWords) {
+    const VerifyCase &c = GetParam();
     QTemporaryDir dir;
-    const QString templates = templatesIn(dir, c.edit, c.set);
-    const CliRun r = verify(QStringList{QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
-                                        QStringLiteral("--templates"), templates} +
-                            c.arguments);
+    QStringList arguments;
+    if (c.edit)
+        arguments << QStringLiteral("--templates") << templatesIn(dir, c.edit, c.set);
+    if (c.program) {
+        writeAll(dir.filePath(QStringLiteral("prog.asm")), c.program);
+        arguments << QStringLiteral("--program") << dir.filePath(QStringLiteral("prog.asm"));
+    } else if (!c.arguments.contains(QStringLiteral("--program"))) {
+        arguments << QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch");
+    }
+    for (const QString &argument : c.arguments)
+        arguments << QString(argument).replace(QStringLiteral("DIR"), dir.path());
+    const CliRun r = verify(arguments, c.closedOutput);
     ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
     for (const QString &part : c.stdoutHas)
         EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
@@ -346,8 +526,121 @@ TEST_P(VerifyFails, SaysWhy) {
         EXPECT_TRUE(r.err.contains(part)) << part.toStdString() << " in\n" << r.err.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Templates, VerifyFails, ::testing::ValuesIn(kBroken),
+INSTANTIATE_TEST_SUITE_P(Cases, VerifyEnds, ::testing::ValuesIn(kCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A driver of our own in C, built with avr-gcc and avr-libc into an ELF
+// whose .mmcu section names chip and clock; glyphs.h is made from the set.
+struct CProgramCase {
+    const char *name;
+    QStringList arguments; // verify's, besides the program and the set
+    const char *lineAddress;
+    QString line;
+};
+
+void PrintTo(const CProgramCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+const CProgramCase kCPrograms[] = {
+    {"Line2Of16x2", {}, "0x40", QStringLiteral("\nLine 2: \"Hi {0}{1}{2}{3}{4}{5}{6}{7}     \"\n")},
+    {"Line2Of20x4",
+     {QStringLiteral("--lcd"), QStringLiteral("20x4")},
+     "0x40",
+     QStringLiteral("\nLine 2: \"Hi {0}{1}{2}{3}{4}{5}{6}{7}         \"\n")},
+    {"Line3Of20x4",
+     {QStringLiteral("--lcd"), QStringLiteral("20x4")},
+     "0x14",
+     QStringLiteral("\nLine 3: \"Hi {0}{1}{2}{3}{4}{5}{6}{7}         \"\n")},
+};
+
+class VerifyCProgram : public ::testing::TestWithParam<CProgramCase> {};
+
+TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
+    const CProgramCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString set = setFile(dir, kSets[0]);
+    const GlyphSet glyphs = glyphs_from_file(set).glyphs;
+    QByteArray header = "#include <avr/pgmspace.h>\nconst uint8_t glyphs[64] PROGMEM = {";
+    for (int g = 0; g < kGlyphCount; ++g)
+        for (int r = 0; r < kRowCount; ++r) {
+            int row = 0;
+            for (int column = 0; column < kColumnCount; ++column)
+                row |= glyphs.isLit(r, column, g) ? 0x10 >> column : 0;
+            header += QByteArray::number(row) + ',';
+        }
+    writeAll(dir.filePath(QStringLiteral("glyphs.h")), header + "};\n");
+
+    QProcess gcc;
+    gcc.start(QStringLiteral(GLIMMERSET_AVR_GCC),
+              {QStringLiteral("-mmcu=atmega328p"), QStringLiteral("-DF_CPU=16000000UL"),
+               QStringLiteral("-Os"), QStringLiteral("-Wall"), QStringLiteral("-Werror"),
+               QStringLiteral("-DLCD_LINE_ADDRESS=") + QLatin1String(c.lineAddress),
+               QStringLiteral("-I" GLIMMERSET_MMCU_INCLUDE), QStringLiteral("-I") + dir.path(),
+               QStringLiteral("-o"), dir.filePath(QStringLiteral("app.elf")),
+               QStringLiteral(GLIMMERSET_SOURCE_DIR "/tests/cli/programs/lcd_glyphs.c")});
+    ASSERT_TRUE(gcc.waitForFinished(60000));
+    ASSERT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
+
+    const QStringList program{QStringLiteral("--program"), dir.filePath(QStringLiteral("app.elf"))};
+    const CliRun r = verify(program + QStringList{set} + c.arguments);
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: atmega328p at 16 MHz")))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(c.line)) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("\nOK\n"))) << r.out.toStdString();
+
+    // Another set is not what the program loads.
+    QTemporaryDir other;
+    const CliRun wrong = verify(program + QStringList{setFile(other, kSets[2])} + c.arguments);
+    EXPECT_EQ(wrong.exitCode, 1) << wrong.out.toStdString();
+    EXPECT_TRUE(wrong.out.endsWith(QStringLiteral("\nFAILED: CGRAM does not hold the set\n")))
+        << wrong.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Geometries, VerifyCProgram, ::testing::ValuesIn(kCPrograms),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// A run ended by SIGTERM, SIGINT or SIGHUP leaves no scratch folder behind
+// and ends by that signal, as it would have without one.
+class VerifyInterrupted : public ::testing::TestWithParam<int> {};
+
+TEST_P(VerifyInterrupted, LeavesNoScratchFolder) {
+    QTemporaryDir dir;
+    const QString scratch = dir.filePath(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkdir(scratch));
+    const QString spin = dir.filePath(QStringLiteral("spin.asm"));
+    writeAll(spin, ".include \"m328Pdef.inc\"\r\nloop:\r\n    NOP\r\n    RJMP loop\r\n");
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), scratch);
+    process.setProcessEnvironment(environment);
+    // A shell may have passed on SIGINT ignored, which the CLI would keep.
+    process.setChildProcessModifier([] {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signal, SIG_DFL);
+    });
+    process.start(QStringLiteral(GLIMMERSET_CLI),
+                  {QStringLiteral("verify"), QStringLiteral("--program"), spin,
+                   QStringLiteral("--seconds"), QStringLiteral("60")});
+    ASSERT_TRUE(process.waitForStarted());
+    const auto folders = [&] {
+        return QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (folders().isEmpty() && waited.elapsed() < 20000)
+        QThread::msleep(5);
+    ASSERT_FALSE(folders().isEmpty()) << "no scratch folder appeared";
+    ::kill(pid_t(process.processId()), GetParam());
+    ASSERT_TRUE(process.waitForFinished(20000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(folders(), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, VerifyInterrupted, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto &info) { return std::string(sigabbrev_np(info.param)); });
 
 struct PictureCase {
     const char *name;

@@ -1,0 +1,153 @@
+#include "signal_cleanup.h"
+
+#include "storage/error.h"
+#include "storage/regular_file.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace glimmerset {
+
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+// What the handler reads: plain words and a buffer filled before the flag
+// that publishes it is set.
+volatile sig_atomic_t gChildren[4];
+char gFolder[4096];
+volatile sig_atomic_t gHaveFolder = 0;
+
+sigset_t cleanupSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kSignals)
+        sigaddset(&set, signal);
+    return set;
+}
+
+// Only what a signal handler may call: the files of one folder, then the
+// folder. Removing entries while reading moves the others, so read again
+// until a pass removes nothing.
+void removeFolder(const char *path) {
+    const int folder = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (bool removed = folder >= 0; removed;) {
+        removed = false;
+        lseek(folder, 0, SEEK_SET);
+        alignas(dirent64) char buffer[4096];
+        for (ssize_t n; (n = getdents64(folder, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < n;) {
+                const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
+                at += entry->d_reclen;
+                const char *name = entry->d_name;
+                const bool dots = name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2]));
+                removed |= !dots && unlinkat(folder, name, 0) == 0;
+            }
+    }
+    if (folder >= 0)
+        close(folder);
+    rmdir(path);
+}
+
+void onSignal(int signal) {
+    const int savedErrno = errno;
+    for (const sig_atomic_t child : gChildren)
+        if (child > 0)
+            kill(child, SIGKILL);
+    if (gHaveFolder)
+        removeFolder(gFolder);
+    // The signal stays blocked until the handler returns, then ends the
+    // process as if no handler had been there.
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+    errno = savedErrno;
+}
+
+void installHandlers() {
+    static const bool installed = [] {
+        for (int signal : kSignals) {
+            struct sigaction current {};
+            sigaction(signal, nullptr, &current);
+            if (current.sa_handler == SIG_IGN) // nohup and the like: keep ignoring
+                continue;
+            struct sigaction action {};
+            action.sa_handler = onSignal;
+            action.sa_mask = cleanupSignals();
+            sigaction(signal, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace
+
+ScratchFolder::ScratchFolder() {
+    installHandlers();
+    QByteArray name = QFile::encodeName(QDir::tempPath() + QStringLiteral("/glimmerset-XXXXXX"));
+    SignalsHeld held;
+    if (gHaveFolder)
+        throw Error(QStringLiteral("A scratch folder is in use already."));
+    if (!mkdtemp(name.data()))
+        throw Error(QStringLiteral("Can't make a temporary folder in %1: %2.")
+                        .arg(QDir::tempPath(), systemReason(errno)));
+    path_ = QFile::decodeName(name);
+    if (std::size_t(name.size()) < sizeof gFolder) {
+        std::memcpy(gFolder, name.constData(), name.size() + 1);
+        gHaveFolder = 1;
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    SignalsHeld held;
+    gHaveFolder = 0;
+    removeFolder(QFile::encodeName(path_).constData());
+}
+
+SignalsHeld::SignalsHeld() {
+    installHandlers();
+    const sigset_t set = cleanupSignals();
+    sigprocmask(SIG_BLOCK, &set, &previous_);
+}
+
+SignalsHeld::~SignalsHeld() {
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void SignalsHeld::releaseInChild() const {
+    for (int signal : kSignals) {
+        struct sigaction action {};
+        sigaction(signal, nullptr, &action);
+        if (action.sa_handler != SIG_IGN) {
+            action.sa_handler = SIG_DFL;
+            sigaction(signal, &action, nullptr);
+        }
+    }
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void trackChild(pid_t pid) {
+    for (volatile sig_atomic_t &slot : gChildren)
+        if (slot == 0) {
+            slot = pid;
+            return;
+        }
+}
+
+void untrackChild(pid_t pid) {
+    for (volatile sig_atomic_t &slot : gChildren)
+        if (slot == pid)
+            slot = 0;
+}
+
+} // namespace glimmerset

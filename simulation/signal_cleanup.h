@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <csignal>
+
+namespace glimmerset {
+
+// What SIGTERM, SIGINT or SIGHUP must not leave behind: the scratch folder
+// and the children working in it. On one of them the children are killed,
+// the folder removed, and the signal ends the process as it would have.
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when it goes out of scope or such a signal arrives. Files only: the
+// removal on a signal reads the folder one level deep. One at a time.
+class ScratchFolder {
+public:
+    ScratchFolder(); // throws Error when the folder can't be made
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+
+    QString path() const { return path_; }
+    QString filePath(const QString &name) const { return path_ + u'/' + name; }
+
+private:
+    QString path_;
+};
+
+// Blocks the three signals while a child is started and tracked, so none
+// arrives between the two.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld &) = delete;
+    SignalsHeld &operator=(const SignalsHeld &) = delete;
+
+    // For a new child: the signals' default actions and the mask from before.
+    void releaseInChild() const;
+    const sigset_t &previous() const { return previous_; }
+
+private:
+    sigset_t previous_;
+};
+
+void trackChild(pid_t pid);
+void untrackChild(pid_t pid);
+
+} // namespace glimmerset
