@@ -1,3 +1,4 @@
+#include "support/cli_process.h"
 #include "support/file_bytes.h"
 
 #include "simulation/display_picture.h"
@@ -22,31 +23,23 @@
 namespace glimmerset::test {
 namespace {
 
-struct CliRun {
+struct VerifyRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
 // With closedOutput the CLI starts with stdout and stderr closed.
-CliRun verify(const QStringList &arguments, bool closedOutput = false) {
-    QProcess process;
+VerifyRun verify(const QStringList &arguments, bool closedOutput = false) {
     const QStringList command = QStringList{QStringLiteral("verify")} + arguments;
-    if (closedOutput)
-        process.start(QStringLiteral("/bin/sh"),
-                      QStringList{QStringLiteral("-c"),
-                                  QStringLiteral("exec \"$0\" \"$@\" >&- 2>&-"),
-                                  QStringLiteral(GLIMMERSET_CLI)} +
-                          command);
-    else
-        process.start(QStringLiteral(GLIMMERSET_CLI), command);
-    CliRun result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    const CliRun run =
+        closedOutput ? runProgram(QStringLiteral("/bin/sh"),
+                                  QStringList{QStringLiteral("-c"),
+                                              QStringLiteral("exec \"$0\" \"$@\" >&- 2>&-"),
+                                              QStringLiteral(GLIMMERSET_CLI)} +
+                                      command)
+                     : runCli(command);
+    return {run.exitCode, run.outText(), run.err};
 }
 
 QString shipped(const QString &name) {
@@ -115,7 +108,7 @@ TEST_P(ProvenOn, ShippedTemplatesHoldTheSet) {
             rest += QStringLiteral("; unchanged\r\n");
     });
     const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
-    const CliRun r =
+    const VerifyRun r =
         verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
                 templates, QStringLiteral("--clock"), QString::number(mhz)});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
@@ -146,7 +139,7 @@ class OtherChip : public ::testing::TestWithParam<Chip> {};
 
 TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
     const QString mcu = QLatin1String(GetParam().mcu);
-    const CliRun r = verify(
+    const VerifyRun r = verify(
         {QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"), QStringLiteral("--mcu"), mcu});
     if (mcu == QLatin1String("atmega328p")) {
         EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
@@ -201,7 +194,7 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
                         },
                         QStringLiteral("pcf8574/"));
     const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
-    const CliRun r =
+    const VerifyRun r =
         verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
                 templates, QStringLiteral("--wiring"), QStringLiteral("i2c:") + hex,
                 QStringLiteral("--clock"), QString::number(mhz)});
@@ -518,7 +511,7 @@ TEST_P(VerifyEnds, InWords) {
     }
     for (const QString &argument : c.arguments)
         arguments << QString(argument).replace(QStringLiteral("DIR"), dir.path());
-    const CliRun r = verify(arguments, c.closedOutput);
+    const VerifyRun r = verify(arguments, c.closedOutput);
     ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
     for (const QString &part : c.stdoutHas)
         EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
@@ -583,7 +576,7 @@ TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
     ASSERT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
 
     const QStringList program{QStringLiteral("--program"), dir.filePath(QStringLiteral("app.elf"))};
-    const CliRun r = verify(program + QStringList{set} + c.arguments);
+    const VerifyRun r = verify(program + QStringList{set} + c.arguments);
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("Board: atmega328p at 16 MHz")))
         << r.out.toStdString();
@@ -592,7 +585,7 @@ TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
 
     // Another set is not what the program loads.
     QTemporaryDir other;
-    const CliRun wrong = verify(program + QStringList{setFile(other, kSets[2])} + c.arguments);
+    const VerifyRun wrong = verify(program + QStringList{setFile(other, kSets[2])} + c.arguments);
     EXPECT_EQ(wrong.exitCode, 1) << wrong.out.toStdString();
     EXPECT_TRUE(wrong.out.endsWith(QStringLiteral("\nFAILED: CGRAM does not hold the set\n")))
         << wrong.out.toStdString();
@@ -689,7 +682,7 @@ TEST_P(VerifyPng, DrawsTheSetFromCgram) {
     if (c.backpackEdit)
         arguments << QStringLiteral("--templates")
                   << templatesIn(dir, c.backpackEdit, QStringLiteral("pcf8574/"));
-    const CliRun r = verify(arguments);
+    const VerifyRun r = verify(arguments);
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
     const auto geometry = lcd::parseGeometry(c.lcd);
     ASSERT_TRUE(geometry);

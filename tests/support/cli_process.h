@@ -17,14 +17,15 @@ struct CliRun {
     QString outText() const { return QString::fromLocal8Bit(out); }
 };
 
-inline CliRun runCli(const QStringList &arguments, const QString &workingDir = {},
-                     const QProcessEnvironment &env = {}, int timeoutMs = 60000) {
+inline CliRun runProgram(const QString &program, const QStringList &arguments,
+                         const QString &workingDir = {}, const QProcessEnvironment &env = {},
+                         int timeoutMs = 60000) {
     QProcess process;
     if (!workingDir.isEmpty())
         process.setWorkingDirectory(workingDir);
     if (!env.isEmpty())
         process.setProcessEnvironment(env);
-    process.start(QStringLiteral(GLIMMERSET_CLI), arguments);
+    process.start(program, arguments);
     CliRun result;
     if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -32,6 +33,11 @@ inline CliRun runCli(const QStringList &arguments, const QString &workingDir = {
     result.out = process.readAllStandardOutput();
     result.err = QString::fromLocal8Bit(process.readAllStandardError());
     return result;
+}
+
+inline CliRun runCli(const QStringList &arguments, const QString &workingDir = {},
+                     const QProcessEnvironment &env = {}, int timeoutMs = 60000) {
+    return runProgram(QStringLiteral(GLIMMERSET_CLI), arguments, workingDir, env, timeoutMs);
 }
 
 } // namespace glimmerset::test
