@@ -1,14 +1,12 @@
 // Each form of `code`, built as its user builds it and run from reset on the
 // simulated board: CGRAM must hold the set and line 1 show codes 0 to 7.
 
+#include "support/cli_process.h"
 #include "support/file_bytes.h"
 
 #include "codegen/asm_file.h"
 #include "codegen/code_generation.h"
 #include "simulation/avr_assembler.h"
-#include "simulation/board_process.h"
-#include "simulation/board_wiring.h"
-#include "simulation/verify_report.h"
 #include "storage/glyph_file.h"
 
 #include <QDir>
@@ -45,29 +43,18 @@ QString program(const char *relative) {
     return ::testing::AssertionSuccess();
 }
 
-// The product's own verdict on the set, without asking for a loop (a sketch
-// never reaches one), and line 1 showing codes 0 to 7.
-std::vector<std::string> setProblems(const BoardRun &run, const GlyphSet &glyphs,
-                                     const BoardConfig &config = BoardConfig{}) {
-    if (!run.loaded)
-        return {"not loaded: " + run.loadError};
-    std::vector<std::string> problems;
-    const Findings findings = judgeRun(run, config, &glyphs, false);
-    for (const Finding &finding : findings.all())
-        if (finding.kind == FindingKind::Failure || finding.kind == FindingKind::Violation)
-            problems.push_back(finding.headline());
-    for (int i = 0; i < 8; ++i)
-        if (run.lcd.ddram[i] != i)
-            problems.push_back("line 1 column " + std::to_string(i) + " holds " +
-                               std::to_string(run.lcd.ddram[i]));
-    return problems;
-}
-
-std::string joined(const std::vector<std::string> &lines) {
-    std::string text;
-    for (const std::string &line : lines)
-        text += line + "\n";
-    return text;
+// verify --program on a built program with the example set: it must pass
+// and show codes 0 to 7 at the start of line 1.
+::testing::AssertionResult verifiesTheSet(const QString &program, const QStringList &options) {
+    const CliRun run = runCli(QStringList{QStringLiteral("verify"), QStringLiteral("--program"),
+                                          program,
+                                          QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch")} +
+                              options);
+    const QString out = run.outText();
+    if (run.exitCode == 0 && out.contains(QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}")))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "exit " << run.exitCode << "\n"
+                                         << out.toStdString() << run.err.toStdString();
 }
 
 // The README's first fenced block in language that holds marker.
@@ -83,8 +70,6 @@ QString readmeBlock(const QString &language, const QString &marker) {
                   << marker.toStdString();
     return {};
 }
-
-constexpr double kOneSecond = 1;
 
 struct Chip {
     const char *include;
@@ -130,14 +115,9 @@ TEST_P(TableForm, FitsAndLoadsTheSet) {
     request.templateDir = dir.path();
     QString code;
     ASSERT_FALSE(appendCode(code, request));
-    const Assembly assembly = assemble(asmFileBytes(code), dir.path());
-    ASSERT_TRUE(assembly.ok) << assembly.log.toStdString();
-
-    BoardConfig config;
-    config.mcu = chip.mcu;
-    const BoardRun run = runOnBoard({assembly.hexPath.toStdString()}, config, kOneSecond);
-    EXPECT_EQ(run.end, RunEnd::Loop);
-    EXPECT_EQ(joined(setProblems(run, set.glyphs, config)), "");
+    const QString program = dir.filePath(QStringLiteral("program.asm"));
+    writeAll(program, asmFileBytes(code));
+    EXPECT_TRUE(verifiesTheSet(program, {QStringLiteral("--mcu"), QLatin1String(chip.mcu)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, TableForm, ::testing::ValuesIn(kChips),
@@ -207,10 +187,8 @@ TEST(Forms, TheReadmesCProgramLoadsTheSet) {
     ASSERT_EQ(make.exitCode(), 0) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("warning"))) << log.toStdString();
 
-    const BoardRun run = runOnBoard({dir.filePath(QStringLiteral("display.hex")).toStdString()},
-                                    BoardConfig{}, kOneSecond);
-    EXPECT_EQ(run.end, RunEnd::Loop);
-    EXPECT_EQ(joined(setProblems(run, exampleSet().glyphs)), "");
+    EXPECT_TRUE(verifiesTheSet(dir.filePath(QStringLiteral("display.hex")),
+                               {QStringLiteral("--mcu"), QStringLiteral("atmega328p")}));
 }
 
 // The README's sketch as the Arduino IDE would build it for an Uno, its pins
@@ -270,29 +248,27 @@ QString buildSketch(const QTemporaryDir &dir, const QString &pins) {
     return dir.filePath(QStringLiteral("sketch.hex"));
 }
 
-// Uno pins 12 13 8 9 10 11 are PB4 PB5 PB0 PB1 PB2 PB3: the README's wiring.
+// The sketch on the README's one-port wiring (Uno pins 12 13 8 9 10 11 are
+// PB4 PB5 PB0 PB1 PB2 PB3) and on LiquidCrystal's own example pins, which
+// span ports B and D.
 TEST(Forms, TheReadmesSketchLoadsTheSet) {
-    QTemporaryDir dir;
-    const QString hex = buildSketch(dir, QStringLiteral("12, 13, 8, 9, 10, 11"));
-    ASSERT_FALSE(::testing::Test::HasFailure());
-    const BoardRun run = runOnBoard({hex.toStdString()}, BoardConfig{}, kOneSecond / 4);
-    EXPECT_EQ(joined(setProblems(run, exampleSet().glyphs)), "");
-}
-
-// The pins of LiquidCrystal's own examples span ports B and D, which the
-// board's wiring can't describe yet: enable this once parseWiring reads
-// "arduino:RS,E,D4,D5,D6,D7".
-TEST(Forms, TheReadmesSketchLoadsTheSetOnItsOwnPins) {
-    QTemporaryDir dir;
-    const QString hex = buildSketch(dir, QString());
-    ASSERT_FALSE(::testing::Test::HasFailure());
-    QString why;
-    const auto wiring = parseWiring(QStringLiteral("arduino:12,11,5,4,3,2"), &why);
-    ASSERT_TRUE(wiring) << why.toStdString();
-    BoardConfig config;
-    config.wiring = *wiring;
-    const BoardRun run = runOnBoard({hex.toStdString()}, config, kOneSecond / 4);
-    EXPECT_EQ(joined(setProblems(run, exampleSet().glyphs, config)), "");
+    const struct {
+        const char *pins;
+        const char *wiring;
+    } cases[] = {
+        {"12, 13, 8, 9, 10, 11", "B:0,1,2,3,4,5,low"},
+        {"", "arduino:12,11,5,4,3,2"},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        buildSketch(dir, QLatin1String(c.pins));
+        ASSERT_FALSE(::testing::Test::HasFailure());
+        EXPECT_TRUE(verifiesTheSet(dir.filePath(QStringLiteral("sketch.elf")),
+                                   {QStringLiteral("--mcu"), QStringLiteral("atmega328p"),
+                                    QStringLiteral("--wiring"), QLatin1String(c.wiring),
+                                    QStringLiteral("--seconds"), QStringLiteral("0.25")}))
+            << c.wiring;
+    }
 }
 
 } // namespace
