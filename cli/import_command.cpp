@@ -3,7 +3,6 @@
 
 #include "codegen/glyph_import.h"
 #include "codegen/name_text.h"
-#include "storage/error.h"
 #include "storage/glyph_file.h"
 
 namespace glimmerset::cli {
@@ -29,21 +28,16 @@ int importCommand(const QStringList &arguments) {
     if (const auto exit = parseCommand(parser, arguments, 1, 1, QStringLiteral("a source file")))
         return *exit;
 
-    try {
-        const QString source = parser.positionalArguments().constFirst();
-        const ImportedGlyphs imported = importGlyphFile(source);
-        const QByteArray bytes = glyphFileBytes(imported.set.names, imported.set.glyphs);
-        for (const QString &warning : imported.warnings)
-            printError(QStringLiteral("Warning: ") + terminalText(warning));
-        if (imported.found < kGlyphCount)
-            printError(QStringLiteral("Note: \"%1\" gives %2 of 8 glyphs; the others stay dark "
-                                      "with their default names.")
-                           .arg(terminalText(source), QString::number(imported.found)));
-        return writeOutput(parser.value(output), bytes);
-    } catch (const Error &e) {
-        printError(terminalText(e.message()));
-        return kFailure;
-    }
+    const QString source = parser.positionalArguments().constFirst();
+    const ImportedGlyphs imported = importGlyphFile(source);
+    const QByteArray bytes = glyphFileBytes(imported.set.names, imported.set.glyphs);
+    for (const QString &warning : imported.warnings)
+        printError(QStringLiteral("Warning: ") + terminalText(warning));
+    if (imported.found < kGlyphCount)
+        printError(QStringLiteral("Note: \"%1\" gives %2 of 8 glyphs; the others stay dark "
+                                  "with their default names.")
+                       .arg(terminalText(source), QString::number(imported.found)));
+    return writeOutput(parser.value(output), bytes);
 }
 
 } // namespace glimmerset::cli

@@ -4,6 +4,7 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 
+#include "codegen/name_text.h"
 #include "storage/error.h"
 
 #include <QCoreApplication>
@@ -69,7 +70,12 @@ int runCommand(const Command &command, const QStringList &arguments) {
     try {
         return command.run(arguments);
     } catch (const glimmerset::Error &error) {
-        printError(error.message());
+        // A message quotes names and paths from files: line by line, so
+        // that only what they carry is escaped, never the line breaks.
+        QStringList lines = error.message().split(u'\n');
+        for (QString &line : lines)
+            line = glimmerset::terminalText(line);
+        printError(lines.join(u'\n'));
     } catch (const std::bad_alloc &) {
         printError(QStringLiteral("Out of memory."));
     }

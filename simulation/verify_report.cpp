@@ -1,5 +1,7 @@
 #include "verify_report.h"
 
+#include "codegen/name_text.h"
+
 namespace glimmerset {
 
 namespace {
@@ -168,7 +170,7 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
             for (int r = 0; r < kRowCount; ++r)
                 if (!written(run.lcd, 8 * g + r) || run.lcd.cgram[8 * g + r] != image[8 * g + r])
                     differing << QString::number(r);
-            const QString glyph = QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(set->names[g]);
+            const QString glyph = QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(terminalText(set->names[g]));
             if (differing.isEmpty()) {
                 lines << glyph + QStringLiteral("CGRAM holds all 8 rows");
                 continue;

@@ -184,7 +184,8 @@ TEST(Cli, AClosedPipeEndsTheOutputQuietly) {
 }
 
 // A name that would end its comment line: the code carries ? and says so,
-// show spells the name out instead of sending the escape to the terminal.
+// show spells the name out instead of sending the escape to the terminal,
+// and so does a message that quotes a file name.
 TEST(Cli, NamesWithControlCharactersAreNamedNotSent) {
     QTemporaryDir dir;
     GlyphNames names = defaultGlyphNames();
@@ -198,6 +199,10 @@ TEST(Cli, NamesWithControlCharactersAreNamedNotSent) {
     const CliRun show = run({QStringLiteral("show"), QStringLiteral("set.ch")}, dir.path());
     EXPECT_TRUE(show.out.contains("\n3.Char Bell\\x00\\x1B[2J\n")) << show.out.toStdString();
     EXPECT_FALSE(show.out.contains('\x1B'));
+    const CliRun missing = run({QStringLiteral("show"), QStringLiteral("no\x1B[2J.ch")}, dir.path());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("\"no\\x1B[2J.ch\""))) << missing.err.toStdString();
+    EXPECT_FALSE(missing.err.contains(QChar(0x1B)));
 }
 
 // code warns of a template line the stage breaks and still writes what the

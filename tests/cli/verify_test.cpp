@@ -93,6 +93,18 @@ const Chip kChips[] = {
 };
 const int kClocksMhz[] = {1, 4, 8, 16, 20};
 
+// A name from a shared file reaches the terminal spelled out, never as the
+// escape sequence it holds.
+TEST(Verify, NamesWithControlCharactersAreSpelledOut) {
+    QTemporaryDir dir;
+    GlyphNames names = defaultGlyphNames();
+    names[2] = QStringLiteral("Bell") + QChar(0) + QStringLiteral("\x1B[2J");
+    glyphs_to_file(dir.filePath(QStringLiteral("set.ch")), names, GlyphSet());
+    const VerifyRun r = verify({dir.filePath(QStringLiteral("set.ch"))});
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Glyph 2 \"Bell\\x00\\x1B[2J\""))) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QChar(0x1B)));
+}
+
 class ProvenOn : public ::testing::TestWithParam<std::tuple<Chip, int>> {};
 
 // The shipped templates with only the .include line and LCD_CLOCK_MHZ
