@@ -5,8 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -96,14 +94,14 @@ void GlyphGrid::paintEvent(QPaintEvent *) {
         }
     }
     if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        // Styles that outline only after a key moved the focus would leave the
-        // arrow keys moving an unseen cell after a mouse click.
-        option.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
-        option.rect = cellRect(row_, col_).adjusted(1, 1, -1, -1);
-        option.backgroundColor = toQColor(colors_[cellIndex(row_, col_)].value_or(kBackColor));
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+        // The arrow keys move the current cell after a mouse click as well, so
+        // it is marked whenever the grid has the focus.
+        const QRect current = cellRect(row_, col_).adjusted(1, 1, -1, -1);
+        painter.setPen(QPen(toQColor(kCurrentCellColor), kCurrentCellLine, Qt::SolidLine,
+                            Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        const int inset = kCurrentCellLine / 2;
+        painter.drawRect(QRectF(current).adjusted(inset, inset, -inset, -inset));
     }
     painter.setClipping(false);
     // A sunken border, as the grid sits in the window like a text box.

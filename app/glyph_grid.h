@@ -32,6 +32,9 @@ public:
     static constexpr std::uint32_t kBackColor = PIXEL_OFF_COLOR;
     static constexpr std::uint32_t kUncoveredColor = 0x808080;
     static constexpr std::uint32_t kGridLineColor = 0xC0C0C0;
+    // Black stands out from both cell colours, whatever the theme.
+    static constexpr std::uint32_t kCurrentCellColor = 0x000000;
+    static constexpr int kCurrentCellLine = 2;
 
     explicit GlyphGrid(QWidget *parent = nullptr);
 

@@ -23,6 +23,9 @@ namespace glimmerset {
 namespace {
 
 constexpr std::uint32_t kWindowBackColor = 0xC0C0C0;
+// Captions and the credit label sit on the fixed grey, so their colour is
+// fixed with it: a dark theme's light text would be unreadable there.
+constexpr std::uint32_t kWindowTextColor = 0x000000;
 constexpr int kClientWidthTwips = 8835;
 constexpr int kClientHeightTwips = 7410;
 constexpr int kColWidthTwips = 250;
@@ -60,6 +63,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     setFont(windowFont());
     QPalette background = palette();
     background.setColor(QPalette::Window, toQColor(kWindowBackColor));
+    background.setColor(QPalette::WindowText, toQColor(kWindowTextColor));
     setPalette(background);
     setAutoFillBackground(true);
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
@@ -125,11 +129,16 @@ void MainWindow::buildControls() {
 
     // The frames' border runs through the middle of the caption, as the
     // layout's positions assume; styles that put the caption above the border
-    // would have `Box` cover the top line of "Selection".
+    // would have `Box` cover the top line of "Selection". A frame with a style
+    // sheet no longer takes the window's palette, so the captions and the
+    // credit label get their dark text here.
     const QString frameStyle =
-        QStringLiteral("QGroupBox { border: 2px groove palette(dark); margin-top: %1px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }")
-            .arg(fontMetrics().height() / 2);
+        QStringLiteral(
+            "QGroupBox { border: 2px groove #808080; margin-top: %1px; color: %2; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }"
+            "QLabel { color: %2; }")
+            .arg(fontMetrics().height() / 2)
+            .arg(toQColor(kWindowTextColor).name());
     for (QGroupBox *frame : {frame1_, frame2_, frame3_, frame4_})
         frame->setStyleSheet(frameStyle);
 

@@ -1,0 +1,129 @@
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace glimmerset::test {
+namespace {
+
+double luminance(QColor color) {
+    const auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+           0.0722 * channel(color.blueF());
+}
+
+double contrast(QColor a, QColor b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkPalette() {
+    QPalette dark;
+    for (auto [role, rgb] : {std::pair{QPalette::Window, 0x353535},
+                             {QPalette::WindowText, 0xEEEEEE},
+                             {QPalette::Base, 0x232323},
+                             {QPalette::AlternateBase, 0x2C2C2C},
+                             {QPalette::Text, 0xEEEEEE},
+                             {QPalette::Button, 0x3C3C3C},
+                             {QPalette::ButtonText, 0xEEEEEE},
+                             {QPalette::Highlight, 0x2A82DA},
+                             {QPalette::HighlightedText, 0xFFFFFF},
+                             {QPalette::Light, 0x505050},
+                             {QPalette::Midlight, 0x444444},
+                             {QPalette::Mid, 0x2A2A2A},
+                             {QPalette::Dark, 0x1E1E1E},
+                             {QPalette::Shadow, 0x000000}})
+        dark.setColor(role, QColor::fromRgb(QRgb(rgb)));
+    return dark;
+}
+
+// The window as a desktop theme would have it: the style and palette set for
+// the whole application before the window is made, and put back afterwards.
+class ThemedWindow : public WindowTest {
+protected:
+    ~ThemedWindow() override {
+        window.reset();
+        QApplication::setStyle(savedStyle_);
+        QApplication::setPalette(savedPalette_);
+    }
+    void useTheme(const QString &style, const QPalette &palette) {
+        window.reset();
+        QApplication::setStyle(style);
+        QApplication::setPalette(palette);
+        window = std::make_unique<MainWindow>(platform);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    QWidget *widget(const char *name) const {
+        if (std::strcmp(name, "main") == 0)
+            return window.get();
+        auto *found = window->findChild<QWidget *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+private:
+    QString savedStyle_ = QApplication::style()->name();
+    QPalette savedPalette_ = QApplication::palette();
+};
+
+struct Theme {
+    const char *style;
+    bool dark;
+};
+
+constexpr Theme kThemes[] = {
+    {"Fusion", false}, {"Fusion", true}, {"Windows", false}, {"Windows", true}};
+
+// Text on the fixed grey is fixed dark with it; the controls that draw on the
+// theme's base or button colour keep the theme's own pair.
+TEST_F(ThemedWindow, EveryTextReadsOnItsBackgroundUnderAnyTheme) {
+    // Frames and the label fill no background of their own: their text is
+    // drawn on the window's grey.
+    const struct {
+        const char *widget;
+        QPalette::ColorRole text;
+        const char *behind;
+        QPalette::ColorRole background;
+    } pairs[] = {
+        {"Frame1", QPalette::WindowText, "main", QPalette::Window},
+        {"Frame2", QPalette::WindowText, "main", QPalette::Window},
+        {"Label1", QPalette::WindowText, "main", QPalette::Window},
+        {"Box", QPalette::Text, "Box", QPalette::Base},
+        {"action", QPalette::Text, "action", QPalette::Base},
+        {"code", QPalette::Text, "code", QPalette::Base},
+        {"Text1_0", QPalette::Text, "Text1_0", QPalette::Base},
+        {"Ccode", QPalette::ButtonText, "Ccode", QPalette::Button},
+        {"Command3", QPalette::ButtonText, "Command3", QPalette::Button},
+    };
+    for (const Theme &theme : kThemes) {
+        SCOPED_TRACE(std::string(theme.style) + (theme.dark ? " dark" : " light"));
+        useTheme(QString::fromLatin1(theme.style),
+                 theme.dark ? darkPalette() : QApplication::style()->standardPalette());
+        EXPECT_EQ(window->palette().color(QPalette::Window), toQColor(0xC0C0C0));
+        for (const auto &pair : pairs) {
+            const QColor text = widget(pair.widget)->palette().color(pair.text);
+            const QColor background = widget(pair.behind)->palette().color(pair.background);
+            EXPECT_GE(contrast(text, background), 4.5) << pair.widget;
+            if (std::strcmp(pair.behind, "main") == 0) {
+                EXPECT_FALSE(widget(pair.widget)->autoFillBackground()) << pair.widget;
+            }
+        }
+    }
+    // The current cell's outline against either cell colour.
+    for (std::uint32_t cell : {PIXEL_ON_COLOR, PIXEL_OFF_COLOR})
+        EXPECT_GE(contrast(toQColor(GlyphGrid::kCurrentCellColor), toQColor(cell)), 3.0)
+            << std::hex << cell;
+}
+
+} // namespace
+} // namespace glimmerset::test
