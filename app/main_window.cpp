@@ -29,6 +29,9 @@ constexpr std::uint32_t kWindowTextColor = 0x000000;
 constexpr int kClientWidthTwips = 8835;
 constexpr int kClientHeightTwips = 7410;
 constexpr int kColWidthTwips = 250;
+// Five rows of this height fit `action` in any style's frame; a style's own,
+// taller rows would hide "Copy to Clipboard".
+constexpr int kActionRowHeight = 17;
 
 const QString kGlyphFilter = QStringLiteral("*.ch");
 
@@ -70,6 +73,8 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
 
     buildControls();
     Form_Load();
+    for (int i = 0; i < action_->count(); ++i)
+        action_->item(i)->setSizeHint(QSize(0, kActionRowHeight));
 }
 
 void MainWindow::buildControls() {

@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -57,7 +58,8 @@ protected:
     }
     void useTheme(const QString &style, const QPalette &palette) {
         window.reset();
-        QApplication::setStyle(style);
+        if (!style.isEmpty())
+            QApplication::setStyle(style);
         QApplication::setPalette(palette);
         window = std::make_unique<MainWindow>(platform);
         window->show();
@@ -123,6 +125,37 @@ TEST_F(ThemedWindow, EveryTextReadsOnItsBackgroundUnderAnyTheme) {
     for (std::uint32_t cell : {PIXEL_ON_COLOR, PIXEL_OFF_COLOR})
         EXPECT_GE(contrast(toQColor(GlyphGrid::kCurrentCellColor), toQColor(cell)), 3.0)
             << std::hex << cell;
+}
+
+// Rows as tall as some desktop styles make them.
+class TallRowStyle : public QProxyStyle {
+public:
+    TallRowStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override {
+        QSize result = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_ItemViewItem)
+            result.rheight() += 14;
+        return result;
+    }
+};
+
+TEST_F(ThemedWindow, EveryListEntryShowsInAnyStyle) {
+    QStringList styles = QStyleFactory::keys();
+    styles << QStringLiteral("tall rows");
+    for (const QString &name : styles) {
+        SCOPED_TRACE(name.toStdString());
+        window.reset();
+        if (name == QStringLiteral("tall rows"))
+            QApplication::setStyle(new TallRowStyle);
+        useTheme(name == QStringLiteral("tall rows") ? QString() : name, QApplication::palette());
+        for (const char *listName : {"Box", "action"}) {
+            QListWidget *l = list(listName);
+            for (int i = 0; i < l->count(); ++i)
+                EXPECT_TRUE(l->viewport()->rect().contains(l->visualItemRect(l->item(i))))
+                    << listName << " " << i;
+        }
+    }
 }
 
 } // namespace
