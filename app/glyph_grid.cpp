@@ -1,6 +1,9 @@
 #include "app/glyph_grid.h"
 
+#include "app/glyph_grid_accessible.h"
 #include "app/twips.h"
+
+#include <QAccessible>
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -18,26 +21,63 @@ GlyphGrid::GlyphGrid(QWidget *parent) : QWidget(parent) {
     colWidthsTwips_.fill(kDefaultColWidthTwips);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    installGlyphGridAccessibility();
 }
 
 void GlyphGrid::setRow(int row) {
     row_ = std::clamp(row, 0, kRowCount - 1);
     update();
+    currentCellMoved();
 }
 
 void GlyphGrid::setCol(int col) {
     col_ = std::clamp(col, 0, kColumnCount - 1);
     update();
+    currentCellMoved();
 }
 
 void GlyphGrid::setCellBackColor(std::uint32_t bbggrr) {
     colors_[cellIndex(row_, col_)] = bbggrr;
     update(cellRect(row_, col_));
+    cellChanged(row_, col_);
 }
 
 void GlyphGrid::clear() {
+    const auto before = colors_;
     colors_.fill(std::nullopt);
     update();
+    for (int r = 0; r < kRowCount; ++r)
+        for (int c = 0; c < kColumnCount; ++c)
+            if (before[cellIndex(r, c)])
+                cellChanged(r, c);
+}
+
+void GlyphGrid::pressCell(int row, int col) {
+    setRow(row);
+    setCol(col);
+    emit clicked();
+}
+
+void GlyphGrid::cellChanged(int row, int col) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessible::State checked;
+    checked.checked = true;
+    QAccessibleStateChangeEvent state(this, checked);
+    state.setChild(cellIndex(row, col));
+    QAccessible::updateAccessibility(&state);
+    // The name says "lit" or "dark" as well.
+    QAccessibleEvent name(this, QAccessible::NameChanged);
+    name.setChild(cellIndex(row, col));
+    QAccessible::updateAccessibility(&name);
+}
+
+void GlyphGrid::currentCellMoved() {
+    if (!QAccessible::isActive() || !hasFocus())
+        return;
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(cellIndex(row_, col_));
+    QAccessible::updateAccessibility(&focus);
 }
 
 void GlyphGrid::setColWidth(int col, int twips) {
@@ -128,6 +168,7 @@ void GlyphGrid::mousePressEvent(QMouseEvent *event) {
         col_ = cell->second;
         pressedOnCell_ = true;
         update();
+        currentCellMoved();
     }
 }
 
@@ -169,6 +210,7 @@ void GlyphGrid::keyPressEvent(QKeyEvent *event) {
 void GlyphGrid::focusInEvent(QFocusEvent *event) {
     update();
     QWidget::focusInEvent(event);
+    currentCellMoved();
 }
 
 void GlyphGrid::focusOutEvent(QFocusEvent *event) {

@@ -147,6 +147,8 @@ void MainWindow::buildControls() {
     for (QGroupBox *frame : {frame1_, frame2_, frame3_, frame4_})
         frame->setStyleSheet(frameStyle);
 
+    nameForAssistiveTechnology();
+
     // Tab order as laid out: grids, Clear, Box, code, names, action, Create, Save, Load.
     QList<QWidget *> order(grids_.begin(), grids_.end());
     order << clear_ << box_ << code_;
@@ -154,6 +156,27 @@ void MainWindow::buildControls() {
     order << action_ << ccode_ << command3_ << command2_;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+// Screen readers say what each control is; a grid is named by its glyph and
+// the glyph's name, and follows that name as it is typed.
+void MainWindow::nameForAssistiveTechnology() {
+    for (int g = 0; g < kGlyphCount; ++g) {
+        GlyphGrid *grid = grids_[g];
+        const auto nameGrid = [grid, g](const QString &name) {
+            grid->setAccessibleName(QStringLiteral("Glyph %1, %2").arg(g + 1).arg(name));
+        };
+        nameGrid(names_[g]->text());
+        connect(names_[g], &QLineEdit::textChanged, grid, nameGrid);
+        grid->setAccessibleDescription(
+            QStringLiteral("8 rows of 5 pixels; pressing a cell lights or darkens it"));
+        names_[g]->setAccessibleName(QStringLiteral("Name of glyph %1").arg(g + 1));
+    }
+    code_->setAccessibleName(QStringLiteral("Code"));
+    box_->setAccessibleName(frame1_->title());
+    box_->setAccessibleDescription(QStringLiteral("The glyphs that Clear Selected clears"));
+    action_->setAccessibleName(frame2_->title());
+    action_->setAccessibleDescription(QStringLiteral("The parts that Create Selected makes"));
 }
 
 void MainWindow::Form_Load() {

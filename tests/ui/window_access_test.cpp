@@ -1,6 +1,8 @@
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QLineEdit>
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
@@ -156,6 +158,71 @@ TEST_F(ThemedWindow, EveryListEntryShowsInAnyStyle) {
                     << listName << " " << i;
         }
     }
+}
+
+QString accessibleName(QWidget *widget) {
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(widget);
+    return iface ? iface->text(QAccessible::Name) : QStringLiteral("<no interface>");
+}
+
+using ForAssistiveTechnology = WindowTest;
+
+TEST_F(ForAssistiveTechnology, EveryControlHasAName) {
+    window->findChild<QLineEdit *>(QStringLiteral("Text1_2"))->setText(QStringLiteral("Arrow"));
+    const std::pair<const char *, const char *> names[] = {
+        {"char1", "Glyph 1, Character 1"},
+        {"char3", "Glyph 3, Arrow"},
+        {"char8", "Glyph 8, Character 8"},
+        {"Text1_0", "Name of glyph 1"},
+        {"Text1_7", "Name of glyph 8"},
+        {"code", "Code"},
+        {"Box", "Selection"},
+        {"action", "Action"},
+        {"clear", "Clear Selected"},
+        {"Command3", "Save Characters"},
+    };
+    for (const auto &[object, name] : names) {
+        auto *widget = window->findChild<QWidget *>(QString::fromLatin1(object));
+        ASSERT_NE(widget, nullptr) << object;
+        EXPECT_EQ(accessibleName(widget), QString::fromUtf8(name)) << object;
+    }
+    for (QWidget *widget : window->findChildren<QWidget *>())
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            EXPECT_FALSE(accessibleName(widget).isEmpty()) << widget->objectName().toStdString();
+        }
+}
+
+// A screen reader reads a cell's state and presses it as a click would.
+TEST_F(ForAssistiveTechnology, AGridIsATableOfCellsThatPressLikeAClick) {
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(grid(2));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->role(), QAccessible::Table);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    EXPECT_EQ(table->tableInterface()->rowCount(), kRowCount);
+    EXPECT_EQ(table->tableInterface()->columnCount(), kColumnCount);
+    EXPECT_EQ(table->childCount(), 40);
+
+    QAccessibleInterface *cell = table->tableInterface()->cellAt(3, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(table->child(16), cell);
+    EXPECT_EQ(table->indexOfChild(cell), 16);
+    EXPECT_EQ(cell->parent(), table);
+    EXPECT_EQ(table->childAt(cell->rect().center().x(), cell->rect().center().y()), cell);
+    ASSERT_NE(cell->actionInterface(), nullptr);
+    EXPECT_EQ(cell->actionInterface()->actionNames(),
+              QStringList{QAccessibleActionInterface::pressAction()});
+
+    for (const bool lit : {true, false}) {
+        cell->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(isLit(*grid(2), 3, 1), lit);
+        EXPECT_EQ(bool(cell->state().checked), lit);
+        EXPECT_EQ(cell->text(QAccessible::Name), lit ? QStringLiteral("Row 4, column 2, lit")
+                                                     : QStringLiteral("Row 4, column 2, dark"));
+        // The click's own path: the cell became current first.
+        EXPECT_EQ(grid(2)->row(), 3);
+        EXPECT_EQ(grid(2)->col(), 1);
+    }
+    EXPECT_EQ(window->glyphSet(), GlyphSet{});
 }
 
 } // namespace
