@@ -1,13 +1,16 @@
 #include "app/main_window.h"
 #include "app/qt_platform.h"
 #include "app/window_font.h"
+#include "app/window_scroller.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -77,6 +80,15 @@ int main(int argc, char *argv[]) {
 
     glimmerset::QtPlatform platform;
     glimmerset::MainWindow window(platform);
-    window.show();
+    // Declared after the window, so it lets go of the window before it goes.
+    std::unique_ptr<glimmerset::WindowScroller> scroller;
+    const QScreen *screen = window.screen();
+    if (screen && glimmerset::overflows(window, screen->availableGeometry().size()))
+        scroller = std::make_unique<glimmerset::WindowScroller>(window,
+                                                                screen->availableGeometry().size());
+    if (scroller)
+        scroller->show();
+    else
+        window.show();
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include "app/window_scroller.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
@@ -223,6 +225,43 @@ TEST_F(ForAssistiveTechnology, AGridIsATableOfCellsThatPressLikeAClick) {
         EXPECT_EQ(grid(2)->col(), 1);
     }
     EXPECT_EQ(window->glyphSet(), GlyphSet{});
+}
+
+using OnASmallScreen = WindowTest;
+
+TEST_F(OnASmallScreen, TheWholeLayoutScrollsAndNoControlMoves) {
+    const struct {
+        QSize available;
+        bool overflows;
+    } screens[] = {
+        {{1920, 1080}, false}, {{800, 600}, false}, {{960, 510}, true}, {{400, 300}, true}};
+    for (const auto &screen : screens)
+        EXPECT_EQ(overflows(*window, screen.available), screen.overflows)
+            << screen.available.height();
+
+    auto *label = window->findChild<QWidget *>(QStringLiteral("Label1"));
+    const QPoint labelAt = label->mapTo(window.get(), QPoint(0, 0));
+    WindowScroller scroller(*window, QSize(400, 300));
+    scroller.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scroller));
+    EXPECT_EQ(scroller.windowTitle(), QStringLiteral("Glimmerset"));
+    EXPECT_LE(scroller.width(), 400);
+    EXPECT_LE(scroller.height(), 300);
+    EXPECT_EQ(window->size(), QSize(589, 494));
+    EXPECT_EQ(label->mapTo(window.get(), QPoint(0, 0)), labelAt);
+    // Every corner can be scrolled into view, as much of it as the screen holds.
+    for (const char *name : {"Label1", "Command2", "code", "char1"}) {
+        auto *widget = window->findChild<QWidget *>(QString::fromLatin1(name));
+        scroller.ensureWidgetVisible(widget, 0, 0);
+        const QRect shown(widget->mapTo(scroller.viewport(), QPoint(0, 0)), widget->size());
+        const QRect visible = scroller.viewport()->rect();
+        EXPECT_EQ(shown.intersected(visible).size(), shown.size().boundedTo(visible.size()))
+            << name;
+    }
+    // And clicks still land on the cell under the pointer.
+    scroller.ensureWidgetVisible(grid(7), 0, 0);
+    clickCell(7, 6, 2);
+    EXPECT_TRUE(isLit(*grid(7), 6, 2));
 }
 
 } // namespace
