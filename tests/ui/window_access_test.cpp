@@ -258,6 +258,15 @@ TEST_F(OnASmallScreen, TheWholeLayoutScrollsAndNoControlMoves) {
         EXPECT_EQ(shown.intersected(visible).size(), shown.size().boundedTo(visible.size()))
             << name;
     }
+    // Tab scrolls to the control it reaches.
+    QApplication::setActiveWindow(&scroller);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&scroller));
+    scroller.ensureWidgetVisible(grid(0), 0, 0);
+    button("Command3")->setFocus();
+    QTest::keyClick(button("Command3"), Qt::Key_Tab);
+    ASSERT_TRUE(button("Command2")->hasFocus());
+    EXPECT_TRUE(scroller.viewport()->rect().contains(QRect(
+        button("Command2")->mapTo(scroller.viewport(), QPoint(0, 0)), button("Command2")->size())));
     // And clicks still land on the cell under the pointer.
     scroller.ensureWidgetVisible(grid(7), 0, 0);
     clickCell(7, 6, 2);
