@@ -100,6 +100,7 @@ TEST_F(ThemedWindow, EveryTextReadsOnItsBackgroundUnderAnyTheme) {
         {"action", QPalette::Text, "action", QPalette::Base},
         {"code", QPalette::Text, "code", QPalette::Base},
         {"Text1_0", QPalette::Text, "Text1_0", QPalette::Base},
+        {"clear", QPalette::ButtonText, "clear", QPalette::Button},
         {"Ccode", QPalette::ButtonText, "Ccode", QPalette::Button},
         {"Command3", QPalette::ButtonText, "Command3", QPalette::Button},
     };
