@@ -1,12 +1,13 @@
 #include "app/glyph_grid.h"
 
+#include "app/glyph_grid_accessible.h"
 #include "app/twips.h"
+
+#include <QAccessible>
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 
 #include <algorithm>
 
@@ -20,26 +21,63 @@ GlyphGrid::GlyphGrid(QWidget *parent) : QWidget(parent) {
     colWidthsTwips_.fill(kDefaultColWidthTwips);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    installGlyphGridAccessibility();
 }
 
 void GlyphGrid::setRow(int row) {
     row_ = std::clamp(row, 0, kRowCount - 1);
     update();
+    currentCellMoved();
 }
 
 void GlyphGrid::setCol(int col) {
     col_ = std::clamp(col, 0, kColumnCount - 1);
     update();
+    currentCellMoved();
 }
 
 void GlyphGrid::setCellBackColor(std::uint32_t bbggrr) {
     colors_[cellIndex(row_, col_)] = bbggrr;
     update(cellRect(row_, col_));
+    cellChanged(row_, col_);
 }
 
 void GlyphGrid::clear() {
+    const auto before = colors_;
     colors_.fill(std::nullopt);
     update();
+    for (int r = 0; r < kRowCount; ++r)
+        for (int c = 0; c < kColumnCount; ++c)
+            if (before[cellIndex(r, c)])
+                cellChanged(r, c);
+}
+
+void GlyphGrid::pressCell(int row, int col) {
+    setRow(row);
+    setCol(col);
+    emit clicked();
+}
+
+void GlyphGrid::cellChanged(int row, int col) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessible::State checked;
+    checked.checked = true;
+    QAccessibleStateChangeEvent state(this, checked);
+    state.setChild(cellIndex(row, col));
+    QAccessible::updateAccessibility(&state);
+    // The name says "lit" or "dark" as well.
+    QAccessibleEvent name(this, QAccessible::NameChanged);
+    name.setChild(cellIndex(row, col));
+    QAccessible::updateAccessibility(&name);
+}
+
+void GlyphGrid::currentCellMoved() {
+    if (!QAccessible::isActive() || !hasFocus())
+        return;
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(cellIndex(row_, col_));
+    QAccessible::updateAccessibility(&focus);
 }
 
 void GlyphGrid::setColWidth(int col, int twips) {
@@ -96,14 +134,14 @@ void GlyphGrid::paintEvent(QPaintEvent *) {
         }
     }
     if (hasFocus()) {
-        QStyleOptionFocusRect option;
-        option.initFrom(this);
-        // Styles that outline only after a key moved the focus would leave the
-        // arrow keys moving an unseen cell after a mouse click.
-        option.state |= QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange;
-        option.rect = cellRect(row_, col_).adjusted(1, 1, -1, -1);
-        option.backgroundColor = toQColor(colors_[cellIndex(row_, col_)].value_or(kBackColor));
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+        // The arrow keys move the current cell after a mouse click as well, so
+        // it is marked whenever the grid has the focus.
+        const QRect current = cellRect(row_, col_).adjusted(1, 1, -1, -1);
+        painter.setPen(QPen(toQColor(kCurrentCellColor), kCurrentCellLine, Qt::SolidLine,
+                            Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(Qt::NoBrush);
+        const int inset = kCurrentCellLine / 2;
+        painter.drawRect(QRectF(current).adjusted(inset, inset, -inset, -inset));
     }
     painter.setClipping(false);
     // A sunken border, as the grid sits in the window like a text box.
@@ -130,6 +168,7 @@ void GlyphGrid::mousePressEvent(QMouseEvent *event) {
         col_ = cell->second;
         pressedOnCell_ = true;
         update();
+        currentCellMoved();
     }
 }
 
@@ -171,6 +210,7 @@ void GlyphGrid::keyPressEvent(QKeyEvent *event) {
 void GlyphGrid::focusInEvent(QFocusEvent *event) {
     update();
     QWidget::focusInEvent(event);
+    currentCellMoved();
 }
 
 void GlyphGrid::focusOutEvent(QFocusEvent *event) {

@@ -32,6 +32,9 @@ public:
     static constexpr std::uint32_t kBackColor = PIXEL_OFF_COLOR;
     static constexpr std::uint32_t kUncoveredColor = 0x808080;
     static constexpr std::uint32_t kGridLineColor = 0xC0C0C0;
+    // Black stands out from both cell colours, whatever the theme.
+    static constexpr std::uint32_t kCurrentCellColor = 0x000000;
+    static constexpr int kCurrentCellLine = 2;
 
     explicit GlyphGrid(QWidget *parent = nullptr);
 
@@ -44,6 +47,14 @@ public:
     // background, and is therefore never PIXEL_ON_COLOR.
     std::optional<std::uint32_t> cellBackColor() const { return colors_[cellIndex(row_, col_)]; }
     void setCellBackColor(std::uint32_t bbggrr);
+    // Any cell's colour, the current cell left where it is.
+    std::optional<std::uint32_t> cellBackColorAt(int row, int col) const {
+        return colors_[cellIndex(row, col)];
+    }
+
+    // What a click on the cell does: it becomes current, then clicked() is
+    // emitted. Assistive technology presses cells through this.
+    void pressCell(int row, int col);
 
     // Drops every explicit colour; the current cell and the widths stay.
     void clear();
@@ -74,6 +85,9 @@ private:
     static int cellIndex(int row, int col) { return row * kColumnCount + col; }
     int columnEdge(int col) const;
     int rowEdge(int row) const;
+    // Tell assistive technology what changed.
+    void cellChanged(int row, int col);
+    void currentCellMoved();
 
     std::array<std::optional<std::uint32_t>, kRowCount * kColumnCount> colors_{};
     std::array<int, kColumnCount> colWidthsTwips_;

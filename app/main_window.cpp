@@ -23,9 +23,15 @@ namespace glimmerset {
 namespace {
 
 constexpr std::uint32_t kWindowBackColor = 0xC0C0C0;
+// Captions and the credit label sit on the fixed grey, so their colour is
+// fixed with it: a dark theme's light text would be unreadable there.
+constexpr std::uint32_t kWindowTextColor = 0x000000;
 constexpr int kClientWidthTwips = 8835;
 constexpr int kClientHeightTwips = 7410;
 constexpr int kColWidthTwips = 250;
+// Five rows of this height fit `action` in any style's frame; a style's own,
+// taller rows would hide "Copy to Clipboard".
+constexpr int kActionRowHeight = 17;
 
 const QString kGlyphFilter = QStringLiteral("*.ch");
 
@@ -60,12 +66,15 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
     setFont(windowFont());
     QPalette background = palette();
     background.setColor(QPalette::Window, toQColor(kWindowBackColor));
+    background.setColor(QPalette::WindowText, toQColor(kWindowTextColor));
     setPalette(background);
     setAutoFillBackground(true);
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     buildControls();
     Form_Load();
+    for (int i = 0; i < action_->count(); ++i)
+        action_->item(i)->setSizeHint(QSize(0, kActionRowHeight));
 }
 
 void MainWindow::buildControls() {
@@ -125,13 +134,20 @@ void MainWindow::buildControls() {
 
     // The frames' border runs through the middle of the caption, as the
     // layout's positions assume; styles that put the caption above the border
-    // would have `Box` cover the top line of "Selection".
+    // would have `Box` cover the top line of "Selection". A frame with a style
+    // sheet no longer takes the window's palette, so the captions and the
+    // credit label get their dark text here.
     const QString frameStyle =
-        QStringLiteral("QGroupBox { border: 2px groove palette(dark); margin-top: %1px; }"
-                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }")
-            .arg(fontMetrics().height() / 2);
+        QStringLiteral(
+            "QGroupBox { border: 2px groove #808080; margin-top: %1px; color: %2; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }"
+            "QLabel { color: %2; }")
+            .arg(fontMetrics().height() / 2)
+            .arg(toQColor(kWindowTextColor).name());
     for (QGroupBox *frame : {frame1_, frame2_, frame3_, frame4_})
         frame->setStyleSheet(frameStyle);
+
+    nameForAssistiveTechnology();
 
     // Tab order as laid out: grids, Clear, Box, code, names, action, Create, Save, Load.
     QList<QWidget *> order(grids_.begin(), grids_.end());
@@ -140,6 +156,27 @@ void MainWindow::buildControls() {
     order << action_ << ccode_ << command3_ << command2_;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+// Screen readers say what each control is; a grid is named by its glyph and
+// the glyph's name, and follows that name as it is typed.
+void MainWindow::nameForAssistiveTechnology() {
+    for (int g = 0; g < kGlyphCount; ++g) {
+        GlyphGrid *grid = grids_[g];
+        const auto nameGrid = [grid, g](const QString &name) {
+            grid->setAccessibleName(QStringLiteral("Glyph %1, %2").arg(g + 1).arg(name));
+        };
+        nameGrid(names_[g]->text());
+        connect(names_[g], &QLineEdit::textChanged, grid, nameGrid);
+        grid->setAccessibleDescription(
+            QStringLiteral("8 rows of 5 pixels; pressing a cell lights or darkens it"));
+        names_[g]->setAccessibleName(QStringLiteral("Name of glyph %1").arg(g + 1));
+    }
+    code_->setAccessibleName(QStringLiteral("Code"));
+    box_->setAccessibleName(frame1_->title());
+    box_->setAccessibleDescription(QStringLiteral("The glyphs that Clear Selected clears"));
+    action_->setAccessibleName(frame2_->title());
+    action_->setAccessibleDescription(QStringLiteral("The parts that Create Selected makes"));
 }
 
 void MainWindow::Form_Load() {

@@ -45,6 +45,7 @@ public:
 
 private:
     void buildControls();
+    void nameForAssistiveTechnology();
     void Form_Load();
 
     void char_Click(int glyph);

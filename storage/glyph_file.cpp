@@ -6,6 +6,9 @@
 #include "storage/windows1252.h"
 
 #include <QList>
+#include <QStringList>
+
+#include <optional>
 
 namespace glimmerset {
 
@@ -29,25 +32,25 @@ QString describeCharacter(const QString &character) {
     return QStringLiteral("the character \"%1\" (%2)").arg(character, point);
 }
 
-QByteArray nameLine(int glyph, const QString &name) {
-    const auto refuse = [&](const QString &why) {
-        return Error(QStringLiteral("The characters were not saved, nothing was written: the name of character %1, "
-                                    "%2, %3.")
-                         .arg(glyph + 1)
-                         .arg(quoted(name), why));
-    };
+// Why no line of a glyph file can hold name as typed, if none can.
+std::optional<QString> refusal(const QString &name) {
     if (name.contains(u'\r') || name.contains(u'\n'))
-        throw refuse(QStringLiteral("holds a line break"));
+        return QStringLiteral("holds a line break");
     if (name.startsWith(u'"'))
-        throw refuse(QStringLiteral("begins with a double quote, which a glyph file can't bring back"));
-    const bool quoted = needsQuotes(name);
-    if (quoted && name.contains(u'"'))
-        throw refuse(QStringLiteral("needs quotes for its commas or blanks and also holds a double quote, "
-                                    "which a glyph file can't bring back"));
+        return QStringLiteral("begins with a double quote, which a glyph file can't bring back");
+    if (needsQuotes(name) && name.contains(u'"'))
+        return QStringLiteral(
+            "needs quotes for its commas or blanks and also holds a double quote, "
+            "which a glyph file can't bring back");
     if (const auto bad = windows1252::firstUnencodable(name))
-        throw refuse(QStringLiteral("holds %1, which a glyph file can't store").arg(describeCharacter(*bad)));
+        return QStringLiteral("holds %1, which a glyph file can't store")
+            .arg(describeCharacter(*bad));
+    return std::nullopt;
+}
+
+QByteArray nameLine(const QString &name) {
     QByteArray line = windows1252::encodeLossy(name);
-    if (quoted)
+    if (needsQuotes(name))
         line = '"' + line + '"';
     return line + "\r\n";
 }
@@ -57,8 +60,19 @@ QByteArray nameLine(int glyph, const QString &name) {
 QByteArray glyphFileBytes(const GlyphNames &names, const GlyphSet &glyphs) {
     QByteArray bytes;
     bytes.reserve(16 + kPixelCount * 5 + 8 * 32);
+    // Every name that can't be stored is named at once, so one try tells
+    // the user all there is to change.
+    QStringList refused;
     for (int g = 0; g < kGlyphCount; ++g)
-        bytes += nameLine(g, names[g]);
+        if (const auto why = refusal(names[g]))
+            refused << QStringLiteral("the name of character %1, %2, %3")
+                           .arg(g + 1)
+                           .arg(quoted(names[g]), *why);
+    if (!refused.isEmpty())
+        throw Error(QStringLiteral("The characters were not saved, nothing was written: %1.")
+                        .arg(refused.join(QStringLiteral("; "))));
+    for (int g = 0; g < kGlyphCount; ++g)
+        bytes += nameLine(names[g]);
     for (int g = 0; g < kGlyphCount; ++g)
         for (int r = 0; r < kRowCount; ++r)
             for (int c = 0; c < kColumnCount; ++c)

@@ -94,6 +94,24 @@ TEST_F(GlyphFile, RefusesNamesNoLineCanBringBack) {
         }
         EXPECT_EQ(readAll(path("old.ch")), "old content");
     }
+
+    // One message for every name that can't be stored, in glyph order.
+    GlyphNames names = defaultGlyphNames();
+    names[1] = QString::fromUtf8("Herz \u2665");
+    names[6] = QStringLiteral("two\nlines");
+    names[7] = QString::fromUtf8("\u00b0C");
+    try {
+        glyphs_to_file(path("old.ch"), names, GlyphSet());
+        ADD_FAILURE() << "saved";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.message(),
+                  QString::fromUtf8(
+                      "The characters were not saved, nothing was written: the name of "
+                      "character 2, \"Herz \u2665\", holds the character \"\u2665\" (U+2665), "
+                      "which a glyph file can't store; the name of character 7, "
+                      "\"two\nlines\", holds a line break."));
+    }
+    EXPECT_EQ(readAll(path("old.ch")), "old content");
 }
 
 TEST_F(GlyphFile, ReadsFieldsHoweverTheyAreSpread) {

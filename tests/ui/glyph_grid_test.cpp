@@ -88,7 +88,10 @@ TEST_F(GridClicks, TheCurrentCellIsOutlinedWheneverTheGridHasTheFocus) {
         const QImage unfocused = g.grab(cell).toImage();
         giveFocus();
         ASSERT_TRUE(g.hasFocus());
-        EXPECT_NE(g.grab(cell).toImage(), unfocused);
+        const QImage focused = g.grab(cell).toImage();
+        EXPECT_NE(focused, unfocused);
+        // Inside the cell's own one-pixel rim.
+        EXPECT_EQ(focused.pixelColor(1, 1), toQColor(GlyphGrid::kCurrentCellColor));
     }
 }
 

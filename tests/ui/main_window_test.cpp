@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include "support/cli_process.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -190,6 +192,32 @@ TEST_F(ClearSelected, AClickOnAMarkedEntryUnmarksItAlone) {
         if (list("Box")->item(i)->isSelected())
             selected << i;
     EXPECT_EQ(selected, QList<int>({1, 6}));
+}
+
+// Started where no display can be had: a message and status 1, never an abort.
+TEST(WithoutADisplay, TheWindowSaysSoAndExitsOne) {
+    const struct {
+        const char *platform, *display;
+    } cases[] = {{nullptr, nullptr},
+                 {nullptr, ":4711"},
+                 {"xcb", ":47\x1b[2J"},
+                 {"no-such-platform", nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.platform ? c.platform : "-") + " " +
+                     (c.display ? c.display : "-"));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        if (c.platform)
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(c.platform));
+        if (c.display)
+            env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(c.display));
+        const CliRun run = runProgram(QStringLiteral(GLIMMERSET_APP), {}, {}, env, 30000);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("the window needs a display")))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(QChar(0x1b)));
+    }
 }
 
 } // namespace
