@@ -399,7 +399,7 @@ bool simavrKnowsMcu(const std::string &name) {
 BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, double seconds) {
     BoardRun run;
     run.mcu = config.mcu;
-    run.clockHz = config.clockHz ? config.clockHz : 16'000'000;
+    run.clockHz = config.clockHz ? config.clockHz : kDefaultClockHz;
     ProgramImage image;
     if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
                                                                           run.loadError))
