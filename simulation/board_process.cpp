@@ -138,9 +138,15 @@ BoardRun runOnBoard(const ProgramFile &program, const BoardConfig &config, doubl
         throw Error(QStringLiteral("The simulation took more than its %1 s of CPU time and was "
                                    "stopped.")
                         .arg(limits.cpuSeconds));
+    if (end.signal == SIGKILL)
+        throw Error(QStringLiteral("The simulation was killed (%1), most likely by the system "
+                                   "for want of memory.")
+                        .arg(end.signalText()));
     if (end.signal)
         throw Error(QStringLiteral("The simulator crashed while it ran the program: %1.")
                         .arg(end.signalText()));
+    if (end.exited && end.exitCode == kChildOutOfMemory)
+        throw Error(QStringLiteral("The simulation ran out of memory."));
     BoardRun run;
     Reader reader{end.output.constData(), end.output.constData() + end.output.size()};
     fields(reader, run);

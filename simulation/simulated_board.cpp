@@ -248,6 +248,16 @@ private:
     }
 
     void dataAccess(bool write, std::uint32_t address) {
+        // A push or call at the very top of the address space: SP wrapped
+        // below 0 or was set there, not another chip's RAMEND.
+        const unsigned sp = avr_->data[R_SPL] | avr_->data[R_SPH] << 8;
+        if (write && address >= 0xFF00 && ((sp - address) & 0xFFFF) <= 3) {
+            report("the program's stack reached data address " + hex(address) + ", past the " +
+                   mcu_ + "'s RAM (" + hex(avr_->ramend) +
+                   "): SP was never set (some chips start it at 0), set past RAM, or the calls "
+                   "nest deeper than RAM holds");
+            return;
+        }
         report(std::string(write ? "the program wrote to data address "
                                  : "the program read data address ") +
                hex(address) + ", past the " + mcu_ + "'s RAM (" + hex(avr_->ramend) +

@@ -14,6 +14,8 @@
 #include <png.h>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -347,8 +349,8 @@ const VerifyCase kCases[] = {
      {},
      false,
      1,
-     {QStringLiteral("\nFAILED: the program wrote to data address 0xFFFF, past the atmega328p's "
-                     "RAM (0x08FF)")},
+     {QStringLiteral("\nFAILED: the program's stack reached data address 0xFFFF, past the "
+                     "atmega328p's RAM (0x08FF): SP was never set")},
      {}},
     {"AvraCrashes",
      [](QString &main, QString &) {
@@ -754,7 +756,7 @@ TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
 INSTANTIATE_TEST_SUITE_P(Geometries, VerifyCProgram, ::testing::ValuesIn(kCPrograms),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// A run ended by SIGTERM, SIGINT or SIGHUP leaves no scratch folder behind
+// A run ended by a signal that ends a process leaves no scratch folder behind
 // and ends by that signal, as it would have without one.
 class VerifyInterrupted : public ::testing::TestWithParam<int> {};
 
@@ -771,8 +773,10 @@ TEST_P(VerifyInterrupted, LeavesNoScratchFolder) {
     process.setProcessEnvironment(environment);
     // A shell may have passed on SIGINT ignored, which the CLI would keep.
     process.setChildProcessModifier([] {
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM})
             std::signal(signal, SIG_DFL);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
     });
     process.start(QStringLiteral(GLIMMERSET_CLI),
                   {QStringLiteral("verify"), QStringLiteral("--program"), spin,
@@ -792,8 +796,75 @@ TEST_P(VerifyInterrupted, LeavesNoScratchFolder) {
     EXPECT_EQ(folders(), QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, VerifyInterrupted, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+INSTANTIATE_TEST_SUITE_P(Signals, VerifyInterrupted,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM),
                          [](const auto &info) { return std::string(sigabbrev_np(info.param)); });
+
+// The children of this process, from /proc.
+QList<pid_t> childrenOf(pid_t parent) {
+    QList<pid_t> children;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(entry));
+        // "pid (comm) state ppid ...": comm may hold blanks and parentheses.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == parent)
+            children << entry.toInt();
+    }
+    return children;
+}
+
+bool gone(pid_t pid) {
+    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat == "(unreadable)" || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// SIGKILL can't be caught: avra, blocked on an .include of a FIFO nobody
+// writes, dies with verify all the same, and the next verify removes the
+// scratch folder left behind.
+TEST(Verify, LeavesNoOrphanAfterSigkill) {
+    QTemporaryDir dir;
+    const QString scratch = dir.filePath(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkdir(scratch));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.inc"))).constData(), 0600),
+              0);
+    const QString blocked = dir.filePath(QStringLiteral("blocked.asm"));
+    writeAll(blocked, ".include \"m328Pdef.inc\"\r\n.include \"fifo.inc\"\r\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), scratch);
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(GLIMMERSET_CLI),
+                  {QStringLiteral("verify"), QStringLiteral("--program"), blocked});
+    ASSERT_TRUE(process.waitForStarted());
+    QList<pid_t> avra;
+    QElapsedTimer waited;
+    waited.start();
+    while (avra.isEmpty() && waited.elapsed() < 20000) {
+        QThread::msleep(10);
+        avra = childrenOf(pid_t(process.processId()));
+    }
+    ASSERT_EQ(avra.size(), 1) << "avra never started";
+    ::kill(pid_t(process.processId()), SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    waited.restart();
+    while (!gone(avra[0]) && waited.elapsed() < 20000)
+        QThread::msleep(10);
+    EXPECT_TRUE(gone(avra[0])) << "avra outlived verify";
+    const auto folders = [&] {
+        return QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    EXPECT_EQ(folders().size(), 1) << "no scratch folder was left to remove";
+
+    const QString quick = dir.filePath(QStringLiteral("quick.asm"));
+    writeAll(quick, ".include \"m328Pdef.inc\"\r\nloop:\r\n    RJMP loop\r\n");
+    QProcess next;
+    next.setProcessEnvironment(environment);
+    next.start(QStringLiteral(GLIMMERSET_CLI),
+               {QStringLiteral("verify"), QStringLiteral("--program"), quick});
+    ASSERT_TRUE(next.waitForFinished(20000));
+    EXPECT_EQ(folders(), QStringList());
+}
 
 struct PictureCase {
     const char *name;
