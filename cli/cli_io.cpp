@@ -3,8 +3,12 @@
 #include "codegen/name_text.h"
 #include "storage/atomic_file.h"
 #include "storage/error.h"
+#include "storage/glyph_file.h"
+
+#include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -95,6 +99,32 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
                 QStringLiteral("%1%2 needs a value, not an empty one.")
                     .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
     return std::nullopt;
+}
+
+void refuseToOverwrite(const QString &target, const QStringList &inputs, bool force) {
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return;
+    struct stat written {};
+    if (stat(QFile::encodeName(target).constData(), &written) != 0)
+        return; // a new file: nothing to lose
+    for (const QString &input : inputs) {
+        struct stat read {};
+        if (stat(QFile::encodeName(input).constData(), &read) == 0 &&
+            read.st_dev == written.st_dev && read.st_ino == written.st_ino)
+            throw Error(QStringLiteral("Won't write to %1: it is %2, which the code is made from.")
+                            .arg(shownValue(target), shownValue(input)));
+    }
+    if (force || !S_ISREG(written.st_mode))
+        return;
+    bool drawing = false;
+    try {
+        drawing = glyphs_from_file(target).oddPixels.isEmpty();
+    } catch (const Error &) {
+    }
+    if (drawing)
+        throw Error(QStringLiteral("Won't replace %1 with code: it holds a glyph set. Give "
+                                   "--force to replace it all the same.")
+                        .arg(shownValue(target)));
 }
 
 int writeOutput(const QString &target, const QByteArray &bytes) {

@@ -46,6 +46,12 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
                                 int minPositional, int maxPositional = -1,
                                 const QString &needed = QStringLiteral("a glyph file (.ch)"));
 
+// Throws Error when writing code to target (a file name, not "-") would
+// destroy what it is made from or a drawing: target is the same file as one
+// of inputs (by device and inode, whatever the names), or, unless force,
+// it reads as a glyph set.
+void refuseToOverwrite(const QString &target, const QStringList &inputs, bool force);
+
 // bytes to stdout when target is empty or "-", else to the file target,
 // replaced whole or not at all; gives the exit code. Throws Error.
 int writeOutput(const QString &target, const QByteArray &bytes);
