@@ -1,5 +1,6 @@
 #include "backpack_wiring.h"
 
+#include "hex_text.h"
 #include "pcf8574.h"
 
 #include "codegen/name_text.h"
@@ -40,7 +41,7 @@ int pinOf(const BackpackWiring &wiring, const Signal &signal) {
 }
 
 QString hexAddress(int address) {
-    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(2, u'0');
+    return QString::fromStdString(hexText(std::uint32_t(address)));
 }
 
 } // namespace

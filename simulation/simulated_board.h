@@ -20,8 +20,10 @@ inline constexpr double kMaxClockMhz = 100;
 // backpack on its TWI: the LcdBusMonitor is the controller, as the
 // datasheet has it.
 struct BoardConfig {
-    std::string mcu = "atmega328p";     // a simavr core name; empty: the ELF's .mmcu names it
-    std::uint32_t clockHz = kDefaultClockHz; // 0: the ELF's .mmcu, else the default
+    // Settled before the run (verify resolves them from the options and
+    // what the program names); an ELF's .mmcu section is not read here.
+    std::string mcu = "atmega328p"; // a simavr core name
+    std::uint32_t clockHz = kDefaultClockHz;
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;
