@@ -92,7 +92,7 @@ QString describe() {
                "ELF's, else %1 MHz.\n\n"
                "Wiring, in one of four forms:\n%2")
         .arg(kDefaultClockHz / 1e6)
-        .arg(wiringHelp());
+        .arg(wiringHelp().chopped(1));
 }
 
 // Reads a number in [low, high] for an option, or explains on stderr.

@@ -257,10 +257,22 @@ QString arduinoBoardNames() {
 }
 
 QString wiringHelp() {
+    // Each form a paragraph, wrapped as the help's own text is.
+    constexpr qsizetype kWidth = 78;
     QString text;
-    for (const WiringForm &form : kWiringForms)
-        text += QStringLiteral("  %1;\n    for example %2\n")
-                    .arg(QLatin1String(form.grammar), QLatin1String(form.example));
+    for (const WiringForm &form : kWiringForms) {
+        QString line = QStringLiteral(" ");
+        const QString words = QStringLiteral("%1; for example %2.")
+                                  .arg(QLatin1String(form.grammar), QLatin1String(form.example));
+        for (const QString &word : words.split(u' ')) {
+            if (line.size() + 1 + word.size() > kWidth) {
+                text += line + u'\n';
+                line = QStringLiteral("   ");
+            }
+            line += u' ' + word;
+        }
+        text += line + u'\n';
+    }
     return text;
 }
 

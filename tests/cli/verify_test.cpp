@@ -566,6 +566,10 @@ protected:
             ASSERT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
         }
         writeAll(folder->filePath(QStringLiteral("a.hex")), ":020000000FCF20\r\n:00000001FF\r\n");
+        QDir(folder->path()).mkdir(QStringLiteral("lib"));
+        writeAll(folder->filePath(QStringLiteral("lib/loop.inc")), "loop:\r\n    RJMP loop\r\n");
+        writeAll(folder->filePath(QStringLiteral("uses.asm")),
+                 ".include \"m328Pdef.inc\"\r\n.include \"loop.inc\"\r\n");
         writeAll(folder->filePath(QStringLiteral("a.bin")), "\x0F\xCF");
     }
     static void TearDownTestSuite() { delete folder; }
@@ -639,6 +643,11 @@ const OptionCase kOptionCases[] = {
      2,
      {},
      {"no board \"due\"; the boards are uno,"}},
+    {"IncludeFolder",
+     {"--program", "DIR/uses.asm", "-I", "DIR/lib"},
+     1,
+     {"\nLoop: reached after "},
+     {}},
     {"IncludeForAHex",
      {"--program", "DIR/a.hex", "-I", "DIR"},
      2,
@@ -864,6 +873,21 @@ TEST(Verify, LeavesNoOrphanAfterSigkill) {
                {QStringLiteral("verify"), QStringLiteral("--program"), quick});
     ASSERT_TRUE(next.waitForFinished(20000));
     EXPECT_EQ(folders(), QStringList());
+}
+
+// Without a usable TMPDIR the scratch folder goes to /tmp, never to /.
+TEST(Verify, ScratchFolderWithoutTmpdir) {
+    for (const char *tmpdir : {"", "/nonexistent/folder"}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), QLatin1String(tmpdir));
+        process.setProcessEnvironment(environment);
+        process.start(
+            QStringLiteral(GLIMMERSET_CLI),
+            {QStringLiteral("verify"), QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch")});
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitCode(), 0) << tmpdir << process.readAllStandardError().toStdString();
+    }
 }
 
 struct PictureCase {
