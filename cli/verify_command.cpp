@@ -470,7 +470,8 @@ int report(const Program &program, const VerifyOptions &options, const Target &t
             verdict.ok = false;
         }
     }
-    if (!printText(verdictLine + u'\n'))
+    // One line whatever a path in it holds: the verdict is always the last.
+    if (!printText(terminalText(verdictLine) + u'\n'))
         return kFailure;
     return verdict.ok ? kSuccess : kFailure;
 }
@@ -494,6 +495,7 @@ int verifyCommand(const QStringList &arguments) {
     if (const int *exit = std::get_if<int>(&resolved))
         return *exit;
     const Target &target = std::get<Target>(resolved);
+    removeOrphanedScratchFolders();
 
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(),

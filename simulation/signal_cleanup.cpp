@@ -98,10 +98,11 @@ void installHandlers() {
     (void)installed;
 }
 
-// The folders "glimmerset-PID-XXXXXX" of this user in base whose process
-// is gone: a run ended by SIGKILL, which no handler sees.
-void removeOrphanedFolders(const QString &base) {
-    const QDir dir(base);
+} // namespace
+
+// Named "glimmerset-PID-XXXXXX": a PID that no process has is an orphan.
+void removeOrphanedScratchFolders() {
+    const QDir dir(scratchBase());
     for (const QString &name :
          dir.entryList({QLatin1String(kFolderPrefix) + u'*'}, QDir::Dirs | QDir::Hidden)) {
         const QStringView rest = QStringView(name).mid(qsizetype(std::strlen(kFolderPrefix)));
@@ -118,8 +119,6 @@ void removeOrphanedFolders(const QString &base) {
     }
 }
 
-} // namespace
-
 QString scratchBase() {
     const QString tmpdir = qEnvironmentVariable("TMPDIR");
     if (!tmpdir.isEmpty() && QFileInfo(tmpdir).isDir())
@@ -130,7 +129,6 @@ QString scratchBase() {
 ScratchFolder::ScratchFolder() {
     installHandlers();
     const QString base = scratchBase();
-    removeOrphanedFolders(base);
     QByteArray name = QFile::encodeName(
         QStringLiteral("%1/%2%3-XXXXXX").arg(base, QLatin1String(kFolderPrefix)).arg(getpid()));
     SignalsHeld held;

@@ -11,11 +11,15 @@ namespace glimmerset {
 // behind: the scratch folder and the children working in it. On one of them
 // the children are killed, the folder removed, and the signal ends the
 // process as it would have. SIGKILL can't be caught: the children die with
-// this process all the same (childDiesWithParent), and the next scratch
-// folder made removes those whose process is gone.
+// this process all the same (childDiesWithParent), and the next run removes
+// the folder (removeOrphanedScratchFolders).
 
 // The folder scratch files go to: $TMPDIR when that is a folder, else /tmp.
 QString scratchBase();
+
+// Removes this user's scratch folders in scratchBase() whose process is gone:
+// runs ended by SIGKILL, which no handler sees.
+void removeOrphanedScratchFolders();
 
 // A fresh folder under scratchBase(), named after this process, removed
 // with all it holds when it goes out of scope or such a signal arrives.
