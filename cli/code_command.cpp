@@ -68,7 +68,7 @@ int codeCommand(const QStringList &arguments) {
     const auto chosen = codeFormNamed(parser.value(form));
     if (!chosen)
         return usageError(arguments.value(0), QStringLiteral("no form %1; the forms are %2.")
-                                                  .arg(quoted(parser.value(form)),
+                                                  .arg(shownValue(parser.value(form)),
                                                        codeFormNames().join(QStringLiteral(", "))));
     if (!isAssemblyForm(*chosen) && (parser.isSet(testProgram) || parser.isSet(rest)))
         return usageError(arguments.value(0),

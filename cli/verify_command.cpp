@@ -369,10 +369,10 @@ std::variant<Target, int> resolveTarget(const VerifyOptions &options, const Prog
                                   .arg(program.kind == Program::SetProgram
                                            ? QStringLiteral("the templates' test program")
                                            : shownValue(options.programPath)));
-        if (!simavrKnowsMcu(named.toStdString()))
+        if (!simavrKnowsMcu(named.toLower().toStdString()))
             throw Error(QStringLiteral("simavr has no core named %1 for %2: give --mcu.")
                             .arg(shownValue(named), namedBy));
-        mcu = named;
+        mcu = named.toLower();
     } else if (!named.isEmpty() && named.toLower() != mcu) {
         target.notes +=
             QStringLiteral("Note: %1 names the %2, the simulated chip is the %3 (%4).\n")
@@ -390,15 +390,17 @@ std::variant<Target, int> resolveTarget(const VerifyOptions &options, const Prog
                         .arg(elfMhz)
                         .arg(kMinClockMhz)
                         .arg(kMaxClockMhz));
-    QString clockBy = QStringLiteral("--clock");
-    if (options.clockMhz)
-        board.clockHz = std::uint32_t(std::lround(*options.clockMhz * 1e6));
-    else if (arduino)
-        board.clockHz = arduino->clockHz, clockBy = QStringLiteral("--board");
-    else if (program.elfClockHz)
-        board.clockHz = program.elfClockHz, clockBy = QStringLiteral("the ELF's .mmcu section");
-    else
-        board.clockHz = kDefaultClockHz, clockBy = QStringLiteral("the default");
+    // The first source that names a clock, and its name for the notes.
+    const std::pair<std::uint32_t, const char *> clocks[] = {
+        {options.clockMhz ? std::uint32_t(std::lround(*options.clockMhz * 1e6)) : 0, "--clock"},
+        {arduino ? arduino->clockHz : 0, "--board"},
+        {program.elfClockHz, "the ELF's .mmcu section"},
+        {kDefaultClockHz, "the default"},
+    };
+    const auto clock = std::find_if(std::begin(clocks), std::end(clocks),
+                                    [](const auto &source) { return source.first != 0; });
+    board.clockHz = clock->first;
+    const QString clockBy = QLatin1String(clock->second);
     const double mhz = board.clockHz / 1e6;
     if (program.elfClockHz && program.elfClockHz != board.clockHz)
         target.notes += QStringLiteral("Note: the ELF's .mmcu section names %1 MHz, the simulated "
