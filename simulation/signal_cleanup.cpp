@@ -98,6 +98,18 @@ void installHandlers() {
     (void)installed;
 }
 
+// A process that has ended but not yet been waited for (a zombie) is gone.
+bool processLives(pid_t pid) {
+    if (kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    // "pid (comm) state ...": comm may hold blanks and parentheses.
+    return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+}
+
 } // namespace
 
 // Named "glimmerset-PID-XXXXXX": a PID that no process has is an orphan.
@@ -109,7 +121,7 @@ void removeOrphanedScratchFolders() {
         const qsizetype dash = rest.indexOf(u'-');
         bool ok = false;
         const int pid = dash > 0 ? rest.left(dash).toInt(&ok) : 0;
-        if (!ok || pid <= 0 || pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH)
+        if (!ok || pid <= 0 || pid == getpid() || processLives(pid))
             continue;
         const QByteArray path = QFile::encodeName(dir.filePath(name));
         struct stat status {};
