@@ -251,7 +251,8 @@ QByteArray readWhole(const QString &path) {
     const auto file = openRegularFileForReading(path);
     const QByteArray bytes = file->readAll();
     if (file->error() != QFile::NoError)
-        throw Error(QStringLiteral("Can't read %1: %2.").arg(path, file->errorString()));
+        throw Error(
+            QStringLiteral("Can't read %1: %2.").arg(shownValue(path), file->errorString()));
     return bytes;
 }
 
@@ -289,9 +290,11 @@ std::optional<int> writtenBackpackAddress(const QString &code) {
 }
 
 bool startsAsElf(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArrayLiteral("\x7F"
-                                                                               "ELF");
+    try {
+        return openRegularFileForReading(path)->read(4) == QByteArrayLiteral("\177ELF");
+    } catch (const Error &) {
+        return false; // said when it is read
+    }
 }
 
 // Reads the set and the program; an ELF is known by its first bytes, the
