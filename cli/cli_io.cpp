@@ -111,7 +111,7 @@ void refuseToOverwrite(const QString &target, const QStringList &inputs, bool fo
         struct stat read {};
         if (stat(QFile::encodeName(input).constData(), &read) == 0 &&
             read.st_dev == written.st_dev && read.st_ino == written.st_ino)
-            throw Error(QStringLiteral("Won't write to %1: it is %2, which the code is made from.")
+            throw Error(QStringLiteral("Won't write to %1: it is %2, which is read to make it.")
                             .arg(shownValue(target), shownValue(input)));
     }
     if (force || !S_ISREG(written.st_mode))

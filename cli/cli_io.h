@@ -46,10 +46,10 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
                                 int minPositional, int maxPositional = -1,
                                 const QString &needed = QStringLiteral("a glyph file (.ch)"));
 
-// Throws Error when writing code to target (a file name, not "-") would
-// destroy what it is made from or a drawing: target is the same file as one
+// Throws Error when writing to target (a file name, not "-") would destroy
+// what the output is made from or a drawing: target is the same file as one
 // of inputs (by device and inode, whatever the names), or, unless force,
-// it reads as a glyph set.
+// it reads as a glyph set (code, which is none, passes false).
 void refuseToOverwrite(const QString &target, const QStringList &inputs, bool force);
 
 // bytes to stdout when target is empty or "-", else to the file target,
