@@ -86,7 +86,9 @@ void installHandlers() {
         for (int signal : kSignals) {
             struct sigaction current {};
             sigaction(signal, nullptr, &current);
-            if (current.sa_handler == SIG_IGN) // nohup and the like: keep ignoring
+            // Ignored (nohup and the like) stays ignored, and a handler of
+            // someone else's (a profiler's SIGPROF) stays theirs.
+            if ((current.sa_flags & SA_SIGINFO) || current.sa_handler != SIG_DFL)
                 continue;
             struct sigaction action {};
             action.sa_handler = onSignal;
