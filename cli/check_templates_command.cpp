@@ -39,7 +39,7 @@ int checkTemplatesCommand(const QStringList &arguments) {
     }
     if (clean)
         report = QStringLiteral("main.asm and rest.asm come through the template stage whole.\n");
-    if (!writeStdout(report.toLocal8Bit()))
+    if (!printText(report))
         return kFailure;
     return clean ? kSuccess : kFailure;
 }

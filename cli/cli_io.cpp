@@ -1,9 +1,14 @@
 #include "cli/cli_io.h"
 
+#include "codegen/name_text.h"
 #include "storage/atomic_file.h"
 #include "storage/error.h"
+#include "storage/glyph_file.h"
+
+#include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -11,10 +16,25 @@
 
 namespace glimmerset::cli {
 
+QString terminalLines(const QString &text) {
+    QStringList lines = text.split(u'\n');
+    for (QString &line : lines)
+        line = terminalText(line);
+    return lines.join(u'\n');
+}
+
+QString shownValue(QStringView value) {
+    return quoted(terminalText(value));
+}
+
 void printError(const QString &message) {
-    const QByteArray line = message.toLocal8Bit() + '\n';
+    const QByteArray line = terminalLines(message).toLocal8Bit() + '\n';
     std::fwrite(line.constData(), 1, line.size(), stderr);
     std::fflush(stderr);
+}
+
+bool printText(const QString &text) {
+    return writeStdout(terminalLines(text).toLocal8Bit());
 }
 
 bool writeStdout(const QByteArray &bytes) {
@@ -54,7 +74,9 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
         }
         const QString &name = unknown.constFirst();
         return usageError(command, QStringLiteral("unknown option %1.")
-                                       .arg(quoted((name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name)));
+                                       .arg(shownValue((name.size() == 1 ? QStringLiteral("-")
+                                                                         : QStringLiteral("--")) +
+                                                       name)));
     }
     if (parser.isSet(help)) {
         // QCommandLineParser's own help names the program only; put the command in.
@@ -67,9 +89,42 @@ std::optional<int> parseCommand(QCommandLineParser &parser, const QStringList &a
     if (positional.size() < minPositional)
         return usageError(command, QStringLiteral("%1 is needed.").arg(needed));
     if (positional.size() > maxPositional)
-        return usageError(command,
-                          QStringLiteral("unexpected argument %1.").arg(quoted(positional.value(maxPositional))));
+        return usageError(command, QStringLiteral("unexpected argument %1.")
+                                       .arg(shownValue(positional.value(maxPositional))));
+    // "-o ''" is a slip, never a wish for the default.
+    for (const QString &name : parser.optionNames())
+        if (parser.values(name).contains(QString()))
+            return usageError(
+                command,
+                QStringLiteral("%1%2 needs a value, not an empty one.")
+                    .arg(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"), name));
     return std::nullopt;
+}
+
+void refuseToOverwrite(const QString &target, const QStringList &inputs, bool force) {
+    if (target.isEmpty() || target == QLatin1String("-"))
+        return;
+    struct stat written {};
+    if (stat(QFile::encodeName(target).constData(), &written) != 0)
+        return; // a new file: nothing to lose
+    for (const QString &input : inputs) {
+        struct stat read {};
+        if (stat(QFile::encodeName(input).constData(), &read) == 0 &&
+            read.st_dev == written.st_dev && read.st_ino == written.st_ino)
+            throw Error(QStringLiteral("Won't write to %1: it is %2, which is read to make it.")
+                            .arg(shownValue(target), shownValue(input)));
+    }
+    if (force || !S_ISREG(written.st_mode))
+        return;
+    bool drawing = false;
+    try {
+        drawing = glyphs_from_file(target).oddPixels.isEmpty();
+    } catch (const Error &) {
+    }
+    if (drawing)
+        throw Error(QStringLiteral("Won't replace %1 with code: it holds a glyph set. Give "
+                                   "--force to replace it all the same.")
+                        .arg(shownValue(target)));
 }
 
 int writeOutput(const QString &target, const QByteArray &bytes) {

@@ -4,7 +4,10 @@
 
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
+#include "codegen/template_text.h"
 #include "storage/error.h"
+
+#include <QDir>
 
 namespace glimmerset::cli {
 
@@ -55,20 +58,30 @@ int codeCommand(const QStringList &arguments) {
         QStringLiteral("rest"),
         QStringLiteral("Put rest.asm last (\"Add the rest of the Code\"); assembly forms only."));
     const QCommandLineOption templates = templatesOption();
-    parser.addOptions({output, form, testProgram, rest, templates});
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("Replace FILE even when it holds a glyph set (never the glyph file or a "
+                       "template the code is made from)."));
+    parser.addOptions({output, form, testProgram, rest, templates, force});
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
     const auto chosen = codeFormNamed(parser.value(form));
     if (!chosen)
         return usageError(arguments.value(0), QStringLiteral("no form %1; the forms are %2.")
-                                                  .arg(quoted(parser.value(form)),
+                                                  .arg(shownValue(parser.value(form)),
                                                        codeFormNames().join(QStringLiteral(", "))));
     if (!isAssemblyForm(*chosen) && (parser.isSet(testProgram) || parser.isSet(rest)))
         return usageError(arguments.value(0),
                           QStringLiteral("the templates are assembly; --test-program and --rest "
                                          "go with the forms asm and asm-table."));
 
-    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+    const QString setPath = parser.positionalArguments().constFirst();
+    QStringList inputs{setPath};
+    for (const char *name : {kMainTemplateName, kRestTemplateName})
+        inputs << QDir(templateFolder(parser)).filePath(QLatin1String(name));
+    refuseToOverwrite(parser.value(output), inputs, parser.isSet(force));
+
+    const GlyphFileContent set = glyphs_from_file(setPath);
     const QString code = codeForSet(set, parser.isSet(testProgram), parser.isSet(rest),
                                     templateFolder(parser), *chosen);
     warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram), parser.isSet(rest));

@@ -29,6 +29,7 @@ int importCommand(const QStringList &arguments) {
         return *exit;
 
     const QString source = parser.positionalArguments().constFirst();
+    refuseToOverwrite(parser.value(output), {source}, true);
     const ImportedGlyphs imported = importGlyphFile(source);
     const QByteArray bytes = glyphFileBytes(imported.set.names, imported.set.glyphs);
     for (const QString &warning : imported.warnings)

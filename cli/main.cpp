@@ -4,7 +4,6 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 
-#include "codegen/name_text.h"
 #include "storage/error.h"
 
 #include <QCoreApplication>
@@ -70,12 +69,7 @@ int runCommand(const Command &command, const QStringList &arguments) {
     try {
         return command.run(arguments);
     } catch (const glimmerset::Error &error) {
-        // A message quotes names and paths from files: line by line, so
-        // that only what they carry is escaped, never the line breaks.
-        QStringList lines = error.message().split(u'\n');
-        for (QString &line : lines)
-            line = glimmerset::terminalText(line);
-        printError(lines.join(u'\n'));
+        printError(error.message());
     } catch (const std::bad_alloc &) {
         printError(QStringLiteral("Out of memory."));
     }
@@ -111,7 +105,8 @@ int main(int argc, char *argv[]) {
 
     if (first.isEmpty())
         return usageError({}, QStringLiteral("a command is needed."));
-    return usageError({}, QStringLiteral("unknown %1 %2.")
-                              .arg(first.startsWith(u'-') ? QStringLiteral("option") : QStringLiteral("command"),
-                                   glimmerset::quoted(first)));
+    return usageError(
+        {}, QStringLiteral("unknown %1 %2.")
+                .arg(first.startsWith(u'-') ? QStringLiteral("option") : QStringLiteral("command"),
+                     shownValue(first)));
 }

@@ -67,16 +67,15 @@ inline constexpr Geometry kGeometries[] = {
 inline constexpr Geometry kDefaultGeometry = kGeometries[2];
 inline constexpr char kGeometryHelp[] = "8x1, 16x1, 16x2, 16x4, 20x2, 20x4 or 40x2";
 
-// "16x2" and the like; nothing for a module not in the table.
+// "16x2" and the like, spelled exactly (X for x will do); nothing for a
+// module not in the table. Never read as numbers: those wrap round.
 inline std::optional<Geometry> parseGeometry(std::string_view text) {
-    const std::string copy(text);
-    int columns = 0;
-    int lines = 0;
-    char extra = 0;
-    if (std::sscanf(copy.c_str(), "%d%*[xX]%d%c", &columns, &lines, &extra) != 2)
-        return std::nullopt;
+    std::string lower(text);
+    for (char &c : lower)
+        if (c == 'X')
+            c = 'x';
     for (const Geometry &geometry : kGeometries)
-        if (geometry.columns == columns && geometry.lines == lines)
+        if (geometry.name() == lower)
             return geometry;
     return std::nullopt;
 }

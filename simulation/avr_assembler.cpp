@@ -2,6 +2,8 @@
 
 #include "child_process.h"
 
+#include "storage/error.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,7 +11,11 @@
 #include <QStandardPaths>
 #include <QStringTokenizer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 
 namespace glimmerset {
 
@@ -50,6 +56,27 @@ QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) 
     return errors;
 }
 
+// A scratch file: no need for the care a user's file gets, but the system's
+// reason when it fails ("File too large" at the file-size limit). Gives 0
+// or the errno.
+int writeScratchFile(const QString &path, const QByteArray &bytes) {
+    const int fd =
+        open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    int error = 0;
+    for (qsizetype at = 0; at < bytes.size() && !error;) {
+        const ssize_t n = write(fd, bytes.constData() + at, std::size_t(bytes.size() - at));
+        if (n > 0)
+            at += n;
+        else if (n < 0 && errno != EINTR)
+            error = errno;
+    }
+    if (close(fd) != 0 && !error)
+        error = errno;
+    return error;
+}
+
 } // namespace
 
 Assembly assemble(const QByteArray &source, const QString &dir, const QStringList &includeDirs) {
@@ -60,14 +87,12 @@ Assembly assemble(const QByteArray &source, const QString &dir, const QStringLis
             "avra is not on PATH: install the Debian package avra (apt install avra)");
         return result;
     }
-    // A scratch file: no need for the care a user's file gets.
-    QFile file(QDir(dir).filePath(QStringLiteral("program.asm")));
-    if (!file.open(QIODevice::WriteOnly) || file.write(source) != source.size() || !file.flush()) {
+    const QString path = QDir(dir).filePath(QStringLiteral("program.asm"));
+    if (const int error = writeScratchFile(path, source)) {
         result.aborted =
-            QStringLiteral("Can't write %1: %2").arg(file.fileName(), file.errorString());
+            QStringLiteral("Can't write %1: %2").arg(quoted(path), systemReason(error));
         return result;
     }
-    file.close();
     QStringList arguments;
     QStringList folders = includeDirs;
     if (const QString devices = avraIncludeDir(); !devices.isEmpty())

@@ -1,6 +1,10 @@
 #include "backpack_wiring.h"
 
+#include "hex_text.h"
 #include "pcf8574.h"
+
+#include "codegen/name_text.h"
+#include "storage/error.h"
 
 #include <QStringList>
 
@@ -37,7 +41,7 @@ int pinOf(const BackpackWiring &wiring, const Signal &signal) {
 }
 
 QString hexAddress(int address) {
-    return QStringLiteral("0x") + QString::number(address, 16).toUpper().rightJustified(2, u'0');
+    return QString::fromStdString(hexText(std::uint32_t(address)));
 }
 
 } // namespace
@@ -74,8 +78,8 @@ QString backpackDescription(const BackpackWiring &wiring) {
 std::optional<BackpackWiring> parseBackpackWiring(const QString &text, QString *error) {
     const auto fail = [&](const QString &why) -> std::optional<BackpackWiring> {
         if (error)
-            *error = QStringLiteral("wiring \"%1\": %2; expected %3")
-                         .arg(text, why, QLatin1String(kBackpackWiringHelp));
+            *error = QStringLiteral("wiring %1: %2; expected %3")
+                         .arg(quoted(terminalText(text)), why, QLatin1String(kBackpackWiringHelp));
         return std::nullopt;
     };
     if (!isBackpackWiring(text))
@@ -89,7 +93,7 @@ std::optional<BackpackWiring> parseBackpackWiring(const QString &text, QString *
                             ? addressText.mid(2).toInt(&ok, 16)
                             : addressText.toInt(&ok, 10);
     if (!ok)
-        return fail(QStringLiteral("\"%1\" is no address").arg(addressText));
+        return fail(QStringLiteral("%1 is no address").arg(quoted(terminalText(addressText))));
     if (!Pcf8574::validAddress(address)) {
         QString why = QStringLiteral("%1 is no PCF8574 address").arg(hexAddress(address));
         if (address % 2 == 0 && Pcf8574::validAddress(address / 2))
@@ -114,12 +118,12 @@ std::optional<BackpackWiring> parseBackpackWiring(const QString &text, QString *
                                                 Qt::CaseInsensitive) == 0)
                 signal = &candidate;
         if (nameAndPin.size() != 2 || !signal)
-            return fail(QStringLiteral("\"%1\" is not one of rs= rw= e= bl= d4= d5= d6= d7=")
-                            .arg(field.trimmed()));
+            return fail(QStringLiteral("%1 is not one of rs= rw= e= bl= d4= d5= d6= d7=")
+                            .arg(quoted(terminalText(field.trimmed()))));
         const int pin = nameAndPin[1].trimmed().toInt(&ok);
         if (!ok || pin < 0 || pin > 7)
-            return fail(QStringLiteral("\"%1\" is no expander pin from 0 to 7")
-                            .arg(nameAndPin[1].trimmed()));
+            return fail(QStringLiteral("%1 is no expander pin from 0 to 7")
+                            .arg(quoted(terminalText(nameAndPin[1].trimmed()))));
         if (pinOf(wiring, *signal) >= 0)
             return fail(QStringLiteral("%1 is given twice").arg(QLatin1String(signal->name)));
         if (used & (1u << pin))

@@ -120,8 +120,11 @@ void writeAll(int fd, const std::string &bytes) {
 
 BoardRun runOnBoard(const ProgramFile &program, const BoardConfig &config, double seconds) {
     ChildLimits limits;
-    // simavr runs some tens of simulated MHz; far more than a run needs.
-    limits.cpuSeconds = 30 + int(20 * seconds);
+    // simavr runs some tens of simulated MHz, at least ten on the busiest
+    // programs: the budget follows the cycles the run may take, so a clock
+    // named far too high can't hold a core for long.
+    const double cycles = seconds * (config.clockHz ? config.clockHz : kDefaultClockHz);
+    limits.cpuSeconds = 10 + int(cycles / 10e6);
     limits.maxOutput = qsizetype(1) << 30;
     const ChildEnd end = runChild(
         [&](int fd) {
@@ -135,9 +138,15 @@ BoardRun runOnBoard(const ProgramFile &program, const BoardConfig &config, doubl
         throw Error(QStringLiteral("The simulation took more than its %1 s of CPU time and was "
                                    "stopped.")
                         .arg(limits.cpuSeconds));
+    if (end.signal == SIGKILL)
+        throw Error(QStringLiteral("The simulation was killed (%1), most likely by the system "
+                                   "for want of memory.")
+                        .arg(end.signalText()));
     if (end.signal)
         throw Error(QStringLiteral("The simulator crashed while it ran the program: %1.")
                         .arg(end.signalText()));
+    if (end.exited && end.exitCode == kChildOutOfMemory)
+        throw Error(QStringLiteral("The simulation ran out of memory."));
     BoardRun run;
     Reader reader{end.output.constData(), end.output.constData() + end.output.size()};
     fields(reader, run);

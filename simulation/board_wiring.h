@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 
 namespace glimmerset {
@@ -43,13 +44,39 @@ struct BoardWiring {
 // a backpack's "i2c:0x27" form.
 QString wiringSpec(const BoardWiring &wiring);
 
+// An Arduino board as verify --board knows it: chip, clock and supply, and
+// the port pin behind each of its pin numbers, two characters a pin ("D0B5")
+// in number order, A0 being analogFirst.
+struct ArduinoBoard {
+    const char *name; // "uno"
+    const char *title;
+    const char *mcu; // a simavr core name
+    std::uint32_t clockHz;
+    double supplyVolts;
+    const char *pins;
+    int analogFirst;
+    int analogCount; // A0 to A(analogCount-1) work as digital pins
+
+    int pinCount() const;
+    BoardPin pin(int number) const;
+};
+
+// Uno, Nano, Mega 2560, Leonardo and the 3.3 V Pro Mini; the Uno's numbers
+// are what arduino: means without a board.
+const ArduinoBoard *arduinoBoardNamed(const QString &name);
+const ArduinoBoard &unoBoard();
+QString arduinoBoardNames(); // "uno, nano, ..."
+
 // Reads any of the written forms: the short one, the named one, and
 // "arduino:12,11,5,4,3,2", the Arduino LiquidCrystal constructor's pins
 // (rs, enable, d4..d7; or rs, rw, enable, d4..d7; or either with d0..d7)
-// as numbered on an Uno; and a backpack's "i2c:...". A message a user can
-// read when it doesn't parse.
-std::optional<BoardWiring> parseWiring(const QString &text, QString *error);
+// as numbered on board; and a backpack's "i2c:...". A message a user can
+// read when it doesn't parse, naming the form it was read as.
+std::optional<BoardWiring> parseWiring(const QString &text, QString *error,
+                                       const ArduinoBoard &board = unoBoard());
 
-inline constexpr char kWiringHelp[] =
-    "PORT:D4,D5,D6,D7,RS,E,RW with pin numbers 0 to 7 and RW \"low\" when tied to ground";
+// Every written form with its grammar and an example, for a help text: the
+// same words the parse errors use.
+QString wiringHelp();
+
 } // namespace glimmerset

@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -110,12 +110,15 @@ QString ChildEnd::signalText() const {
 
 ChildEnd runChild(const std::function<void(int fd)> &job, const ChildLimits &limits) {
     Pipe pipe;
+    const pid_t parent = getpid();
     pid_t pid;
     {
         SignalsHeld held;
         pid = fork();
         if (pid == 0) {
             held.releaseInChild();
+            if (!childDiesWithParent(parent))
+                _exit(1);
             const rlimit noCore{0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
             const rlimit cpu{rlim_t(limits.cpuSeconds), rlim_t(limits.cpuSeconds) + 1};
@@ -125,6 +128,8 @@ ChildEnd runChild(const std::function<void(int fd)> &job, const ChildLimits &lim
                 dup2(null, fd);
             try {
                 job(pipe.write);
+            } catch (const std::bad_alloc &) {
+                _exit(kChildOutOfMemory);
             } catch (...) {
                 _exit(1);
             }
@@ -146,38 +151,32 @@ ChildEnd runProgram(const QString &program, const QStringList &arguments, const 
     for (QByteArray &word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
+    const QByteArray dir = QFile::encodeName(workDir);
 
     Pipe pipe;
-    // No copy of this process's memory, unlike fork: the child execs at once.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipe.write, STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipe.write, STDERR_FILENO);
-    posix_spawn_file_actions_addchdir_np(&actions, QFile::encodeName(workDir).constData());
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
+    const pid_t parent = getpid();
     pid_t pid;
-    int error;
     {
         SignalsHeld held;
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
-            if (struct sigaction current{};
-                sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
-                sigaddset(&defaults, signal);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        posix_spawnattr_setsigmask(&attributes, &held.previous());
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-        error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-        if (error == 0)
-            trackChild(pid);
+        // fork, not posix_spawn: the child must ask to die with this process
+        // before it execs, and between the two calls only what a signal
+        // handler may call.
+        pid = fork();
+        if (pid == 0) {
+            held.releaseInChild();
+            if (!childDiesWithParent(parent))
+                _exit(127);
+            const int null = open("/dev/null", O_RDONLY);
+            if (null < 0 || dup2(null, STDIN_FILENO) < 0 || dup2(pipe.write, STDOUT_FILENO) < 0 ||
+                dup2(pipe.write, STDERR_FILENO) < 0 || chdir(dir.constData()) != 0)
+                _exit(127);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        if (pid < 0)
+            cannotStart(errno);
+        trackChild(pid);
     }
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
-        cannotStart(error);
     return collect(pid, pipe, limits);
 }
 

@@ -27,8 +27,12 @@ struct ChildLimits {
 };
 
 // Both return once the child has ended, killed when it ran past its
-// limits; stdin is /dev/null and SIGTERM, SIGINT or SIGHUP to this process
-// kills the child too. Both throw Error when no child could be started.
+// limits; stdin is /dev/null, and the child dies with this process however
+// that ends (signal_cleanup.h). Both throw Error when no child could be
+// started.
+
+// The exit status of a forked child whose job ran out of memory.
+inline constexpr int kChildOutOfMemory = 3;
 
 // Forks and runs job in the child with the pipe's write end, then _exit(0);
 // stdout and stderr go to /dev/null and no core is dumped.

@@ -1,5 +1,6 @@
 #include "lcd_backpack.h"
 
+#include "hex_text.h"
 extern "C" {
 #include <sim_avr.h>
 }
@@ -9,12 +10,6 @@ extern "C" {
 namespace glimmerset {
 
 namespace {
-
-std::string hexAddress(int address) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", address);
-    return text;
-}
 
 std::string kilohertz(double hz) {
     char text[32];
@@ -89,9 +84,9 @@ Findings LcdBackpack::findings() const {
         if (named == kAddressesNamed)
             break;
         ++named;
-        found.addCount(FindingKind::Violation, "i2c-address-" + hexAddress(address),
-                       "no device answered at " + hexAddress(address) +
-                           " (the LCD's backpack is at " + hexAddress(wiring_.address) + ")",
+        found.addCount(FindingKind::Violation, "i2c-address-" + hexText(address),
+                       "no device answered at " + hexText(address) + " (the LCD's backpack is at " +
+                           hexText(wiring_.address) + ")",
                        count);
     }
     if (const std::size_t rest = t.unanswered.size() - named; rest > 0)

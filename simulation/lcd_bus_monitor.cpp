@@ -1,5 +1,7 @@
 #include "lcd_bus_monitor.h"
 
+#include "hex_text.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -18,14 +20,8 @@ constexpr char kCharactersInCgram[] =
     "characters written into CGRAM: after the glyphs the address counter still pointed there; "
     "set a DDRAM address (0x80 for line 1) before the characters";
 
-std::string hex(std::uint8_t byte) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", byte);
-    return text;
-}
-
 std::string describe(bool data, std::uint8_t byte) {
-    return (data ? "data " : "instruction ") + hex(byte);
+    return (data ? "data " : "instruction ") + hexText(byte);
 }
 
 std::string microseconds(double ns) {
@@ -306,7 +302,7 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
                   "0x3 three times, then 0x2): after a reset of the AVR alone or a slow power "
                   "rise the controller is out of step",
                   t, [&] {
-                      return "function set " + hex(byte) + " after " +
+                      return "function set " + hexText(byte) + " after " +
                              std::to_string(eightBitFunctionSets_) +
                              " of the reset's three function sets";
                   });
@@ -361,7 +357,7 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
                   "before them",
                   t, [&] {
                       return "8 bytes of glyph rows went into DDRAM from address " +
-                             hex(run_.start);
+                             hexText(run_.start);
                   });
         }
         memory_.ddram[lcd::ddramCell(address_, memory_.twoLine)] = byte;

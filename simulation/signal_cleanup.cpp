@@ -5,9 +5,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,7 +21,12 @@ namespace glimmerset {
 
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Every signal whose default action ends the process, but the ones a fault
+// raises (SIGSEGV and the like) and SIGKILL; those ignored stay ignored.
+constexpr int kSignals[] = {SIGTERM, SIGINT,  SIGHUP,  SIGQUIT,   SIGUSR1,
+                            SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF,
+                            SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR,    SIGSTKFLT};
+constexpr char kFolderPrefix[] = "glimmerset-";
 
 // What the handler reads: plain words and a buffer filled before the flag
 // that publishes it is set.
@@ -78,7 +86,9 @@ void installHandlers() {
         for (int signal : kSignals) {
             struct sigaction current {};
             sigaction(signal, nullptr, &current);
-            if (current.sa_handler == SIG_IGN) // nohup and the like: keep ignoring
+            // Ignored (nohup and the like) stays ignored, and a handler of
+            // someone else's (a profiler's SIGPROF) stays theirs.
+            if ((current.sa_flags & SA_SIGINFO) || current.sa_handler != SIG_DFL)
                 continue;
             struct sigaction action {};
             action.sa_handler = onSignal;
@@ -90,17 +100,57 @@ void installHandlers() {
     (void)installed;
 }
 
+// A process that has ended but not yet been waited for (a zombie) is gone.
+bool processLives(pid_t pid) {
+    if (kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    // "pid (comm) state ...": comm may hold blanks and parentheses.
+    return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
+}
+
 } // namespace
+
+// Named "glimmerset-PID-XXXXXX": a PID that no process has is an orphan.
+void removeOrphanedScratchFolders() {
+    const QDir dir(scratchBase());
+    for (const QString &name :
+         dir.entryList({QLatin1String(kFolderPrefix) + u'*'}, QDir::Dirs | QDir::Hidden)) {
+        const QStringView rest = QStringView(name).mid(qsizetype(std::strlen(kFolderPrefix)));
+        const qsizetype dash = rest.indexOf(u'-');
+        bool ok = false;
+        const int pid = dash > 0 ? rest.left(dash).toInt(&ok) : 0;
+        if (!ok || pid <= 0 || pid == getpid() || processLives(pid))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat status {};
+        if (lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+            status.st_uid == getuid())
+            removeFolder(path.constData());
+    }
+}
+
+QString scratchBase() {
+    const QString tmpdir = qEnvironmentVariable("TMPDIR");
+    if (!tmpdir.isEmpty() && QFileInfo(tmpdir).isDir())
+        return tmpdir;
+    return QStringLiteral("/tmp");
+}
 
 ScratchFolder::ScratchFolder() {
     installHandlers();
-    QByteArray name = QFile::encodeName(QDir::tempPath() + QStringLiteral("/glimmerset-XXXXXX"));
+    const QString base = scratchBase();
+    QByteArray name = QFile::encodeName(
+        QStringLiteral("%1/%2%3-XXXXXX").arg(base, QLatin1String(kFolderPrefix)).arg(getpid()));
     SignalsHeld held;
     if (gHaveFolder)
         throw Error(QStringLiteral("A scratch folder is in use already."));
     if (!mkdtemp(name.data()))
-        throw Error(QStringLiteral("Can't make a temporary folder in %1: %2.")
-                        .arg(QDir::tempPath(), systemReason(errno)));
+        throw Error(QStringLiteral("Can't make a scratch folder in %1: %2.")
+                        .arg(quoted(base), systemReason(errno)));
     path_ = QFile::decodeName(name);
     if (std::size_t(name.size()) < sizeof gFolder) {
         std::memcpy(gFolder, name.constData(), name.size() + 1);
@@ -134,6 +184,11 @@ void SignalsHeld::releaseInChild() const {
         }
     }
     sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+bool childDiesWithParent(pid_t parent) {
+    // The parent may have ended between fork and prctl: then it is no longer ours.
+    return prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() == parent;
 }
 
 void trackChild(pid_t pid) {

@@ -6,13 +6,25 @@
 
 namespace glimmerset {
 
-// What SIGTERM, SIGINT or SIGHUP must not leave behind: the scratch folder
-// and the children working in it. On one of them the children are killed,
-// the folder removed, and the signal ends the process as it would have.
+// What a signal that ends the process (SIGTERM, SIGINT, SIGHUP, SIGQUIT,
+// SIGUSR1, SIGALRM and the others whose default is to end it) must not leave
+// behind: the scratch folder and the children working in it. On one of them
+// the children are killed, the folder removed, and the signal ends the
+// process as it would have. SIGKILL can't be caught: the children die with
+// this process all the same (childDiesWithParent), and the next run removes
+// the folder (removeOrphanedScratchFolders).
 
-// A fresh folder under the system's temporary folder, removed with all it
-// holds when it goes out of scope or such a signal arrives. Files only: the
-// removal on a signal reads the folder one level deep. One at a time.
+// The folder scratch files go to: $TMPDIR when that is a folder, else /tmp.
+QString scratchBase();
+
+// Removes this user's scratch folders in scratchBase() whose process is gone:
+// runs ended by SIGKILL, which no handler sees.
+void removeOrphanedScratchFolders();
+
+// A fresh folder under scratchBase(), named after this process, removed
+// with all it holds when it goes out of scope or such a signal arrives.
+// Files only: the removal on a signal reads the folder one level deep. One
+// at a time.
 class ScratchFolder {
 public:
     ScratchFolder(); // throws Error when the folder can't be made
@@ -27,7 +39,7 @@ private:
     QString path_;
 };
 
-// Blocks the three signals while a child is started and tracked, so none
+// Blocks those signals while a child is started and tracked, so none
 // arrives between the two.
 class SignalsHeld {
 public:
@@ -43,6 +55,10 @@ public:
 private:
     sigset_t previous_;
 };
+
+// In a new child, before anything else: it gets SIGKILL when this process
+// ends, however it ends. False when this process has ended already.
+bool childDiesWithParent(pid_t parent);
 
 void trackChild(pid_t pid);
 void untrackChild(pid_t pid);

@@ -1,5 +1,6 @@
 #include "simulated_board.h"
 
+#include "hex_text.h"
 #include "lcd_backpack.h"
 #include "program_image.h"
 
@@ -153,12 +154,6 @@ avr_kind_t *findCore(const std::string &name) {
     return nullptr;
 }
 
-std::string hex(std::uint32_t value, int digits = 4) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
-}
-
 // What the program did that the chip can't, in its own terms.
 class Guard {
 public:
@@ -183,8 +178,8 @@ public:
     const std::string &fault() const { return fault_; }
 
     [[gnu::cold]] void ranPastFlash(std::uint32_t pc) {
-        report("the program ran to flash address " + hex(pc, 5) + ", past the end of the " + mcu_ +
-               "'s flash (" + hex(avr_->flashend, 5) + "): does it end in a loop?");
+        report("the program ran to flash address " + hexText(pc, 5) + ", past the end of the " +
+               mcu_ + "'s flash (" + hexText(avr_->flashend, 5) + "): does it end in a loop?");
     }
 
     // The few instructions that end a run or reach into program memory:
@@ -241,16 +236,26 @@ private:
     std::optional<RunEnd> flashAccess(const char *verb, std::uint32_t address) {
         if (address <= avr_->flashend)
             return std::nullopt;
-        report(std::string("the program ") + verb + " flash address " + hex(address, 5) +
-               ", past the " + mcu_ + "'s flash (" + hex(avr_->flashend, 5) +
+        report(std::string("the program ") + verb + " flash address " + hexText(address, 5) +
+               ", past the " + mcu_ + "'s flash (" + hexText(avr_->flashend, 5) +
                "): was it assembled for another chip?");
         return RunEnd::Fault;
     }
 
     void dataAccess(bool write, std::uint32_t address) {
+        // A push or call at the very top of the address space: SP wrapped
+        // below 0 or was set there, not another chip's RAMEND.
+        const unsigned sp = avr_->data[R_SPL] | avr_->data[R_SPH] << 8;
+        if (write && address >= 0xFF00 && ((sp - address) & 0xFFFF) <= 3) {
+            report("the program's stack reached data address " + hexText(address, 4) +
+                   ", past the " + mcu_ + "'s RAM (" + hexText(avr_->ramend, 4) +
+                   "): SP was never set (some chips start it at 0), set past RAM, or the calls "
+                   "nest deeper than RAM holds");
+            return;
+        }
         report(std::string(write ? "the program wrote to data address "
                                  : "the program read data address ") +
-               hex(address) + ", past the " + mcu_ + "'s RAM (" + hex(avr_->ramend) +
+               hexText(address, 4) + ", past the " + mcu_ + "'s RAM (" + hexText(avr_->ramend, 4) +
                "): was it assembled for another chip?");
     }
 
@@ -399,19 +404,11 @@ bool simavrKnowsMcu(const std::string &name) {
 BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, double seconds) {
     BoardRun run;
     run.mcu = config.mcu;
-    run.clockHz = config.clockHz ? config.clockHz : 16'000'000;
+    run.clockHz = config.clockHz ? config.clockHz : kDefaultClockHz;
     ProgramImage image;
     if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
                                                                           run.loadError))
         return run;
-    if (run.mcu.empty())
-        run.mcu = image.mcu;
-    if (!config.clockHz && image.clockHz)
-        run.clockHz = image.clockHz;
-    if (run.mcu.empty()) {
-        run.loadError = program.path + " doesn't name its chip (no .mmcu section): give --mcu";
-        return run;
-    }
     avr_kind_t *core = findCore(run.mcu);
     if (!core) {
         run.loadError = "simavr has no core named " + run.mcu;

@@ -10,12 +10,20 @@
 
 namespace glimmerset {
 
+// The clock a program runs at when neither the user nor the program names
+// one, and the range a named one must lie in.
+inline constexpr std::uint32_t kDefaultClockHz = 16'000'000;
+inline constexpr double kMinClockMhz = 0.001;
+inline constexpr double kMaxClockMhz = 100;
+
 // An AVR in simavr with an HD44780 module on its pins, or on a PCF8574
 // backpack on its TWI: the LcdBusMonitor is the controller, as the
 // datasheet has it.
 struct BoardConfig {
-    std::string mcu = "atmega328p";     // a simavr core name; empty: the ELF's .mmcu names it
-    std::uint32_t clockHz = 16'000'000; // 0: the ELF's .mmcu, else 16 MHz
+    // Settled before the run (verify resolves them from the options and
+    // what the program names); an ELF's .mmcu section is not read here.
+    std::string mcu = "atmega328p"; // a simavr core name
+    std::uint32_t clockHz = kDefaultClockHz;
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;

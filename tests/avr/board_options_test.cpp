@@ -41,7 +41,9 @@ TEST(BoardWiring, ReadsTheWrittenForm) {
         {"arduino:12,11,2,3,4,5,6,7,8,9", true,
          "rs=B4,e=B3,d0=D2,d1=D3,d2=D4,d3=D5,d4=D6,d5=D7,d6=B0,d7=B1"},
         {"arduino:12,11,5,4,3", false, "5 pins instead of 6 or 7"},
-        {"arduino:12,11,5,4,3,A6", false, "\"A6\" is no Uno pin"},
+        {"arduino:12,11,5,4,3,A6", false, "\"A6\" is no pin of the Arduino Uno"},
+        {"arduino:A-5,11,5,4,3,2", false, "\"A-5\" is no pin"},
+        {"arduino:+9,11,5,4,3,2", false, "\"+9\" is no pin"},
         {"arduino:12,12,5,4,3,2", false, "pin B4 is used for both rs and e"},
         // A PCF8574 backpack: its 7-bit address and the expander pin of each line.
         {"i2c:0x27", true, "i2c:0x27"},
@@ -73,7 +75,7 @@ TEST(BoardWiring, ReadsTheWrittenForm) {
 TEST(BoardLcd, ModulesAndSuppliesByTheDatasheet) {
     EXPECT_EQ(lcd::parseGeometry("20x4"), lcd::kGeometries[5]);
     EXPECT_EQ(lcd::parseGeometry("16X4")->lineStart[2], 0x10);
-    for (const char *bad : {"16x3", "16x2x", "x2", "", "16 x 2"})
+    for (const char *bad : {"16x3", "16x2x", "x2", "", "16 x 2", "4294967312x2"})
         EXPECT_FALSE(lcd::parseGeometry(bad)) << bad;
     // Line 3 of a 20x4 runs on from line 1 in DDRAM; line 4 from line 2.
     EXPECT_EQ(lcd::shownCell(lcd::kGeometries[5], 2, 0), 20);

@@ -48,6 +48,7 @@ TEST_P(CliFailure, ExitsWithItsCodeSaysWhyAndWritesNothing) {
     writeAll(dir.filePath(QStringLiteral("cut.ch")), truncated);
     writeAll(dir.filePath(QStringLiteral("wide.c")), "byte a[8] = {0x1F,\n 0x20};\n");
     QFile::copy(sourceFile("docs/example.ch"), dir.filePath(QStringLiteral("set.ch")));
+    QFile::copy(sourceFile("docs/example.ch"), dir.filePath(QStringLiteral("drawing.ch")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
 
     const FailureCase &c = GetParam();
@@ -59,6 +60,9 @@ TEST_P(CliFailure, ExitsWithItsCodeSaysWhyAndWritesNothing) {
             << "stderr lacks " << part.toStdString() << ":\n"
             << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("out.inc"))));
+    for (const char *set : {"set.ch", "drawing.ch"})
+        EXPECT_EQ(readAll(dir.filePath(QLatin1String(set))),
+                  readAll(sourceFile("docs/example.ch")));
 }
 
 const FailureCase kFailures[] = {
@@ -83,7 +87,10 @@ const FailureCase kFailures[] = {
      {"code: unknown option \"--bogus\".\nTry 'glimmerset-cli code --help'.\n"}},
     {"HelpAll", {"code", "--help-all"}, 2, {"code: unknown option \"--help-all\"."}},
 #ifdef GLIMMERSET_WITH_VERIFY
-    {"HelpAllBeforeAVerify", {"verify", "--help-all", "set.ch"}, 2, {"verify: unknown option \"--help-all\"."}},
+    {"HelpAllBeforeAVerify",
+     {"verify", "--help-all", "set.ch"},
+     2,
+     {"verify: unknown option \"--help-all\"."}},
 #endif
     {"HelpAllAlone", {"--help-all"}, 2, {"glimmerset-cli: unknown option \"--help-all\"."}},
     {"UnknownCommand",
@@ -91,8 +98,25 @@ const FailureCase kFailures[] = {
      2,
      {"glimmerset-cli: unknown command \"make\".\nTry 'glimmerset-cli --help'.\n"}},
     {"NoSet", {"code", "-o", "out.inc"}, 2, {"code: a glyph file (.ch) is needed."}},
-    {"TwoSets", {"code", "set.ch", "set.ch", "-o", "out.inc"}, 2, {"code: unexpected argument \"set.ch\"."}},
+    {"TwoSets",
+     {"code", "set.ch", "set.ch", "-o", "out.inc"},
+     2,
+     {"code: unexpected argument \"set.ch\"."}},
     {"NoCommand", {}, 2, {"glimmerset-cli: a command is needed."}},
+    // A slip of tab completion: the drawing stays.
+    {"OutputOntoItsInput",
+     {"code", "set.ch", "-o", "./set.ch"},
+     1,
+     {"Won't write to \"./set.ch\": it is \"set.ch\", which is read to make it."}},
+    {"ImportOntoItsSource", {"import", "wide.c", "-o", "wide.c"}, 1, {"Won't write to \"wide.c\""}},
+    {"OutputOntoAGlyphSet",
+     {"code", "set.ch", "-o", "drawing.ch"},
+     1,
+     {"Won't replace \"drawing.ch\" with code: it holds a glyph set. Give --force"}},
+    {"EmptyOutputName",
+     {"code", "set.ch", "-o", ""},
+     2,
+     {"code: -o needs a value, not an empty one."}},
     {"UnknownForm",
      {"code", "set.ch", "--form", "pascal", "-o", "out.inc"},
      2,
@@ -118,6 +142,18 @@ const FailureCase kFailures[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliFailure, ::testing::ValuesIn(kFailures),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// --force replaces a glyph set, but never the set the code is made from.
+TEST(Cli, ForceReplacesAnotherGlyphSetOnly) {
+    QTemporaryDir dir;
+    const QString drawing = dir.filePath(QStringLiteral("drawing.ch"));
+    QFile::copy(sourceFile("docs/example.ch"), drawing);
+    const QString set = sourceFile("docs/example.ch");
+    EXPECT_EQ(run({"code", set, "-o", drawing, "--force"}, dir.path()).exitCode, 0);
+    EXPECT_TRUE(readAll(drawing).startsWith("LCD_char:"))
+        << readAll(drawing).left(40).toStdString();
+    EXPECT_EQ(run({"code", drawing, "-o", drawing, "--force"}, dir.path()).exitCode, 1);
+}
 
 TEST(Cli, ShowDrawsEachGlyphUnderItsName) {
     const CliRun r = run({QStringLiteral("show"), sourceFile("docs/example.ch")}, QDir::tempPath());

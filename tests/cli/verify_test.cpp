@@ -14,6 +14,8 @@
 #include <png.h>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -347,8 +349,8 @@ const VerifyCase kCases[] = {
      {},
      false,
      1,
-     {QStringLiteral("\nFAILED: the program wrote to data address 0xFFFF, past the atmega328p's "
-                     "RAM (0x08FF)")},
+     {QStringLiteral("\nFAILED: the program's stack reached data address 0xFFFF, past the "
+                     "atmega328p's RAM (0x08FF): SP was never set")},
      {}},
     {"AvraCrashes",
      [](QString &main, QString &) {
@@ -399,22 +401,6 @@ const VerifyCase kCases[] = {
      {QStringLiteral("\nLoop: reached after "),
       QStringLiteral("\nFAILED: the picture was not saved\n")},
      {QStringLiteral("/missing")}},
-    {"NeitherAsmHexNorElf",
-     nullptr,
-     nullptr,
-     {QStringLiteral("--program"), QStringLiteral("a.bin")},
-     false,
-     2,
-     {},
-     {QStringLiteral("--program takes an .asm, .hex or .elf file")}},
-    {"HexWithoutChip",
-     nullptr,
-     nullptr,
-     {QStringLiteral("--program"), QStringLiteral("a.hex")},
-     false,
-     2,
-     {},
-     {QStringLiteral("a .hex file doesn't say its chip: give --mcu.")}},
     {"BackpackAtAnotherAddress",
      [](QString &, QString &rest) {
          rest.replace(QStringLiteral(".equ LCD_I2C_ADDRESS = 0x27\r\n"),
@@ -534,6 +520,179 @@ TEST_P(VerifyEnds, InWords) {
 INSTANTIATE_TEST_SUITE_P(Cases, VerifyEnds, ::testing::ValuesIn(kCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Options and what a program names of itself, against the files in DIR: a
+// .hex, ELFs built from a loop with and without a .mmcu section (a.out at
+// 8 MHz, one clocked far too fast, one whose chip name is an escape
+// sequence and a line break).
+struct OptionCase {
+    const char *name;
+    QStringList arguments; // DIR is the folder of the files
+    int exitCode;
+    QStringList stdoutHas;
+    QStringList stderrHas;
+};
+
+void PrintTo(const OptionCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class VerifyOptionFiles : public ::testing::TestWithParam<OptionCase> {
+protected:
+    static void SetUpTestSuite() {
+        folder = new QTemporaryDir;
+        const QString loop = folder->filePath(QStringLiteral("loop.c"));
+        writeAll(loop, "#include <avr/io.h>\n#ifdef NAME\n#include <avr/avr_mcu_section.h>\n"
+                       "AVR_MCU(HZ, NAME);\n#endif\nint main(void) { PORTB = 1; for (;;) {} }\n");
+        const struct {
+            const char *file;
+            QStringList defines;
+        } elfs[] = {
+            {"plain.elf", {}},
+            {"a.out", {QStringLiteral("-DNAME=\"atmega328p\""), QStringLiteral("-DHZ=8000000")}},
+            {"fast.elf",
+             {QStringLiteral("-DNAME=\"atmega328p\""), QStringLiteral("-DHZ=4294967295")}},
+            {"evil.elf",
+             {QStringLiteral("-DNAME=\"\\033[2J\\nOK\""), QStringLiteral("-DHZ=16000000")}},
+        };
+        for (const auto &elf : elfs) {
+            QProcess gcc;
+            gcc.start(QStringLiteral(GLIMMERSET_AVR_GCC),
+                      QStringList{QStringLiteral("-mmcu=atmega328p"), QStringLiteral("-Os"),
+                                  QStringLiteral("-I" GLIMMERSET_MMCU_INCLUDE),
+                                  QStringLiteral("-o"), folder->filePath(QLatin1String(elf.file)),
+                                  loop} +
+                          elf.defines);
+            ASSERT_TRUE(gcc.waitForFinished(60000));
+            ASSERT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
+        }
+        writeAll(folder->filePath(QStringLiteral("a.hex")), ":020000000FCF20\r\n:00000001FF\r\n");
+        QDir(folder->path()).mkdir(QStringLiteral("lib"));
+        writeAll(folder->filePath(QStringLiteral("lib/loop.inc")), "loop:\r\n    RJMP loop\r\n");
+        writeAll(folder->filePath(QStringLiteral("uses.asm")),
+                 ".include \"m328Pdef.inc\"\r\n.include \"loop.inc\"\r\n");
+        writeAll(folder->filePath(QStringLiteral("a.bin")), "\x0F\xCF");
+    }
+    static void TearDownTestSuite() { delete folder; }
+    static inline QTemporaryDir *folder = nullptr;
+};
+
+TEST_P(VerifyOptionFiles, AreReadAsTheySay) {
+    const OptionCase &c = GetParam();
+    QStringList arguments;
+    for (const QString &argument : c.arguments)
+        arguments << QString(argument).replace(QStringLiteral("DIR"), folder->path());
+    const VerifyRun r = verify(arguments);
+    ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
+    for (const QString &part : c.stdoutHas)
+        EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
+    for (const QString &part : c.stderrHas)
+        EXPECT_TRUE(r.err.contains(QString(part).replace(QStringLiteral("%1"), folder->path())))
+            << part.toStdString() << " in\n"
+            << r.err.toStdString();
+    // Nothing from a file or an argument reaches the terminal raw.
+    EXPECT_FALSE(r.out.contains(QChar(0x1B)) || r.err.contains(QChar(0x1B)));
+}
+
+const OptionCase kOptionCases[] = {
+    {"NeitherAsmHexNorElf",
+     {"--program", "DIR/a.bin"},
+     2,
+     {},
+     {"--program takes an .asm, .hex or ELF file, not \"%1/a.bin\"."}},
+    {"HexWithoutChip",
+     {"--program", "DIR/a.hex"},
+     2,
+     {},
+     {"verify: \"%1/a.hex\" doesn't name its chip: give --mcu or --board.\n"}},
+    {"ElfWithoutChip",
+     {"--program", "DIR/plain.elf"},
+     2,
+     {},
+     {"verify: \"%1/plain.elf\" doesn't name its chip: give --mcu or --board.\n"}},
+    {"ElfByItsMagic",
+     {"--program", "DIR/a.out"},
+     1,
+     {"Board: atmega328p at 8 MHz, 16x2 LCD at 5 V on B:0,1,2,3,4,5,low\n"},
+     {}},
+    {"ClockOtherThanTheElfs",
+     {"--program", "DIR/a.out", "--clock", "16"},
+     1,
+     {"Note: the ELF's .mmcu section names 8 MHz, the simulated clock is 16 MHz (--clock).\n"
+      "Board: atmega328p at 16 MHz"},
+     {}},
+    {"ElfClockOutOfRange",
+     {"--program", "DIR/fast.elf"},
+     1,
+     {},
+     {"names a clock of 4294.97 MHz in its .mmcu section; a chip runs at 0.001 to 100 MHz: "
+      "give --clock."}},
+    {"ChipNameFromAnElf",
+     {"--program", "DIR/evil.elf"},
+     1,
+     {},
+     {"simavr has no core named \"\\x1B[2J\\x0AOK\" for the ELF's .mmcu section"}},
+    {"PathInALoadError", {"--program", "DIR/\x1B]0;x\a.asm"}, 1, {}, {"\\x1B]0;x\\x07.asm\""}},
+    {"OptionValue",
+     {"--program", "DIR/a.hex", "--mcu", "\x1B[31m"},
+     2,
+     {},
+     {"named \"\\x1B[31m\"."}},
+    {"EmptyPng", {"--program", "DIR/a.hex", "--png", ""}, 2, {}, {"--png needs a value"}},
+    {"UnknownBoard",
+     {"--program", "DIR/a.hex", "--board", "due"},
+     2,
+     {},
+     {"no board \"due\"; the boards are uno,"}},
+    {"IncludeFolder",
+     {"--program", "DIR/uses.asm", "-I", "DIR/lib"},
+     1,
+     {"\nLoop: reached after "},
+     {}},
+    {"IncludeForAHex",
+     {"--program", "DIR/a.hex", "-I", "DIR"},
+     2,
+     {},
+     {"-I is for the .include lines"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, VerifyOptionFiles, ::testing::ValuesIn(kOptionCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Each board's chip, clock and supply, and its pin numbers for the
+// templates' B:0,1,2,3,4,5,low.
+TEST(Verify, BoardsSetChipClockSupplyAndPinNumbers) {
+    const struct {
+        const char *board;
+        const char *pins;
+        const char *board_line;
+    } boards[] = {
+        {"uno", "arduino:12,13,8,9,10,11", "Board: atmega328p at 16 MHz, 16x2 LCD at 5 V"},
+        {"nano", "arduino:12,13,8,9,10,11", "Board: atmega328p at 16 MHz, 16x2 LCD at 5 V"},
+        {"mega", "arduino:10,11,53,52,51,50", "Board: atmega2560 at 16 MHz, 16x2 LCD at 5 V"},
+        {"leonardo", "arduino:8,9,17,15,16,14", "Board: atmega32u4 at 16 MHz, 16x2 LCD at 5 V"},
+        {"promini", "arduino:12,13,8,9,10,11", "Board: atmega328p at 8 MHz, 16x2 LCD at 3.3 V"},
+    };
+    for (const auto &b : boards) {
+        const VerifyRun r = verify({QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
+                                    QStringLiteral("--board"), QLatin1String(b.board),
+                                    QStringLiteral("--wiring"), QLatin1String(b.pins)});
+        EXPECT_EQ(r.exitCode, 0) << b.board << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(
+            r.out.contains(QLatin1String(b.board_line) + QStringLiteral(" on B:0,1,2,3,4,5,low\n")))
+            << b.board << ": " << r.out.toStdString();
+    }
+}
+
+// The backpack's templates bring their wiring: the expander at their
+// LCD_I2C_ADDRESS.
+TEST(Verify, BackpackTemplatesNeedNoWiring) {
+    const VerifyRun r = verify({QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"),
+                                QStringLiteral("--templates"), QStringLiteral("pcf8574")});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("LCD at 5 V on i2c:0x27, a PCF8574 backpack")))
+        << r.out.toStdString();
+}
+
 // A driver of our own in C, built with avr-gcc and avr-libc into an ELF
 // whose .mmcu section names chip and clock; glyphs.h is made from the set.
 struct CProgramCase {
@@ -606,7 +765,7 @@ TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
 INSTANTIATE_TEST_SUITE_P(Geometries, VerifyCProgram, ::testing::ValuesIn(kCPrograms),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// A run ended by SIGTERM, SIGINT or SIGHUP leaves no scratch folder behind
+// A run ended by a signal that ends a process leaves no scratch folder behind
 // and ends by that signal, as it would have without one.
 class VerifyInterrupted : public ::testing::TestWithParam<int> {};
 
@@ -623,8 +782,10 @@ TEST_P(VerifyInterrupted, LeavesNoScratchFolder) {
     process.setProcessEnvironment(environment);
     // A shell may have passed on SIGINT ignored, which the CLI would keep.
     process.setChildProcessModifier([] {
-        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM})
             std::signal(signal, SIG_DFL);
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
     });
     process.start(QStringLiteral(GLIMMERSET_CLI),
                   {QStringLiteral("verify"), QStringLiteral("--program"), spin,
@@ -644,8 +805,90 @@ TEST_P(VerifyInterrupted, LeavesNoScratchFolder) {
     EXPECT_EQ(folders(), QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, VerifyInterrupted, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+INSTANTIATE_TEST_SUITE_P(Signals, VerifyInterrupted,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM),
                          [](const auto &info) { return std::string(sigabbrev_np(info.param)); });
+
+// The children of this process, from /proc.
+QList<pid_t> childrenOf(pid_t parent) {
+    QList<pid_t> children;
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(entry));
+        // "pid (comm) state ppid ...": comm may hold blanks and parentheses.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == parent)
+            children << entry.toInt();
+    }
+    return children;
+}
+
+bool gone(pid_t pid) {
+    const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    return stat == "(unreadable)" || stat.mid(stat.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// SIGKILL can't be caught: avra, blocked on an .include of a FIFO nobody
+// writes, dies with verify all the same, and the next verify removes the
+// scratch folder left behind.
+TEST(Verify, LeavesNoOrphanAfterSigkill) {
+    QTemporaryDir dir;
+    const QString scratch = dir.filePath(QStringLiteral("tmp"));
+    ASSERT_TRUE(QDir().mkdir(scratch));
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.inc"))).constData(), 0600),
+              0);
+    const QString blocked = dir.filePath(QStringLiteral("blocked.asm"));
+    writeAll(blocked, ".include \"m328Pdef.inc\"\r\n.include \"fifo.inc\"\r\n");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), scratch);
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(GLIMMERSET_CLI),
+                  {QStringLiteral("verify"), QStringLiteral("--program"), blocked});
+    ASSERT_TRUE(process.waitForStarted());
+    QList<pid_t> avra;
+    QElapsedTimer waited;
+    waited.start();
+    while (avra.isEmpty() && waited.elapsed() < 20000) {
+        QThread::msleep(10);
+        avra = childrenOf(pid_t(process.processId()));
+    }
+    ASSERT_EQ(avra.size(), 1) << "avra never started";
+    ::kill(pid_t(process.processId()), SIGKILL);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    waited.restart();
+    while (!gone(avra[0]) && waited.elapsed() < 20000)
+        QThread::msleep(10);
+    EXPECT_TRUE(gone(avra[0])) << "avra outlived verify";
+    const auto folders = [&] {
+        return QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
+    EXPECT_EQ(folders().size(), 1) << "no scratch folder was left to remove";
+
+    const QString quick = dir.filePath(QStringLiteral("quick.asm"));
+    writeAll(quick, ".include \"m328Pdef.inc\"\r\nloop:\r\n    RJMP loop\r\n");
+    QProcess next;
+    next.setProcessEnvironment(environment);
+    next.start(QStringLiteral(GLIMMERSET_CLI),
+               {QStringLiteral("verify"), QStringLiteral("--program"), quick});
+    ASSERT_TRUE(next.waitForFinished(20000));
+    EXPECT_EQ(folders(), QStringList());
+}
+
+// Without a usable TMPDIR the scratch folder goes to /tmp, never to /.
+TEST(Verify, ScratchFolderWithoutTmpdir) {
+    for (const char *tmpdir : {"", "/nonexistent/folder"}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), QLatin1String(tmpdir));
+        process.setProcessEnvironment(environment);
+        process.start(
+            QStringLiteral(GLIMMERSET_CLI),
+            {QStringLiteral("verify"), QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch")});
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitCode(), 0) << tmpdir << process.readAllStandardError().toStdString();
+    }
+}
 
 struct PictureCase {
     const char *name;
