@@ -328,7 +328,7 @@ int report(const Program &program, const VerifyOptions &options, BoardConfig boa
         return kFailure;
     if (!options.png.isEmpty() && run.loaded) {
         try {
-            writeDisplayPng(options.png, run.lcd, board.lcd, run.backlightOn);
+            writeDisplayPng(options.png, glassOf(run.lcd, board.lcd, run.backlightOn));
         } catch (const Error &error) {
             printError(error.message());
             verdictLine =

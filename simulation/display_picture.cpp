@@ -5,9 +5,6 @@
 
 #include <png.h>
 
-#include <cstdint>
-#include <vector>
-
 namespace glimmerset {
 
 namespace {
@@ -26,9 +23,8 @@ constexpr Rgb kDarkUnlitDot{104, 120, 58};
 
 } // namespace
 
-void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry,
-                     bool backlightOn) {
-    const DisplayPicture picture(geometry);
+std::vector<std::uint8_t> glassPixels(const Glass &glass) {
+    const DisplayPicture picture(lcd::Geometry{glass.columns, glass.lines, {}});
     const int width = picture.widthPx();
     const int height = picture.heightPx();
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 3);
@@ -41,21 +37,26 @@ void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Ge
                 p[2] = colour.b;
             }
     };
-    const Rgb background = backlightOn ? kBackground : kDarkBackground;
-    const Rgb unlitDot = backlightOn ? kUnlitDot : kDarkUnlitDot;
+    const Rgb background = glass.backlightOn ? kBackground : kDarkBackground;
+    const Rgb unlitDot = glass.backlightOn ? kUnlitDot : kDarkUnlitDot;
     fill(0, 0, width, height, background);
-    for (int line = 0; line < geometry.lines; ++line)
-        for (int column = 0; column < geometry.columns; ++column) {
-            const std::uint8_t code = memory.ddram[lcd::shownCell(geometry, line, column)];
+    for (int line = 0; line < glass.lines; ++line)
+        for (int column = 0; column < glass.columns; ++column)
             for (int row = 0; row < lcd::kGlyphRows; ++row) {
-                const std::uint8_t bits =
-                    code < 16 ? memory.cgram[lcd::kGlyphRows * (code & 7) + row] : 0;
+                const std::uint8_t bits = glass.dots(line, column, row);
                 for (int dot = 0; dot < lcd::kGlyphColumns; ++dot)
                     fill(DisplayPicture::dotX(column, dot), DisplayPicture::dotY(line, row),
                          DisplayPicture::kDotPx, DisplayPicture::kDotPx,
                          (bits & lcd::glyphRowBit(dot)) ? kLitDot : unlitDot);
             }
-        }
+    return pixels;
+}
+
+void writeDisplayPng(const QString &path, const Glass &glass) {
+    const DisplayPicture picture(lcd::Geometry{glass.columns, glass.lines, {}});
+    const int width = picture.widthPx();
+    const int height = picture.heightPx();
+    const std::vector<std::uint8_t> pixels = glassPixels(glass);
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
