@@ -1,5 +1,6 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/display_options.h"
 #include "cli/set_code.h"
 
 #include "codegen/asm_file.h"
@@ -39,6 +40,7 @@ struct VerifyOptions {
     lcd::Geometry lcd = lcd::kDefaultGeometry;
     double seconds = 1;
     QString png;
+    DisplayOptions display;
 };
 
 // The program as the later steps need it.
@@ -138,13 +140,17 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         QStringLiteral("Also draw the simulated display into the PNG file FILE."),
         QStringLiteral("FILE"));
     parser.addOptions({program, templates, mcu, clock, wiring, lcdSize, supply, seconds, png});
-    if (const auto exit = parseCommand(parser, arguments, 0, 1))
+    const DisplayOptionParser displayOptions(parser);
+    VerifyOptions options;
+    QStringList rest = arguments;
+    if (const auto why = takeExpectLines(rest, options.display))
+        return usageError(kCommand, *why);
+    if (const auto exit = parseCommand(parser, rest, 0, 1))
         return *exit;
     if (!parser.isSet(program) && parser.positionalArguments().isEmpty())
         return usageError(kCommand,
                           QStringLiteral("a glyph file (.ch) or --program FILE is needed."));
 
-    VerifyOptions options;
     if (!parser.positionalArguments().isEmpty())
         options.setPath = parser.positionalArguments().constFirst();
     options.templateDir = templateFolder(parser);
@@ -210,6 +216,8 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
                 kCommand,
                 QStringLiteral("simavr has no core named \"%1\".").arg(parser.value(mcu)));
     }
+    if (const auto why = displayOptions.read(options.display, options.lcd, options.seconds))
+        return usageError(kCommand, *why);
     return options;
 }
 
@@ -337,6 +345,18 @@ int report(const Program &program, const VerifyOptions &options, BoardConfig boa
             verdict.ok = false;
         }
     }
+    if (run.loaded) {
+        QStringList failed;
+        const QStringList lines = checkDisplay(options.display, run, board, failed);
+        if (!lines.isEmpty() && !writeStdout((lines.join(u'\n') + u'\n').toLocal8Bit()))
+            return kFailure;
+        if (!failed.isEmpty()) {
+            verdictLine =
+                (verdict.ok ? QStringLiteral("FAILED: ") : verdictLine + QStringLiteral("; ")) +
+                failed.join(QStringLiteral("; "));
+            verdict.ok = false;
+        }
+    }
     if (!writeStdout((verdictLine + u'\n').toLocal8Bit()))
         return kFailure;
     return verdict.ok ? kSuccess : kFailure;
@@ -359,6 +379,7 @@ int verifyCommand(const QStringList &arguments) {
     board.wiring = options.wiring;
     board.supplyVolts = options.supplyVolts;
     board.lcd = options.lcd;
+    configureBoard(options.display, board);
 
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(), options.format};

@@ -1,9 +1,13 @@
 #include "display_picture.h"
 
+#include "apng_writer.h"
+
 #include "storage/atomic_file.h"
 #include "storage/error.h"
 
 #include <png.h>
+
+#include <algorithm>
 
 namespace glimmerset {
 
@@ -76,6 +80,24 @@ void writeDisplayPng(const QString &path, const Glass &glass) {
         throw Error(QStringLiteral("Can't make the picture %1: %2").arg(path, why));
     }
     writeFileAtomically(path, bytes);
+}
+
+void writeDisplayMovie(const QString &path, const std::vector<GlassFrame> &frames,
+                       std::uint64_t endCycle, std::uint32_t clockHz, double speed) {
+    if (frames.empty())
+        throw Error(QStringLiteral("Can't make the movie %1: the run kept no frame").arg(path));
+    const DisplayPicture picture(lcd::Geometry{frames[0].glass.columns, frames[0].glass.lines, {}});
+    ApngWriter movie(picture.widthPx(), picture.heightPx(), int(frames.size()));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const bool last = i + 1 == frames.size();
+        const std::uint64_t until =
+            last ? std::max(endCycle, frames[i].cycle) : frames[i + 1].cycle;
+        double seconds = double(until - frames[i].cycle) / clockHz / speed;
+        if (last)
+            seconds = std::max(seconds, 2.0);
+        movie.addFrame(glassPixels(frames[i].glass), seconds);
+    }
+    writeFileAtomically(path, movie.finish());
 }
 
 } // namespace glimmerset

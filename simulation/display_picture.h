@@ -1,5 +1,6 @@
 #pragma once
 
+#include "glass_recorder.h"
 #include "glyphs/lcd_layout.h"
 #include "lcd_glass.h"
 
@@ -51,5 +52,11 @@ std::vector<std::uint8_t> glassPixels(const Glass &glass);
 // Writes the glass to a PNG file. Throws Error naming the file when it
 // can't be written.
 void writeDisplayPng(const QString &path, const Glass &glass);
+
+// Writes the frames to an animated PNG: each held for the simulated time
+// until the next, the last until endCycle and at least 2 s, all divided by
+// speed. Throws Error naming the file when it can't be written.
+void writeDisplayMovie(const QString &path, const std::vector<GlassFrame> &frames,
+                       std::uint64_t endCycle, std::uint32_t clockHz, double speed);
 
 } // namespace glimmerset

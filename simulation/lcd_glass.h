@@ -30,6 +30,7 @@ struct Glass {
     std::uint8_t dots(int line, int column, int row) const;
     // Whether the two show the same dots, whatever codes make them.
     bool looksLike(const Glass &other) const;
+    bool operator==(const Glass &) const = default;
 };
 
 // The DDRAM address shown at a line and column after the display has been
