@@ -507,6 +507,23 @@ const VerifyCase kCases[] = {
       QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n"), QStringLiteral("\nOK\n")},
      {},
      kBackpackSet},
+    // The glass's options are wrong usage before anything runs.
+    {"ExpectLineOffTheModule",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--expect-line"), QStringLiteral("3"), QStringLiteral("Hi")},
+     false,
+     2,
+     {},
+     {QStringLiteral("--expect-line \"3\": the 16x2 module has lines 1 to 2.")}},
+    {"RomNotBuiltIn",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--rom"), QStringLiteral("A02")},
+     false,
+     2,
+     {},
+     {QStringLiteral("\"A02\" is no character ROM verify has: A00 is the one built in.")}},
 };
 
 class VerifyEnds : public ::testing::TestWithParam<VerifyCase> {};
