@@ -22,7 +22,8 @@ void put16(QByteArray &bytes, std::uint16_t value) {
 
 } // namespace
 
-ApngWriter::ApngWriter(int width, int height, int frameCount)
+ApngWriter::ApngWriter(int width, int height, int frameCount,
+                       const std::vector<std::uint8_t> &still)
     : width_(width), height_(height), frameCount_(frameCount) {
     bytes_ = QByteArray("\x89PNG\r\n\x1A\n", 8);
     QByteArray header;
@@ -34,9 +35,10 @@ ApngWriter::ApngWriter(int width, int height, int frameCount)
     put32(animation, std::uint32_t(frameCount));
     put32(animation, 0); // plays for ever
     chunk("acTL", animation);
+    chunk("IDAT", compressed(still));
 }
 
-void ApngWriter::addFrame(const std::vector<std::uint8_t> &rgb, double seconds) {
+QByteArray ApngWriter::compressed(const std::vector<std::uint8_t> &rgb) const {
     // Every row with filter type 0: the flat glass compresses well as it is.
     const std::size_t rowBytes = std::size_t(width_) * 3;
     std::vector<std::uint8_t> raw;
@@ -47,12 +49,15 @@ void ApngWriter::addFrame(const std::vector<std::uint8_t> &rgb, double seconds) 
                    rgb.begin() + std::ptrdiff_t((y + 1) * rowBytes));
     }
     uLongf size = compressBound(uLong(raw.size()));
-    QByteArray compressed(qsizetype(size), Qt::Uninitialized);
-    if (compress2(reinterpret_cast<Bytef *>(compressed.data()), &size, raw.data(),
-                  uLong(raw.size()), 6) != Z_OK)
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    if (compress2(reinterpret_cast<Bytef *>(bytes.data()), &size, raw.data(), uLong(raw.size()),
+                  6) != Z_OK)
         throw std::bad_alloc();
-    compressed.truncate(qsizetype(size));
+    bytes.truncate(qsizetype(size));
+    return bytes;
+}
 
+void ApngWriter::addFrame(const std::vector<std::uint8_t> &rgb, double seconds) {
     // The delay as a fraction with 16-bit terms: milliseconds while they
     // fit, then coarser.
     std::uint16_t numerator = 0, denominator = 1000;
@@ -73,13 +78,10 @@ void ApngWriter::addFrame(const std::vector<std::uint8_t> &rgb, double seconds) 
     put16(control, denominator);
     control += QByteArray("\x00\x00", 2); // dispose none, blend source
     chunk("fcTL", control);
-    if (frames_++ == 0) {
-        chunk("IDAT", compressed);
-        return;
-    }
+    ++frames_;
     QByteArray data;
     put32(data, sequence_++);
-    chunk("fdAT", data + compressed);
+    chunk("fdAT", data + compressed(rgb));
 }
 
 QByteArray ApngWriter::finish() {

@@ -87,7 +87,9 @@ void writeDisplayMovie(const QString &path, const std::vector<GlassFrame> &frame
     if (frames.empty())
         throw Error(QStringLiteral("Can't make the movie %1: the run kept no frame").arg(path));
     const DisplayPicture picture(lcd::Geometry{frames[0].glass.columns, frames[0].glass.lines, {}});
-    ApngWriter movie(picture.widthPx(), picture.heightPx(), int(frames.size()));
+    // The still is the end, as --png draws it.
+    ApngWriter movie(picture.widthPx(), picture.heightPx(), int(frames.size()),
+                     glassPixels(frames.back().glass));
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const bool last = i + 1 == frames.size();
         const std::uint64_t until =

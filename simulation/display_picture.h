@@ -55,7 +55,8 @@ void writeDisplayPng(const QString &path, const Glass &glass);
 
 // Writes the frames to an animated PNG: each held for the simulated time
 // until the next, the last until endCycle and at least 2 s, all divided by
-// speed. Throws Error naming the file when it can't be written.
+// speed; the last is also the still that viewers without APNG show. Throws Error naming the file
+// when it can't be written.
 void writeDisplayMovie(const QString &path, const std::vector<GlassFrame> &frames,
                        std::uint64_t endCycle, std::uint32_t clockHz, double speed);
 

@@ -822,6 +822,7 @@ std::uint32_t be32(const char *at) {
 struct Movie {
     std::uint32_t announced = 0; // acTL's frame count
     std::vector<double> delays;
+    Picture still; // what viewers without APNG show
     std::vector<Picture> frames;
 };
 
@@ -842,6 +843,7 @@ Movie decodeApng(const QByteArray &file) {
     const QByteArray signature("\x89PNG\r\n\x1A\n", 8);
     EXPECT_TRUE(file.startsWith(signature));
     QByteArray header;
+    QByteArray still;
     std::vector<QByteArray> data;
     for (qsizetype at = 8; at + 12 <= file.size();) {
         const qsizetype length = be32(file.constData() + at);
@@ -858,12 +860,19 @@ Movie decodeApng(const QByteArray &file) {
             movie.delays.push_back(double((unsigned char)body[20] << 8 | (unsigned char)body[21]) /
                                    double((unsigned char)body[22] << 8 | (unsigned char)body[23]));
             data.emplace_back();
-        } else if (type == "IDAT" || type == "fdAT")
-            data.back() += type == "IDAT" ? body : body.mid(4);
+        } else if (type == "IDAT") {
+            (data.empty() ? still : data.back()) += body;
+        } else if (type == "fdAT") {
+            data.back() += body.mid(4);
+        }
     }
+    const auto png = [&](const QByteArray &idat) {
+        return decodePng(signature + chunk("IHDR", header) + chunk("IDAT", idat) +
+                         chunk("IEND", {}));
+    };
+    movie.still = png(still);
     for (const QByteArray &frame : data)
-        movie.frames.push_back(decodePng(signature + chunk("IHDR", header) + chunk("IDAT", frame) +
-                                         chunk("IEND", {})));
+        movie.frames.push_back(png(frame));
     return movie;
 }
 
@@ -972,6 +981,7 @@ const DisplayCase kDisplayCases[] = {
          }
          EXPECT_EQ(movie.frames[0].cell(1, 0), kBlank);
          EXPECT_EQ(movie.frames[1].cell(1, 0), kRomH);
+         EXPECT_EQ(movie.still.rgb, movie.frames.back().rgb);
      }},
 };
 
