@@ -50,6 +50,8 @@ public:
         return std::nullopt;
     }
 
+    GlassRecorder *recorder = nullptr; // told of every change, with a movie
+
 private:
     struct Tap {
         BusHookup *hookup;
@@ -133,10 +135,6 @@ private:
             recorder->busChanged(avr_->cycle);
     }
 
-public:
-    GlassRecorder *recorder = nullptr; // with a movie
-
-private:
     avr_t *avr_;
     const BoardWiring &wiring_;
     LcdBusMonitor &monitor_;
@@ -465,12 +463,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
                        run.cycleBudget)
             : run.cycleBudget;
     run.end = runUntil(avr, guard, snapshot);
-    if (snapshot < run.cycleBudget && run.end == RunEnd::TimeUp) {
-        run.snapshot = monitor.memory();
+    run.snapshot = monitor.memory();
+    if (snapshot < run.cycleBudget && run.end == RunEnd::TimeUp)
         run.end = runUntil(avr, guard, run.cycleBudget);
-    } else {
-        run.snapshot = monitor.memory();
-    }
     run.cycles = avr->cycle;
     if (run.end == RunEnd::Fault)
         run.fault = guard.fault().empty() ? "simavr stopped the core: the program did what "
