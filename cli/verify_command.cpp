@@ -1,5 +1,6 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
+#include "cli/display_options.h"
 #include "cli/set_code.h"
 
 #include "codegen/asm_file.h"
@@ -44,6 +45,7 @@ struct VerifyOptions {
     lcd::Geometry lcd = lcd::kDefaultGeometry;
     double seconds = 1;
     QString png;
+    DisplayOptions display;
 };
 
 // The program as the later steps need it, and what it says of itself.
@@ -171,10 +173,14 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         QStringLiteral("FILE"));
     parser.addOptions(
         {program, templates, include, board, mcu, clock, wiring, lcdSize, supply, seconds, png});
-    if (const auto exit = parseCommand(parser, arguments, 0, 1))
+    const DisplayOptionParser displayOptions(parser);
+    VerifyOptions options;
+    QStringList rest = arguments;
+    if (const auto why = takeExpectLines(rest, options.display))
+        return usageError(kCommand, *why);
+    if (const auto exit = parseCommand(parser, rest, 0, 1))
         return *exit;
 
-    VerifyOptions options;
     if (!parser.positionalArguments().isEmpty())
         options.setPath = parser.positionalArguments().constFirst();
     options.programPath = parser.value(program);
@@ -233,6 +239,8 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
                                                  QLatin1String(lcd::kGeometryHelp)));
         options.lcd = *geometry;
     }
+    if (const auto why = displayOptions.read(options.display, options.lcd, options.seconds))
+        return usageError(kCommand, *why);
     return options;
 }
 
@@ -429,6 +437,7 @@ std::variant<Target, int> resolveTarget(const VerifyOptions &options, const Prog
         board.wiring.backpack = BackpackWiring{*program.backpackAddress};
     }
     board.lcd = options.lcd;
+    configureBoard(options.display, board);
     return target;
 }
 
@@ -466,12 +475,24 @@ int report(const Program &program, const VerifyOptions &options, const Target &t
         return kFailure;
     if (!options.png.isEmpty() && run.loaded) {
         try {
-            writeDisplayPng(options.png, run.lcd, target.board.lcd, run.backlightOn);
+            writeDisplayPng(options.png, glassOf(run.lcd, target.board.lcd, run.backlightOn));
         } catch (const Error &error) {
             printError(error.message());
             verdictLine =
                 (verdict.ok ? QStringLiteral("FAILED: ") : verdictLine + QStringLiteral("; ")) +
                 QStringLiteral("the picture was not saved");
+            verdict.ok = false;
+        }
+    }
+    if (run.loaded) {
+        QStringList failed;
+        const QStringList lines = checkDisplay(options.display, run, target.board, failed);
+        if (!lines.isEmpty() && !printText(lines.join(u'\n') + u'\n'))
+            return kFailure;
+        if (!failed.isEmpty()) {
+            verdictLine =
+                (verdict.ok ? QStringLiteral("FAILED: ") : verdictLine + QStringLiteral("; ")) +
+                failed.join(QStringLiteral("; "));
             verdict.ok = false;
         }
     }

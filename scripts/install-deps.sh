@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    avra simavr libsimavr-dev libelf-dev libpng-dev
+    avra simavr libsimavr-dev libelf-dev libpng-dev zlib1g-dev
     gcc-avr avr-libc binutils-avr arduino-core-avr
     xvfb xauth help2man
     "$@"

@@ -1,12 +1,13 @@
 #include "display_picture.h"
 
+#include "apng_writer.h"
+
 #include "storage/atomic_file.h"
 #include "storage/error.h"
 
 #include <png.h>
 
-#include <cstdint>
-#include <vector>
+#include <algorithm>
 
 namespace glimmerset {
 
@@ -26,9 +27,8 @@ constexpr Rgb kDarkUnlitDot{104, 120, 58};
 
 } // namespace
 
-void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry,
-                     bool backlightOn) {
-    const DisplayPicture picture(geometry);
+std::vector<std::uint8_t> glassPixels(const Glass &glass) {
+    const DisplayPicture picture(lcd::Geometry{glass.columns, glass.lines, {}});
     const int width = picture.widthPx();
     const int height = picture.heightPx();
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 3);
@@ -41,21 +41,26 @@ void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Ge
                 p[2] = colour.b;
             }
     };
-    const Rgb background = backlightOn ? kBackground : kDarkBackground;
-    const Rgb unlitDot = backlightOn ? kUnlitDot : kDarkUnlitDot;
+    const Rgb background = glass.backlightOn ? kBackground : kDarkBackground;
+    const Rgb unlitDot = glass.backlightOn ? kUnlitDot : kDarkUnlitDot;
     fill(0, 0, width, height, background);
-    for (int line = 0; line < geometry.lines; ++line)
-        for (int column = 0; column < geometry.columns; ++column) {
-            const std::uint8_t code = memory.ddram[lcd::shownCell(geometry, line, column)];
+    for (int line = 0; line < glass.lines; ++line)
+        for (int column = 0; column < glass.columns; ++column)
             for (int row = 0; row < lcd::kGlyphRows; ++row) {
-                const std::uint8_t bits =
-                    code < 16 ? memory.cgram[lcd::kGlyphRows * (code & 7) + row] : 0;
+                const std::uint8_t bits = glass.dots(line, column, row);
                 for (int dot = 0; dot < lcd::kGlyphColumns; ++dot)
                     fill(DisplayPicture::dotX(column, dot), DisplayPicture::dotY(line, row),
                          DisplayPicture::kDotPx, DisplayPicture::kDotPx,
                          (bits & lcd::glyphRowBit(dot)) ? kLitDot : unlitDot);
             }
-        }
+    return pixels;
+}
+
+void writeDisplayPng(const QString &path, const Glass &glass) {
+    const DisplayPicture picture(lcd::Geometry{glass.columns, glass.lines, {}});
+    const int width = picture.widthPx();
+    const int height = picture.heightPx();
+    const std::vector<std::uint8_t> pixels = glassPixels(glass);
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
@@ -75,6 +80,26 @@ void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Ge
         throw Error(QStringLiteral("Can't make the picture %1: %2").arg(path, why));
     }
     writeFileAtomically(path, bytes);
+}
+
+void writeDisplayMovie(const QString &path, const std::vector<GlassFrame> &frames,
+                       std::uint64_t endCycle, std::uint32_t clockHz, double speed) {
+    if (frames.empty())
+        throw Error(QStringLiteral("Can't make the movie %1: the run kept no frame").arg(path));
+    const DisplayPicture picture(lcd::Geometry{frames[0].glass.columns, frames[0].glass.lines, {}});
+    // The still is the end, as --png draws it.
+    ApngWriter movie(picture.widthPx(), picture.heightPx(), int(frames.size()),
+                     glassPixels(frames.back().glass));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const bool last = i + 1 == frames.size();
+        const std::uint64_t until =
+            last ? std::max(endCycle, frames[i].cycle) : frames[i + 1].cycle;
+        double seconds = double(until - frames[i].cycle) / clockHz / speed;
+        if (last)
+            seconds = std::max(seconds, 2.0);
+        movie.addFrame(glassPixels(frames[i].glass), seconds);
+    }
+    writeFileAtomically(path, movie.finish());
 }
 
 } // namespace glimmerset

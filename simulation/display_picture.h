@@ -1,9 +1,13 @@
 #pragma once
 
-#include "lcd_bus_monitor.h"
+#include "glass_recorder.h"
 #include "glyphs/lcd_layout.h"
+#include "lcd_glass.h"
 
 #include <QString>
+
+#include <cstdint>
+#include <vector>
 
 namespace glimmerset {
 
@@ -41,11 +45,19 @@ private:
     lcd::Geometry geometry_;
 };
 
-// Writes the display as DDRAM and CGRAM make it to a PNG file: codes 0 to 7
-// and their aliases 8 to 15 drawn from CGRAM, every other code an empty
-// cell; the module dimmed when the backlight is off. Throws Error naming
-// the file when it can't be written.
-void writeDisplayPng(const QString &path, const LcdMemory &memory, const lcd::Geometry &geometry,
-                     bool backlightOn);
+// The glass as RGB pixels, row by row: every cell as Glass::dots has it,
+// nothing when the display is off, the module dimmed when the backlight is.
+std::vector<std::uint8_t> glassPixels(const Glass &glass);
+
+// Writes the glass to a PNG file. Throws Error naming the file when it
+// can't be written.
+void writeDisplayPng(const QString &path, const Glass &glass);
+
+// Writes the frames to an animated PNG: each held for the simulated time
+// until the next, the last until endCycle and at least 2 s, all divided by
+// speed; the last is also the still that viewers without APNG show. Throws Error naming the file
+// when it can't be written.
+void writeDisplayMovie(const QString &path, const std::vector<GlassFrame> &frames,
+                       std::uint64_t endCycle, std::uint32_t clockHz, double speed);
 
 } // namespace glimmerset

@@ -49,6 +49,8 @@ void LcdBackpack::latched(std::uint8_t after, std::uint64_t cycle) {
             driven |= lcd::lineBit(line);
     }
     monitor_.busChanged(driven, levels, cycle);
+    if (afterLatch)
+        afterLatch(cycle);
 }
 
 // In a read the controller drives D4 to D7 onto their expander pins.

@@ -7,6 +7,7 @@
 #include "twi_master.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 struct avr_t;
@@ -32,6 +33,9 @@ public:
     // What went over the bus, in one line.
     std::string traffic() const;
     bool backlightOn() const;
+
+    // Called after each byte the expander latches, when set.
+    std::function<void(std::uint64_t cycle)> afterLatch;
 
 private:
     void latched(std::uint8_t after, std::uint64_t cycle);

@@ -273,6 +273,7 @@ void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
         writeData(byte, t);
     else
         instruction(byte, t);
+    noteCursor();
 }
 
 void LcdBusMonitor::completeRead(double t) {
@@ -283,6 +284,7 @@ void LcdBusMonitor::completeRead(double t) {
     }
     nowBusy(kAccessNs, kSlowAccessNs, BusyCause::Read, t);
     moveAddress(increment_ ? 1 : -1);
+    noteCursor();
 }
 
 void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
@@ -311,23 +313,38 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
         eightBit_ = eightBit;
         memory_.twoLine = byte & 0x08;
     } else if (byte & 0x10) {
-        if (!(byte & 0x08)) // moves the cursor; a display shift leaves DDRAM alone
+        if (byte & 0x08) // a display shift leaves DDRAM and the address counter alone
+            shiftDisplay(byte & 0x04 ? -1 : 1);
+        else
             moveAddress(byte & 0x04 ? 1 : -1);
     } else if (byte & 0x08) {
-        // display on/off: nothing the monitor keeps
+        memory_.displayControl = byte;
+        memory_.displayWasOn = memory_.displayWasOn || memory_.displayOn();
     } else if (byte & 0x04) {
         increment_ = byte & 0x02;
+        shiftOnEntry_ = byte & 0x01;
     } else if (byte & 0x02) {
         closeRun(t);
         addressingCgram_ = false;
         address_ = 0;
+        memory_.displayShift = 0;
     } else if (byte & 0x01) {
         closeRun(t);
         memory_.ddram.fill(' ');
         addressingCgram_ = false;
         address_ = 0;
         increment_ = true;
+        memory_.displayShift = 0;
     }
+}
+
+void LcdBusMonitor::shiftDisplay(int left) {
+    memory_.displayShift = static_cast<std::uint8_t>(
+        (memory_.displayShift + left + lcd::kDdramSize) % lcd::kDdramSize);
+}
+
+void LcdBusMonitor::noteCursor() {
+    memory_.cursor = addressingCgram_ ? LcdMemory::kCursorOnCgram : address_;
 }
 
 void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
@@ -361,6 +378,8 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
                   });
         }
         memory_.ddram[lcd::ddramCell(address_, memory_.twoLine)] = byte;
+        if (shiftOnEntry_)
+            shiftDisplay(increment_ ? 1 : -1);
     }
     moveAddress(increment_ ? 1 : -1);
 }

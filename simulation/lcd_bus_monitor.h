@@ -39,6 +39,15 @@ struct LcdMemory {
     std::uint64_t cgramWritten = 0; // bit a set: CGRAM byte a was written
     std::array<std::uint8_t, lcd::kDdramSize> ddram{};
     bool twoLine = false; // the function set's N; the internal reset clears it
+    // What the glass shows besides the memories. The internal reset leaves
+    // the display off, its cursor off and the display unshifted.
+    std::uint8_t displayControl = 0; // the last display control (0x08 to 0x0F); 0 before one
+    bool displayWasOn = false;       // D was 1 at some moment of the run
+    std::uint8_t displayShift = 0;   // places shifted left, modulo 80
+    std::uint8_t cursor = 0;         // the address counter on DDRAM; kCursorOnCgram on CGRAM
+
+    static constexpr std::uint8_t kCursorOnCgram = 0x80;
+    bool displayOn() const { return displayControl & 0x04; }
 
     bool operator==(const LcdMemory &) const = default;
 };
@@ -91,6 +100,8 @@ private:
     void instruction(std::uint8_t byte, double t);
     void writeData(std::uint8_t byte, double t);
     void moveAddress(int step);
+    void shiftDisplay(int left);
+    void noteCursor();
     void closeRun(double t);
     template <class MakeText>
     void found(FindingKind kind, const char *rule, const std::string &title, double t,
@@ -132,6 +143,8 @@ private:
     bool increment_ = true;
     std::uint8_t address_ = 0; // DDRAM address, or CGRAM 0..63
     bool wrapped_ = false;     // the counter ran round CGRAM since an address was set
+    // The entry mode's S: a write into DDRAM shifts the display.
+    bool shiftOnEntry_ = false;
 
     // The data writes since an address was last set, for the faults that
     // put glyph rows and characters into the wrong memory.

@@ -51,6 +51,8 @@ public:
         return std::nullopt;
     }
 
+    GlassRecorder *recorder = nullptr; // told of every change, with a movie
+
 private:
     struct Tap {
         BusHookup *hookup;
@@ -130,6 +132,8 @@ private:
                 levels |= lcd::lineBit(line);
         }
         monitor_.busChanged(driven, levels, avr_->cycle);
+        if (recorder)
+            recorder->busChanged(avr_->cycle);
     }
 
     avr_t *avr_;
@@ -438,9 +442,27 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     run.loaded = true;
     avr->pc = 0;
 
+    std::optional<GlassRecorder> recorder;
+    if (config.movie) {
+        recorder.emplace(monitor, config.lcd,
+                         static_cast<std::uint64_t>(config.movieMergeSeconds * run.clockHz),
+                         [&] { return !backpack || backpack->backlightOn(); });
+        hookup.recorder = &*recorder;
+        if (backpack)
+            backpack->afterLatch = [&](std::uint64_t cycle) { recorder->busChanged(cycle); };
+    }
+
     Guard guard(avr, run.mcu);
     run.cycleBudget = static_cast<std::uint64_t>(seconds * run.clockHz);
-    run.end = runUntil(avr, guard, run.cycleBudget);
+    const std::uint64_t snapshot =
+        config.snapshotSeconds
+            ? std::min(static_cast<std::uint64_t>(*config.snapshotSeconds * run.clockHz),
+                       run.cycleBudget)
+            : run.cycleBudget;
+    run.end = runUntil(avr, guard, snapshot);
+    run.snapshot = monitor.memory();
+    if (snapshot < run.cycleBudget && run.end == RunEnd::TimeUp)
+        run.end = runUntil(avr, guard, run.cycleBudget);
     run.cycles = avr->cycle;
     if (run.end == RunEnd::Fault)
         run.fault = guard.fault().empty() ? "simavr stopped the core: the program did what "
@@ -452,6 +474,8 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     run.writes = monitor.writes();
     run.dataWrites = monitor.dataWrites();
     run.reads = monitor.reads();
+    if (recorder)
+        run.frames = recorder->takeFrames();
     if (backpack) {
         run.findings.merge(backpack->findings());
         run.i2cTraffic = backpack->traffic();

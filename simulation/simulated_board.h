@@ -2,11 +2,14 @@
 
 #include "board_wiring.h"
 #include "findings.h"
-#include "lcd_bus_monitor.h"
+#include "glass_recorder.h"
 #include "glyphs/lcd_layout.h"
+#include "lcd_bus_monitor.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace glimmerset {
 
@@ -27,6 +30,12 @@ struct BoardConfig {
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;
+    // What the run keeps of the glass besides its end: the controller's
+    // memory at snapshotSeconds, and with movie a frame at each change,
+    // changes within movieMergeSeconds of a frame's start joining it.
+    std::optional<double> snapshotSeconds;
+    bool movie = false;
+    double movieMergeSeconds = 0;
 };
 
 struct ProgramFile {
@@ -61,6 +70,10 @@ struct BoardRun {
     // backlight as the expander left it. The I2C rules are in findings.
     std::string i2cTraffic;
     bool backlightOn = true;
+    // The memory at BoardConfig::snapshotSeconds, or at the end of a run
+    // that ended before; with a movie, its frames.
+    LcdMemory snapshot;
+    std::vector<GlassFrame> frames;
 
     bool operator==(const BoardRun &) const = default;
 };

@@ -1,6 +1,11 @@
 #include "verify_report.h"
 
+#include "character_rom.h"
+#include "lcd_glass.h"
+
 #include "codegen/name_text.h"
+
+#include <cstdio>
 
 namespace glimmerset {
 
@@ -21,6 +26,12 @@ QString dots(std::uint8_t row) {
 
 QString cgramRow(const LcdMemory &memory, int address) {
     return written(memory, address) ? dots(memory.cgram[address]) : QStringLiteral("-----");
+}
+
+std::string hexByte(std::uint8_t byte) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
 }
 
 QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
@@ -95,18 +106,15 @@ std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs) {
     return image;
 }
 
-QString displayLine(const LcdMemory &memory, const lcd::Geometry &geometry, int line) {
+QString displayLine(const Glass &glass, int line) {
     QString text;
-    for (int column = 0; column < geometry.columns; ++column) {
-        const std::uint8_t code = memory.ddram[lcd::shownCell(geometry, line, column)];
-        if (code < 16)
-            text += QStringLiteral("{%1}").arg(code);
-        else if (code >= 0x20 && code < 0x7F)
-            text += QChar::fromLatin1(static_cast<char>(code));
-        else
-            text += QString::asprintf("{x%02X}", code);
-    }
+    for (int column = 0; column < glass.columns; ++column)
+        text += rom::cellText(glass.code(line, column));
     return text;
+}
+
+QString displayLine(const LcdMemory &memory, const lcd::Geometry &geometry, int line) {
+    return displayLine(glassOf(memory, geometry), line);
 }
 
 Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet *expected,
@@ -136,6 +144,20 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
     if (loopRequired && run.end != RunEnd::Loop)
         findings.add(FindingKind::Failure, "loop", "the loop was not reached");
     findings.merge(run.findings);
+    if (run.writes > 0) {
+        const std::string control = run.lcd.displayControl
+                                        ? "display control " + hexByte(run.lcd.displayControl)
+                                        : std::string("no display control instruction");
+        if (!run.lcd.displayWasOn)
+            findings.add(FindingKind::Failure, "display-off",
+                         "the display was never switched on (" + control +
+                             "): the module shows nothing");
+        else if (!run.lcd.displayOn())
+            findings.add(FindingKind::Note, "display-off-at-end",
+                         "the display was off when the run ended (" + control +
+                             ") after it had been on, as a blinking display is between blinks: "
+                             "the lines and the picture show it blank");
+    }
     if (config.lcd.lines > 1 && run.writes > 0 && !run.lcd.twoLine)
         findings.add(FindingKind::Warning, "one-line",
                      "the controller was left in one-line mode (function set with N = 0): a " +
@@ -199,10 +221,9 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         }
     }
 
+    const Glass glass = glassOf(run.lcd, config.lcd, run.backlightOn);
     for (int line = 0; line < config.lcd.lines; ++line)
-        lines << QStringLiteral("Line %1: \"%2\"")
-                     .arg(line + 1)
-                     .arg(displayLine(run.lcd, config.lcd, line));
+        lines << QStringLiteral("Line %1: \"%2\"").arg(line + 1).arg(displayLine(glass, line));
 
     int broken = 0;
     for (const Finding &finding : findings.all())

@@ -16,8 +16,12 @@ namespace glimmerset {
 // The 64 CGRAM bytes the glyphs should leave.
 std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs);
 
-// A line of the module as the controller holds it, codes 0 to 15 written
-// {0} to {15}, other unprintable codes {xNN}.
+struct Glass;
+
+// A line of the module as its glass shows it, in the notation of
+// rom::cellText: ROM characters as text, {0} to {15} for CGRAM codes, {xNN}
+// for the rest; blank when the display is off.
+QString displayLine(const Glass &glass, int line);
 QString displayLine(const LcdMemory &memory, const lcd::Geometry &geometry, int line);
 
 // The run judged: what the bus showed, and what the run as a whole shows:

@@ -211,13 +211,15 @@ TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
     GlyphNames names = defaultGlyphNames();
     GlyphSet glyphs;
     kCases[3].fill(names, glyphs);
+    BoardConfig config; // with the movie's frames and a snapshot to carry too
+    config.movie = true;
+    config.snapshotSeconds = 0.05;
     for (const Variant &variant : variants) {
         QString text = programText(names, glyphs);
         ASSERT_TRUE(variant.from.isEmpty() || text.contains(variant.from)) << variant.name;
         text.replace(variant.from, variant.to);
         const ProgramFile hex{hexFor(text)};
-        EXPECT_EQ(runOnBoard(hex, BoardConfig{}, kSeconds),
-                  simulateBoard(hex, BoardConfig{}, kSeconds))
+        EXPECT_EQ(runOnBoard(hex, config, kSeconds), simulateBoard(hex, config, kSeconds))
             << variant.name;
     }
     const ProgramFile missing{dir_.filePath(QStringLiteral("missing.hex")).toStdString()};

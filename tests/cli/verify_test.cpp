@@ -12,11 +12,13 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -491,6 +493,23 @@ const VerifyCase kCases[] = {
       QStringLiteral("\nLine 1: \"{0}{1}{2}{3}{4}{5}{6}{7}        \"\n"), QStringLiteral("\nOK\n")},
      {},
      kBackpackSet},
+    // The glass's options are wrong usage before anything runs.
+    {"ExpectLineOffTheModule",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--expect-line"), QStringLiteral("3"), QStringLiteral("Hi")},
+     false,
+     2,
+     {},
+     {QStringLiteral("--expect-line \"3\": the 16x2 module has lines 1 to 2.")}},
+    {"RomNotBuiltIn",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--rom"), QStringLiteral("A02")},
+     false,
+     2,
+     {},
+     {QStringLiteral("\"A02\" is no character ROM verify has: A00 is the one built in.")}},
 };
 
 class VerifyEnds : public ::testing::TestWithParam<VerifyCase> {};
@@ -720,10 +739,9 @@ const CProgramCase kCPrograms[] = {
 
 class VerifyCProgram : public ::testing::TestWithParam<CProgramCase> {};
 
-TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
-    const CProgramCase &c = GetParam();
-    QTemporaryDir dir;
-    const QString set = setFile(dir, kSets[0]);
+// glyphs.h from the set, then the program built into app.elf with more
+// -D definitions; false when avr-gcc fails.
+bool buildCProgram(const QTemporaryDir &dir, const QString &set, const QStringList &defines) {
     const GlyphSet glyphs = glyphs_from_file(set).glyphs;
     QByteArray header = "#include <avr/pgmspace.h>\nconst uint8_t glyphs[64] PROGMEM = {";
     for (int g = 0; g < kGlyphCount; ++g)
@@ -736,15 +754,30 @@ TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
     writeAll(dir.filePath(QStringLiteral("glyphs.h")), header + "};\n");
 
     QProcess gcc;
-    gcc.start(QStringLiteral(GLIMMERSET_AVR_GCC),
-              {QStringLiteral("-mmcu=atmega328p"), QStringLiteral("-DF_CPU=16000000UL"),
-               QStringLiteral("-Os"), QStringLiteral("-Wall"), QStringLiteral("-Werror"),
-               QStringLiteral("-DLCD_LINE_ADDRESS=") + QLatin1String(c.lineAddress),
-               QStringLiteral("-I" GLIMMERSET_MMCU_INCLUDE), QStringLiteral("-I") + dir.path(),
-               QStringLiteral("-o"), dir.filePath(QStringLiteral("app.elf")),
-               QStringLiteral(GLIMMERSET_SOURCE_DIR "/tests/cli/programs/lcd_glyphs.c")});
-    ASSERT_TRUE(gcc.waitForFinished(60000));
-    ASSERT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
+    QStringList arguments{QStringLiteral("-mmcu=atmega328p"),
+                          QStringLiteral("-DF_CPU=16000000UL"),
+                          QStringLiteral("-Os"),
+                          QStringLiteral("-Wall"),
+                          QStringLiteral("-Werror"),
+                          QStringLiteral("-I" GLIMMERSET_MMCU_INCLUDE),
+                          QStringLiteral("-I") + dir.path(),
+                          QStringLiteral("-o"),
+                          dir.filePath(QStringLiteral("app.elf")),
+                          QStringLiteral(GLIMMERSET_SOURCE_DIR "/tests/cli/programs/lcd_glyphs.c")};
+    for (const QString &define : defines)
+        arguments << QStringLiteral("-D") + define;
+    gcc.start(QStringLiteral(GLIMMERSET_AVR_GCC), arguments);
+    gcc.waitForFinished(60000);
+    EXPECT_EQ(gcc.exitCode(), 0) << gcc.readAll().toStdString();
+    return gcc.exitStatus() == QProcess::NormalExit && gcc.exitCode() == 0;
+}
+
+TEST_P(VerifyCProgram, HoldsTheSetAndShowsTheLine) {
+    const CProgramCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString set = setFile(dir, kSets[0]);
+    ASSERT_TRUE(buildCProgram(
+        dir, set, {QStringLiteral("LCD_LINE_ADDRESS=") + QLatin1String(c.lineAddress)}));
 
     const QStringList program{QStringLiteral("--program"), dir.filePath(QStringLiteral("app.elf"))};
     const VerifyRun r = verify(program + QStringList{set} + c.arguments);
@@ -981,6 +1014,243 @@ TEST_P(VerifyPng, DrawsTheSetFromCgram) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lcd, VerifyPng, ::testing::ValuesIn(kPictures),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+struct Picture {
+    unsigned width = 0;
+    unsigned height = 0;
+    std::vector<std::uint8_t> rgb;
+
+    // Whether the dot of a cell is lit: dark at its centre.
+    bool lit(int line, int column, int row, int dot) const {
+        using P = DisplayPicture;
+        const int x = P::dotX(column, dot) + P::kDotPx / 2;
+        const int y = P::dotY(line, row) + P::kDotPx / 2;
+        return rgb[(static_cast<std::size_t>(y) * width + x) * 3 + 1] < 100;
+    }
+    // A cell's rows as the bits of its lit dots, bit 4 the leftmost.
+    std::array<int, 8> cell(int line, int column) const {
+        std::array<int, 8> rows{};
+        for (int row = 0; row < 8; ++row)
+            for (int dot = 0; dot < 5; ++dot)
+                rows[row] |= lit(line, column, row, dot) ? 0x10 >> dot : 0;
+        return rows;
+    }
+};
+
+Picture decodePng(const QByteArray &bytes) {
+    Picture picture;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.constData(), bytes.size())) {
+        ADD_FAILURE() << image.message;
+        return picture;
+    }
+    image.format = PNG_FORMAT_RGB;
+    picture.rgb.resize(PNG_IMAGE_SIZE(image));
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr))
+        << image.message;
+    picture.width = image.width;
+    picture.height = image.height;
+    return picture;
+}
+
+std::uint32_t be32(const char *at) {
+    const auto *b = reinterpret_cast<const unsigned char *>(at);
+    return std::uint32_t(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+}
+
+// An APNG's frames, each rebuilt into a PNG of its own for libpng to
+// decode, and their delays in seconds; the chunks' CRCs checked.
+struct Movie {
+    std::uint32_t announced = 0; // acTL's frame count
+    std::vector<double> delays;
+    Picture still; // what viewers without APNG show
+    std::vector<Picture> frames;
+};
+
+Movie decodeApng(const QByteArray &file) {
+    Movie movie;
+    const auto chunk = [](const char *type, const QByteArray &data) {
+        QByteArray bytes;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes += char(std::uint32_t(data.size()) >> shift & 0xFF);
+        const QByteArray body = QByteArray(type, 4) + data;
+        const std::uint32_t crc = std::uint32_t(
+            crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size())));
+        bytes += body;
+        for (int shift = 24; shift >= 0; shift -= 8)
+            bytes += char(crc >> shift & 0xFF);
+        return bytes;
+    };
+    const QByteArray signature("\x89PNG\r\n\x1A\n", 8);
+    EXPECT_TRUE(file.startsWith(signature));
+    QByteArray header;
+    QByteArray still;
+    std::vector<QByteArray> data;
+    for (qsizetype at = 8; at + 12 <= file.size();) {
+        const qsizetype length = be32(file.constData() + at);
+        const QByteArray type = file.mid(at + 4, 4);
+        const QByteArray body = file.mid(at + 8, length);
+        EXPECT_EQ(file.mid(at, length + 12), chunk(type.constData(), body))
+            << "CRC of " << type.toStdString();
+        at += length + 12;
+        if (type == "IHDR")
+            header = body;
+        else if (type == "acTL")
+            movie.announced = be32(body.constData());
+        else if (type == "fcTL") {
+            movie.delays.push_back(double((unsigned char)body[20] << 8 | (unsigned char)body[21]) /
+                                   double((unsigned char)body[22] << 8 | (unsigned char)body[23]));
+            data.emplace_back();
+        } else if (type == "IDAT") {
+            (data.empty() ? still : data.back()) += body;
+        } else if (type == "fdAT") {
+            data.back() += body.mid(4);
+        }
+    }
+    const auto png = [&](const QByteArray &idat) {
+        return decodePng(signature + chunk("IHDR", header) + chunk("IDAT", idat) +
+                         chunk("IEND", {}));
+    };
+    movie.still = png(still);
+    for (const QByteArray &frame : data)
+        movie.frames.push_back(png(frame));
+    return movie;
+}
+
+// The datasheet's patterns for the few ROM codes the programs show.
+constexpr std::array<int, 8> kRomH{0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11, 0};
+constexpr std::array<int, 8> kRomDegree{0x1C, 0x14, 0x1C, 0, 0, 0, 0, 0};
+constexpr std::array<int, 8> kBlank{};
+
+// The C program of our own printing text, a counter, a degree sign and the
+// glyphs, with the cursor on, or animating a bar graph in glyph 0: the
+// report's lines, the expectations, the picture and the movie read back.
+struct DisplayCase {
+    const char *name;
+    QStringList defines;
+    QStringList arguments; // "DIR" stands for the case's folder, "SET" for the set
+    int exitCode;
+    QStringList stdoutHas;
+    std::function<void(const QTemporaryDir &dir, const GlyphSet &set)> check;
+};
+
+void PrintTo(const DisplayCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+Picture pictureIn(const QTemporaryDir &dir) {
+    return decodePng(readAll(dir.filePath(QStringLiteral("lcd.png"))));
+}
+
+std::array<int, 8> glyphRows(const GlyphSet &set, int glyph) {
+    std::array<int, 8> rows{};
+    for (int row = 0; row < 8; ++row)
+        for (int dot = 0; dot < 5; ++dot)
+            rows[row] |= set.isLit(row, dot, glyph) ? 0x10 >> dot : 0;
+    return rows;
+}
+
+const QString kCounter = QStringLiteral("LCD_COUNT_TO=89");
+
+const DisplayCase kDisplayCases[] = {
+    {"TextCounterAndGlyphs",
+     {kCounter},
+     {QStringLiteral("SET"), QStringLiteral("--png"), QStringLiteral("DIR/lcd.png"),
+      QStringLiteral("--expect-line"), QStringLiteral("1"), QStringLiteral("Hi 00089°C   "),
+      QStringLiteral("--expect-line"), QStringLiteral("2"),
+      QStringLiteral("Hi {0}{1}{2}{3}{4}{5}{6}{7}")},
+     0,
+     {QStringLiteral(
+          "\nLine 1: \"Hi 00089°C      \"\nLine 2: \"Hi {0}{1}{2}{3}{4}{5}{6}{7}     \"\n"),
+      QStringLiteral("\nExpected line 1 at the end ("), QStringLiteral("): shown \"Hi 00089°C\"\n"),
+      QStringLiteral("\nOK\n")},
+     [](const QTemporaryDir &dir, const GlyphSet &set) {
+         const Picture picture = pictureIn(dir);
+         EXPECT_EQ(picture.cell(0, 0), kRomH);
+         EXPECT_EQ(picture.cell(0, 8), kRomDegree);
+         EXPECT_EQ(picture.cell(0, 15), kBlank);
+         EXPECT_EQ(picture.cell(1, 3), glyphRows(set, 0));
+         EXPECT_EQ(picture.cell(1, 10), glyphRows(set, 7));
+     }},
+    {"BlankBeforeTheProgramSwitchesTheDisplayOn",
+     {kCounter},
+     {QStringLiteral("--expect-at"), QStringLiteral("30"), QStringLiteral("--expect-line"),
+      QStringLiteral("1"), QStringLiteral("")},
+     0,
+     {QStringLiteral("\nExpected line 1 at 30.0 ms: shown \"\"\n")},
+     nullptr},
+    // With a set and expectations both must hold.
+    {"ExpectationAndSetFail",
+     {kCounter},
+     {QStringLiteral("OTHER_SET"), QStringLiteral("--expect-line"), QStringLiteral("1"),
+      QStringLiteral("Hi 00042°C")},
+     1,
+     {QStringLiteral("\nExpected line 1 at the end ("),
+      QStringLiteral("): differs from column 7\n    expected \"Hi 00042°C\"\n"
+                     "    shown    \"Hi 00089°C\"\n                    ^\n"),
+      QStringLiteral("\nFAILED: CGRAM does not hold the set; line 1 is not as expected\n")},
+     nullptr},
+    {"CursorOn",
+     {QStringLiteral("LCD_DISPLAY_CONTROL=0x0E")},
+     {QStringLiteral("SET"), QStringLiteral("--png"), QStringLiteral("DIR/lcd.png")},
+     0,
+     {QStringLiteral("\nOK\n")},
+     [](const QTemporaryDir &dir, const GlyphSet &) {
+         // After "Hi " and the eight glyphs on line 2.
+         EXPECT_EQ(pictureIn(dir).cell(1, 11), (std::array<int, 8>{0, 0, 0, 0, 0, 0, 0, 0x1F}));
+     }},
+    // Blank until the text, the text with an empty bar (glyph 0 redefined
+    // at once), then a frame for each column lit, 100 ms apart, played at
+    // twice the speed.
+    {"BarGraphMovie",
+     {QStringLiteral("LCD_BAR_GRAPH")},
+     {QStringLiteral("--movie"), QStringLiteral("DIR/bar.png"), QStringLiteral("--movie-speed"),
+      QStringLiteral("2")},
+     0,
+     {QStringLiteral("\nMovie: 7 frames\n"), QStringLiteral("\nOK\n")},
+     [](const QTemporaryDir &dir, const GlyphSet &) {
+         const Movie movie = decodeApng(readAll(dir.filePath(QStringLiteral("bar.png"))));
+         ASSERT_EQ(movie.frames.size(), 7u);
+         EXPECT_EQ(movie.announced, 7u);
+         EXPECT_NEAR(movie.delays[3], 0.05, 0.002);
+         for (int lit = 0; lit <= 5; ++lit) {
+             const int row = (0x1F << (5 - lit)) & 0x1F;
+             EXPECT_EQ(movie.frames[lit + 1].cell(0, 15),
+                       (std::array<int, 8>{row, row, row, row, row, row, row, row}))
+                 << lit << " columns";
+             EXPECT_EQ(movie.frames[lit + 1].cell(1, 3), movie.frames[lit + 1].cell(0, 15));
+         }
+         EXPECT_EQ(movie.frames[0].cell(1, 0), kBlank);
+         EXPECT_EQ(movie.frames[1].cell(1, 0), kRomH);
+         EXPECT_EQ(movie.still.rgb, movie.frames.back().rgb);
+     }},
+};
+
+class VerifyDisplay : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(VerifyDisplay, ShowsWhatTheGlassShows) {
+    const DisplayCase &c = GetParam();
+    QTemporaryDir dir;
+    QTemporaryDir other;
+    const QString set = setFile(dir, kSets[0]);
+    ASSERT_TRUE(buildCProgram(dir, set, c.defines));
+    QStringList arguments{QStringLiteral("--program"), dir.filePath(QStringLiteral("app.elf"))};
+    for (const QString &argument : c.arguments)
+        arguments << (argument == QLatin1String("SET") ? set
+                      : argument == QLatin1String("OTHER_SET")
+                          ? setFile(other, kSets[2])
+                          : QString(argument).replace(QStringLiteral("DIR"), dir.path()));
+    const VerifyRun r = verify(arguments);
+    ASSERT_EQ(r.exitCode, c.exitCode) << r.out.toStdString() << r.err.toStdString();
+    for (const QString &part : c.stdoutHas)
+        EXPECT_TRUE(r.out.contains(part)) << part.toStdString() << " in\n" << r.out.toStdString();
+    if (c.check)
+        c.check(dir, glyphs_from_file(set).glyphs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, VerifyDisplay, ::testing::ValuesIn(kDisplayCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -117,6 +117,37 @@ int main(void)
     for (uint8_t g = 0; g < 8; g++)
         lcd_putc(g);
 
+#ifdef LCD_COUNT_TO
+    /* Text and a counter on line 1, the counter moving on every 2 ms. */
+    for (uint16_t n = 0; n <= LCD_COUNT_TO; n++) {
+        lcd_command(LCD_SET_DDRAM | 0x00);
+        lcd_puts("Hi ");
+        uint16_t digits = n;
+        char text[6] = "00000";
+        for (int8_t i = 4; i >= 0; i--, digits /= 10)
+            text[i] = (char)('0' + digits % 10);
+        lcd_puts(text);
+        lcd_putc((char)0xDF);
+        lcd_putc('C');
+        _delay_ms(2);
+    }
+#endif
+#ifdef LCD_BAR_GRAPH
+    /* A bar graph in glyph 0 at the end of line 1: one more column lit
+     * every 100 ms, the glyph redefined each time. */
+    for (uint8_t lit = 0; lit <= 5; lit++) {
+        lcd_command(LCD_SET_CGRAM);
+        for (uint8_t row = 0; row < 8; row++)
+            lcd_putc((char)((0x1F << (5 - lit)) & 0x1F));
+        lcd_command(LCD_SET_DDRAM | 0x0F);
+        lcd_putc(0);
+        _delay_ms(100);
+    }
+#endif
+#ifdef LCD_DISPLAY_CONTROL
+    lcd_command(LCD_DISPLAY_CONTROL);
+#endif
+
     for (;;) {
     }
 }
