@@ -78,8 +78,8 @@ void LcdBusMonitor::found(FindingKind kind, const char *rule, const std::string 
 void LcdBusMonitor::busChanged(unsigned driven, unsigned levels, std::uint64_t cycle) {
     const double t = static_cast<double>(cycle) * nsPerCycle_;
     // Lines nobody drives: the module pulls up the data lines, RS and RW.
-    const unsigned lines = (levels & driven) | (kPulledUp & ~driven) |
-                           (levels & ~driven & lineBit(lcd::E));
+    const unsigned lines =
+        (levels & driven) | (kPulledUp & ~driven) | (levels & ~driven & lineBit(lcd::E));
     const unsigned newlyDriven = driven & ~driven_ & lcd::kDataLines;
     driven_ = driven;
     if (readStrobe_ && (lines_ & lineBit(lcd::E)) && newlyDriven)
@@ -136,26 +136,10 @@ void LcdBusMonitor::eRose(double t) {
     const bool rs = lines_ & lineBit(lcd::RS);
     const bool firstStrobe = eightBit_ || !haveHighNibble_;
 
-    // Reading the busy flag is what a busy controller allows. An early
-    // access counts once: its second nibble is as early as its first.
-    if ((!readStrobe_ || rs) && !busyReported_ && !cloneWarned_) {
-        if (t < busyUntilNs_) {
-            busyReported_ = true;
-            found(FindingKind::Violation, "busy", kBusyTitle, t,
-                  [&] {
-                      return "E strobe while the controller is busy until " +
-                             microseconds(busyUntilNs_) + " (" + busyBecause() + ")";
-                  });
-        } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
-            cloneWarned_ = true;
-            found(FindingKind::Warning, "clone",
-                  "%n accesses too early for the slower clones (120 us, 4.9 ms for clear and home)",
-                  t, [&] {
-                      return "E strobe before " + microseconds(slowBusyUntilNs_) +
-                             ", when a slower controller is done with " + busyBecause();
-                  });
-        }
-    }
+    // Reading the busy flag is what a busy controller allows; a data read
+    // is judged as E rises, a write as E falls, when the controller takes it.
+    if (readStrobe_ && rs)
+        judgeBusy(t);
     if (readStrobe_) {
         if (driven_ & lcd::kDataLines)
             found(FindingKind::Violation, "contention",
@@ -174,11 +158,34 @@ void LcdBusMonitor::eRose(double t) {
     eRoseNs_ = t;
 }
 
+// An early access counts once: its second nibble is as early as its first.
+void LcdBusMonitor::judgeBusy(double t) {
+    if (busyReported_ || cloneWarned_)
+        return;
+    if (t < busyUntilNs_) {
+        busyReported_ = true;
+        found(FindingKind::Violation, "busy", kBusyTitle, t, [&] {
+            return "E strobe while the controller is busy until " + microseconds(busyUntilNs_) +
+                   " (" + busyBecause() + ")";
+        });
+    } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
+        cloneWarned_ = true;
+        found(FindingKind::Warning, "clone",
+              "%n accesses too early for the slower clones (120 us, 4.9 ms for clear and home)", t,
+              [&] {
+                  return "E strobe before " + microseconds(slowBusyUntilNs_) +
+                         ", when a slower controller is done with " + busyBecause();
+              });
+    }
+}
+
 void LcdBusMonitor::eFell(double t) {
     if (t - eRoseNs_ < timing_.pwEH)
         found(FindingKind::Violation, "PW_EH", pulseTitle_, t,
               [&] { return "E high for " + nanoseconds(t - eRoseNs_); });
     eFellNs_ = t;
+    if (!readStrobe_)
+        judgeBusy(t);
     const bool firstStrobe = eightBit_ || !haveHighNibble_;
     const bool last = eightBit_ || haveHighNibble_;
     haveHighNibble_ = !eightBit_ && !haveHighNibble_;
@@ -260,13 +267,12 @@ void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
     const bool resetStep = !data && eightBit_ && (byte & 0xF0) == 0x30;
     if (resetStep && eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3) {
         const double wait = eightBitFunctionSets_ == 1 ? 4.1e6 : 100e3;
-        if (eRoseNs_ < resetStepDoneNs_ + wait && !busyReported_)
-            found(FindingKind::Violation, "busy", kBusyTitle,
-                  eRoseNs_, [&] {
-                      return "E strobe while the controller is busy until " +
-                             microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
-                             ", a step of the reset)";
-                  });
+        if (t < resetStepDoneNs_ + wait && !busyReported_)
+            found(FindingKind::Violation, "busy", kBusyTitle, t, [&] {
+                return "E strobe while the controller is busy until " +
+                       microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
+                       ", a step of the reset)";
+            });
     }
     if (resetStep)
         resetStepDoneNs_ = t;
@@ -342,12 +348,14 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
     }
     if (addressingCgram_) {
         const int at = address_ & 0x3F;
-        if (byte > 0x1F || wrapped_) {
+        // Bits 5 to 7 of a CGRAM byte are plain RAM: only where the counter
+        // went tells characters from glyph rows.
+        if (wrapped_) {
             run_.named = true;
             found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
-                      return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
-                             (wrapped_ ? ", after the counter ran past glyph 7 row 7" : "");
-                  });
+                return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
+                       ", after the counter ran past glyph 7 row 7";
+            });
         }
         memory_.cgram[at] = byte;
         memory_.cgramWritten |= std::uint64_t{1} << at;
@@ -399,9 +407,9 @@ void LcdBusMonitor::closeRun(double t) {
         run_.length > lcd::kGlyphRows && extra != 0) {
         const int at = (run_.start + run_.length - extra) & 0x3F;
         found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
-                  return std::to_string(extra) + " data writes after the glyph rows went into " +
-                         glyphRow(at) + " on";
-              });
+            return std::to_string(extra) + " data writes after the glyph rows went into " +
+                   glyphRow(at) + " on";
+        });
     }
     run_ = {};
     wrapped_ = false;

@@ -83,6 +83,7 @@ private:
     void edgeChecks(unsigned changed, unsigned lines, double t);
     void eRose(double t);
     void eFell(double t);
+    void judgeBusy(double t);
     void completeWrite(bool data, std::uint8_t byte, double t);
     void completeRead(double t);
     enum class BusyCause { PowerOn, Write, Read };

@@ -12,6 +12,11 @@ bool written(const LcdMemory &memory, int address) {
     return memory.cgramWritten >> address & 1;
 }
 
+// A glyph row is bits 0 to 4; bits 5 to 7 of a CGRAM byte are plain RAM.
+bool holds(const LcdMemory &memory, int address, std::uint8_t row) {
+    return written(memory, address) && (memory.cgram[address] & 0x1F) == row;
+}
+
 QString dots(std::uint8_t row) {
     QString text;
     for (int c = 0; c < lcd::kGlyphColumns; ++c)
@@ -46,7 +51,8 @@ void listInstances(QStringList &lines, const Finding &finding, const QString &in
     for (const std::string &instance : finding.instances)
         lines << indent + QString::fromStdString(instance);
     if (!finding.instances.empty() && finding.count > finding.instances.size())
-        lines << indent + QStringLiteral("... and %1 more").arg(finding.count - finding.instances.size());
+        lines << indent + QStringLiteral("... and %1 more")
+                              .arg(finding.count - finding.instances.size());
 }
 
 // The PCF8574's rules, judged on the I2C bus rather than the LCD's.
@@ -121,7 +127,7 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
     if (expected) {
         const auto image = cgramImage(*expected);
         for (int a = 0; a < lcd::kCgramSize; ++a)
-            if (!written(run.lcd, a) || run.lcd.cgram[a] != image[a])
+            if (!holds(run.lcd, a, image[a]))
                 findings.add(FindingKind::Failure, "cgram", "CGRAM does not hold the set", [&] {
                     return "glyph " + std::to_string(a / 8) + " row " + std::to_string(a % 8) +
                            (written(run.lcd, a) ? " differs" : " never written");
@@ -168,9 +174,10 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         for (int g = 0; g < kGlyphCount; ++g) {
             QStringList differing;
             for (int r = 0; r < kRowCount; ++r)
-                if (!written(run.lcd, 8 * g + r) || run.lcd.cgram[8 * g + r] != image[8 * g + r])
+                if (!holds(run.lcd, 8 * g + r, image[8 * g + r]))
                     differing << QString::number(r);
-            const QString glyph = QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(terminalText(set->names[g]));
+            const QString glyph =
+                QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(terminalText(set->names[g]));
             if (differing.isEmpty()) {
                 lines << glyph + QStringLiteral("CGRAM holds all 8 rows");
                 continue;
@@ -254,9 +261,9 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         said = said || finding.kind == FindingKind::Violation;
         // A fault's question belongs to it; other titles end in their hint.
         if (finding.kind == FindingKind::Failure)
-            failed << QString::fromStdString(finding.rule == "fault"
-                                                 ? finding.title
-                                                 : finding.title.substr(0, finding.title.find(':')));
+            failed << QString::fromStdString(
+                finding.rule == "fault" ? finding.title
+                                        : finding.title.substr(0, finding.title.find(':')));
     }
     lines << (report.ok ? QStringLiteral("OK")
                         : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));
