@@ -154,6 +154,9 @@ void LcdBusMonitor::eRose(double t) {
             else
                 readByte_ = static_cast<std::uint8_t>((t < busyUntilNs_ ? 0x80 : 0) | address_);
         }
+        readDriven_ = eightBit_     ? readByte_
+                      : firstStrobe ? static_cast<std::uint8_t>(readByte_ | 0x0F)
+                                    : static_cast<std::uint8_t>(readByte_ << 4 | 0x0F);
     }
     eRoseNs_ = t;
 }
@@ -213,11 +216,18 @@ void LcdBusMonitor::eFell(double t) {
         completeWrite(data, static_cast<std::uint8_t>(highNibble_ | bus >> 4), t);
 }
 
-std::uint8_t LcdBusMonitor::dataSeen(std::uint64_t cycle) {
-    const double t = static_cast<double>(cycle) * nsPerCycle_;
+// The last strobe's edges may come after the pin was sampled: the
+// instruction that moved E ended on the cycle the read began.
+std::uint8_t LcdBusMonitor::dataSeen(double cycle) {
+    const double t = cycle * nsPerCycle_;
     if (!readStrobe_ || !(lines_ & lineBit(lcd::RW)))
         return 0xFF;
-    if (!(lines_ & lineBit(lcd::E))) {
+    if (t < eRoseNs_) {
+        found(FindingKind::Violation, "read", readTitle_, t,
+              [&] { return "read " + nanoseconds(eRoseNs_ - t) + " before E rose"; });
+        return 0xFF;
+    }
+    if (!(lines_ & lineBit(lcd::E)) && t >= eFellNs_) {
         // Released t_DHR after E fell; a read just after is a read too late.
         if (t - eFellNs_ >= timing_.tDHR && t - eFellNs_ < timing_.tCycE)
             found(FindingKind::Violation, "read", readTitle_, t,
@@ -229,10 +239,7 @@ std::uint8_t LcdBusMonitor::dataSeen(std::uint64_t cycle) {
               [&] { return "read " + nanoseconds(t - eRoseNs_) + " after E rose"; });
         return 0xFF;
     }
-    if (eightBit_)
-        return readByte_;
-    const std::uint8_t nibble = haveHighNibble_ ? readByte_ & 0x0F : readByte_ >> 4;
-    return static_cast<std::uint8_t>(nibble << 4 | 0x0F);
+    return readDriven_;
 }
 
 double LcdBusMonitor::busyNs(bool data, std::uint8_t byte, bool slow) const {

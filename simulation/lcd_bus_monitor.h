@@ -59,10 +59,10 @@ public:
     // for their levels and, on an input pin, its pull-up.
     void busChanged(unsigned driven, unsigned levels, std::uint64_t cycle);
 
-    // The data lines the AVR reads at cycle where it doesn't drive them, bit
-    // i for Di: what the controller drives in a read, else the module's
-    // pull-ups.
-    std::uint8_t dataSeen(std::uint64_t cycle);
+    // The data lines the AVR reads at cycle (half cycles for the pin's
+    // synchronizer) where it doesn't drive them, bit i for Di: what the
+    // controller drives in a read, else the module's pull-ups.
+    std::uint8_t dataSeen(double cycle);
 
     // The run is over: judges what was still going on.
     void finish(std::uint64_t cycle);
@@ -116,6 +116,7 @@ private:
     bool haveHighNibble_ = false;
     std::uint8_t highNibble_ = 0;
     std::uint8_t readByte_ = 0;
+    std::uint8_t readDriven_ = 0xFF; // the lines as the controller drives them in this read
     bool readData_ = false;
 
     double busyUntilNs_;

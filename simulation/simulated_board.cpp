@@ -46,7 +46,7 @@ public:
         for (const BoardPin &pin : wiring_.pins)
             if (pin.wired() && !tap(pin.port))
                 return pin.port;
-        update();
+        update(avr_->cycle);
         return std::nullopt;
     }
 
@@ -66,7 +66,8 @@ private:
                 return &tap;
         avr_ioport_t *port = nullptr;
         for (avr_io_t *io = avr_->io_port; io && !port; io = io->next)
-            if (std::strcmp(io->kind, "port") == 0 && reinterpret_cast<avr_ioport_t *>(io)->name == name)
+            if (std::strcmp(io->kind, "port") == 0 &&
+                reinterpret_cast<avr_ioport_t *>(io)->name == name)
                 port = reinterpret_cast<avr_ioport_t *>(io);
         if (!port)
             return nullptr;
@@ -85,16 +86,34 @@ private:
         return &tap;
     }
 
+    // simavr calls these while the writing instruction runs, at the cycle it
+    // began; the pin changes as the instruction ends: an OUT after its one
+    // cycle, SBI, CBI and the stores after their two.
+    std::uint64_t writeEnds() const {
+        const std::uint8_t *at = avr_->flash + avr_->pc;
+        const unsigned opcode = at[0] | at[1] << 8;
+        return avr_->cycle + ((opcode & 0xF800) == 0xB800 ? 1 : 2);
+    }
+    // The pin as the synchronizer latched it on the falling clock edge half
+    // a cycle before the cycle that reads it: IN, SBIC and SBIS read in
+    // their first cycle, the loads in their second.
+    double pinSampled(const avr_t *avr) const {
+        const std::uint8_t *at = avr->flash + avr->pc;
+        const unsigned opcode = at[0] | at[1] << 8;
+        const bool firstCycle = (opcode & 0xF800) == 0xB000 || (opcode & 0xFD00) == 0x9900;
+        return static_cast<double>(avr->cycle) + (firstCycle ? -0.5 : 0.5);
+    }
+
     static void onPort(avr_irq_t *, std::uint32_t value, void *param) {
         auto *tap = static_cast<Tap *>(param);
         tap->out = static_cast<std::uint8_t>(value);
-        tap->hookup->update();
+        tap->hookup->update(tap->hookup->writeEnds());
     }
     // Raised before the register changes, with its new value.
     static void onDirection(avr_irq_t *, std::uint32_t value, void *param) {
         auto *tap = static_cast<Tap *>(param);
         tap->ddr = static_cast<std::uint8_t>(value);
-        tap->hookup->update();
+        tap->hookup->update(tap->hookup->writeEnds());
     }
 
     static std::uint8_t onPinRead(avr_t *avr, avr_io_addr_t addr, void *param) {
@@ -107,7 +126,7 @@ private:
             if (pin.port != tap->port->name || (tap->ddr >> pin.bit & 1))
                 continue;
             if (!seen)
-                seen = tap->hookup->monitor_.dataSeen(avr->cycle);
+                seen = tap->hookup->monitor_.dataSeen(tap->hookup->pinSampled(avr));
             const auto bit = static_cast<std::uint8_t>(1u << pin.bit);
             value = static_cast<std::uint8_t>((*seen >> line & 1) ? value | bit : value & ~bit);
         }
@@ -115,7 +134,7 @@ private:
         return value;
     }
 
-    void update() {
+    void update(std::uint64_t cycle) {
         unsigned driven = lcd::lineBit(lcd::RW); // tied to ground unless wired
         unsigned levels = 0;
         for (int line = 0; line < lcd::kLineCount; ++line) {
@@ -124,11 +143,11 @@ private:
                 continue;
             const Tap *tap = this->tap(pin.port);
             driven = (tap->ddr >> pin.bit & 1) ? driven | lcd::lineBit(line)
-                                                : driven & ~lcd::lineBit(line);
+                                               : driven & ~lcd::lineBit(line);
             if (tap->out >> pin.bit & 1)
                 levels |= lcd::lineBit(line);
         }
-        monitor_.busChanged(driven, levels, avr_->cycle);
+        monitor_.busChanged(driven, levels, cycle);
     }
 
     avr_t *avr_;

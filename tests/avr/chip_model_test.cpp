@@ -1,0 +1,106 @@
+#include "shipped_program.h"
+
+#include "simulation/avr_assembler.h"
+#include "simulation/simulated_board.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace glimmerset::avrtest {
+namespace {
+
+// Small programs in the styles drivers use, each judged on the board as
+// the chip and the controller have it: what the bus shows, by rule.
+struct ChipCase {
+    const char *name;
+    const char *mcu;
+    double clockMhz;
+    const char *wiring;
+    const char *body; // after the device .include; ends in a loop of its own
+    const char *rules;
+    const char *shows = ""; // in the findings' words
+    RunEnd end = RunEnd::Loop;
+};
+
+void PrintTo(const ChipCase &chipCase, std::ostream *os) {
+    *os << chipCase.name;
+}
+
+// D4..D7 on PB0..PB3, RS PB4, E PB5 and, where wired, RW PB6.
+constexpr char kWithRw[] = "rs=B4,rw=B6,e=B5,d4=B0,d5=B1,d6=B2,d7=B3";
+
+const ChipCase kChipCases[] = {
+    // E up at SBI's end, down at OUT's: one clock, 125 ns at 8 MHz.
+    {"SbiThenOutAt8MHz", "atmega328p", 8, "B:0,1,2,3,4,5,low", R"(
+    ldi r16, 0x3F
+    out DDRB, r16
+    ldi r16, 0x03
+    out PORTB, r16
+    sbi PORTB, 5
+    out PORTB, r16
+    rjmp PC
+)",
+     "PW_EH,busy,nothing-written", "E high for 125 ns"},
+    // The IN after one NOP samples half a clock after E rose: 31 ns.
+    {"InOneNopAfterE", "atmega328p", 16, kWithRw, R"(
+    ldi r16, 0x70
+    out DDRB, r16
+    sbi PORTB, 6
+    sbi PORTB, 5
+    nop
+    in r17, PINB
+    cbi PORTB, 5
+    rjmp PC
+)",
+     "nothing-written,read", "read 31 ns after E rose"},
+    // Three NOPs are 156 ns, four 219 ns: past t_DDR 160 ns.
+    {"InFourNopsAfterE", "atmega328p", 16, kWithRw, R"(
+    ldi r16, 0x70
+    out DDRB, r16
+    sbi PORTB, 6
+    sbi PORTB, 5
+    nop
+    nop
+    nop
+    nop
+    in r17, PINB
+    cbi PORTB, 5
+    rjmp PC
+)",
+     "nothing-written"},
+};
+
+class ChipModel : public ::testing::TestWithParam<ChipCase> {};
+
+TEST_P(ChipModel, JudgesTheBusAtTheChipsClock) {
+    const ChipCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString source = QStringLiteral(".include \"%1def.inc\"\n.org 0\n%2")
+                               .arg(QString::fromLatin1(c.mcu)
+                                        .replace(QStringLiteral("atmega"), QStringLiteral("m"))
+                                        .replace(QStringLiteral("attiny"), QStringLiteral("tn"))
+                                        .replace(QStringLiteral("p"), QStringLiteral("P")),
+                                    QLatin1String(c.body));
+    const Assembly assembly = assemble(source.toLatin1(), dir.path());
+    ASSERT_TRUE(assembly.ok) << assembly.log.toStdString();
+    BoardConfig config;
+    config.mcu = c.mcu;
+    config.clockHz = static_cast<std::uint32_t>(c.clockMhz * 1e6);
+    QString why;
+    const auto wiring = parseWiring(QLatin1String(c.wiring), &why);
+    ASSERT_TRUE(wiring) << why.toStdString();
+    config.wiring = *wiring;
+    const BoardRun run = simulateBoard({assembly.hexPath.toStdString()}, config, 0.1);
+    ASSERT_TRUE(run.loaded) << run.loadError;
+    EXPECT_EQ(run.end, c.end);
+    const Findings findings = judgeRun(run, config, nullptr, false);
+    EXPECT_EQ(ruleList(findings), c.rules) << findingsText(findings);
+    EXPECT_NE(findingsText(findings).find(c.shows), std::string::npos) << findingsText(findings);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ChipModel, ::testing::ValuesIn(kChipCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace glimmerset::avrtest
