@@ -39,6 +39,7 @@ struct VerifyOptions {
     lcd::Geometry lcd = lcd::kDefaultGeometry;
     double seconds = 1;
     QString png;
+    double startupMs = 65;
 };
 
 // The program as the later steps need it.
@@ -137,7 +138,14 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         QStringLiteral("png"),
         QStringLiteral("Also draw the simulated display into the PNG file FILE."),
         QStringLiteral("FILE"));
-    parser.addOptions({program, templates, mcu, clock, wiring, lcdSize, supply, seconds, png});
+    const QCommandLineOption startup(
+        QStringLiteral("startup"),
+        QStringLiteral("The chip's start-up delay in ms, from power-on (when the LCD powers up "
+                       "too) to its program's start. Default: 65 (the factory fuses, Arduino "
+                       "boards); 4.1 or 0 for the fast start-up fuses."),
+        QStringLiteral("MS"));
+    parser.addOptions(
+        {program, templates, mcu, clock, wiring, lcdSize, supply, seconds, png, startup});
     if (const auto exit = parseCommand(parser, arguments, 0, 1))
         return *exit;
     if (!parser.isSet(program) && parser.positionalArguments().isEmpty())
@@ -178,6 +186,13 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         if (!value)
             return kUsageError;
         options.seconds = *value;
+    }
+    if (parser.isSet(startup)) {
+        const auto value =
+            numberOption(parser.value(startup), 0, 1000, QStringLiteral("start-up delay in ms"));
+        if (!value)
+            return kUsageError;
+        options.startupMs = *value;
     }
     if (parser.isSet(wiring)) {
         QString why;
@@ -359,6 +374,7 @@ int verifyCommand(const QStringList &arguments) {
     board.wiring = options.wiring;
     board.supplyVolts = options.supplyVolts;
     board.lcd = options.lcd;
+    board.startupMs = options.startupMs;
 
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(), options.format};

@@ -34,6 +34,12 @@ std::string microseconds(double ns) {
     return text;
 }
 
+std::string milliseconds(double ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g ms", ns / 1e6);
+    return text;
+}
+
 std::string nanoseconds(double ns) {
     char text[32];
     std::snprintf(text, sizeof text, "%.0f ns", ns);
@@ -54,9 +60,10 @@ const BusTiming *busTimingFor(double volts) {
     return nullptr;
 }
 
-LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing)
-    : nsPerCycle_(1e9 / clockHz), timing_(timing), busyUntilNs_(timing.powerOn),
-      slowBusyUntilNs_(timing.powerOn) {
+// Times run from power-on; the report's count from reset.
+LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing, double startupMs)
+    : nsPerCycle_(1e9 / clockHz), startupNs_(startupMs * 1e6), timing_(timing),
+      busyUntilNs_(timing.powerOn), slowBusyUntilNs_(timing.powerOn) {
     changedNs_.fill(-1e18);
     memory_.ddram.fill(' '); // the internal reset clears the display
     pulseTitle_ = "E pulses under PW_EH " + nanoseconds(timing.pwEH);
@@ -72,11 +79,11 @@ LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing)
 template <class MakeText>
 void LcdBusMonitor::found(FindingKind kind, const char *rule, const std::string &title, double t,
                           MakeText &&what) {
-    findings_.add(kind, rule, title, [&] { return microseconds(t) + ": " + what(); });
+    findings_.add(kind, rule, title, [&] { return microseconds(t - startupNs_) + ": " + what(); });
 }
 
 void LcdBusMonitor::busChanged(unsigned driven, unsigned levels, std::uint64_t cycle) {
-    const double t = static_cast<double>(cycle) * nsPerCycle_;
+    const double t = startupNs_ + static_cast<double>(cycle) * nsPerCycle_;
     // Lines nobody drives: the module pulls up the data lines, RS and RW.
     const unsigned lines =
         (levels & driven) | (kPulledUp & ~driven) | (levels & ~driven & lineBit(lcd::E));
@@ -134,6 +141,19 @@ void LcdBusMonitor::eRose(double t) {
               [&] { return "RS or RW set " + nanoseconds(setup) + " before E rose"; });
     readStrobe_ = lines_ & lineBit(lcd::RW);
     const bool rs = lines_ & lineBit(lcd::RS);
+    if (!accessed_) {
+        accessed_ = true;
+        const double sinceReset = t - startupNs_;
+        if (sinceReset < timing_.powerOn && t >= timing_.powerOn)
+            found(FindingKind::Warning, "startup",
+                  "the first access comes before the LCD's power-on wait (" +
+                      milliseconds(timing_.powerOn) + " at " + timing_.supply +
+                      " V) counted from reset: it relies on the chip's start-up delay (" +
+                      milliseconds(startupNs_) +
+                      ", --startup), which the fast start-up fuses "
+                      "shorten",
+                  t, [&] { return std::string("E rose"); });
+    }
     const bool firstStrobe = eightBit_ || !haveHighNibble_;
 
     // Reading the busy flag is what a busy controller allows; a data read
@@ -168,15 +188,15 @@ void LcdBusMonitor::judgeBusy(double t) {
     if (t < busyUntilNs_) {
         busyReported_ = true;
         found(FindingKind::Violation, "busy", kBusyTitle, t, [&] {
-            return "E strobe while the controller is busy until " + microseconds(busyUntilNs_) +
-                   " (" + busyBecause() + ")";
+            return "E strobe while the controller is busy until " +
+                   microseconds(busyUntilNs_ - startupNs_) + " (" + busyBecause() + ")";
         });
     } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
         cloneWarned_ = true;
         found(FindingKind::Warning, "clone",
               "%n accesses too early for the slower clones (120 us, 4.9 ms for clear and home)", t,
               [&] {
-                  return "E strobe before " + microseconds(slowBusyUntilNs_) +
+                  return "E strobe before " + microseconds(slowBusyUntilNs_ - startupNs_) +
                          ", when a slower controller is done with " + busyBecause();
               });
     }
@@ -219,7 +239,7 @@ void LcdBusMonitor::eFell(double t) {
 // The last strobe's edges may come after the pin was sampled: the
 // instruction that moved E ended on the cycle the read began.
 std::uint8_t LcdBusMonitor::dataSeen(double cycle) {
-    const double t = cycle * nsPerCycle_;
+    const double t = startupNs_ + cycle * nsPerCycle_;
     if (!readStrobe_ || !(lines_ & lineBit(lcd::RW)))
         return 0xFF;
     if (t < eRoseNs_) {
@@ -251,10 +271,13 @@ double LcdBusMonitor::busyNs(bool data, std::uint8_t byte, bool slow) const {
 
 std::string LcdBusMonitor::busyBecause() const {
     if (busyCause_ == BusyCause::PowerOn)
-        return "power-on";
+        return startupNs_ > 0 ? "power-on, " + milliseconds(timing_.powerOn) +
+                                    " after it; the program starts " + milliseconds(startupNs_) +
+                                    " after power-on (--startup)"
+                              : std::string("power-on");
     if (busyCause_ == BusyCause::Read)
-        return "data read at " + microseconds(busySinceNs_);
-    return describe(busyData_, busyByte_) + " at " + microseconds(busySinceNs_);
+        return "data read at " + microseconds(busySinceNs_ - startupNs_);
+    return describe(busyData_, busyByte_) + " at " + microseconds(busySinceNs_ - startupNs_);
 }
 
 void LcdBusMonitor::nowBusy(double ns, double slowNs, BusyCause cause, double t) {
@@ -423,7 +446,7 @@ void LcdBusMonitor::closeRun(double t) {
 }
 
 void LcdBusMonitor::finish(std::uint64_t cycle) {
-    closeRun(static_cast<double>(cycle) * nsPerCycle_);
+    closeRun(startupNs_ + static_cast<double>(cycle) * nsPerCycle_);
 }
 
 } // namespace glimmerset

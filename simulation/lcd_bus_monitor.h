@@ -52,7 +52,9 @@ struct LcdMemory {
 // instruction and the faults that lose glyphs or characters.
 class LcdBusMonitor {
 public:
-    LcdBusMonitor(double clockHz, const BusTiming &timing);
+    // The module powers up with the chip, which starts its program (cycle 0)
+    // startupMs later.
+    LcdBusMonitor(double clockHz, const BusTiming &timing, double startupMs = 0);
 
     // The lines as the AVR leaves them at cycle, by lcd::lineBit: driven
     // for the lines it drives (output pins, and RW tied to ground), levels
@@ -98,6 +100,8 @@ private:
                MakeText &&what);
 
     double nsPerCycle_;
+    double startupNs_;
+    bool accessed_ = false;
     BusTiming timing_;
     Findings findings_;
     std::string pulseTitle_, cycleTitle_, addressTitle_, dataTitle_, readTitle_;

@@ -443,7 +443,7 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     }
     const Core chip(core, run.clockHz);
     avr_t *avr = chip.get();
-    LcdBusMonitor monitor(run.clockHz, *timing);
+    LcdBusMonitor monitor(run.clockHz, *timing, config.startupMs);
     BusHookup hookup(avr, config.wiring, monitor);
     // Declared after the core: it gives the TWI's registers handlers of its
     // own and goes before the core does.

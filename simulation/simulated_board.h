@@ -19,6 +19,9 @@ struct BoardConfig {
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;
+    // From power-on to the program's first instruction: the chip's start-up
+    // delay, 65 ms with the factory fuses and on Arduino boards.
+    double startupMs = 65;
 };
 
 struct ProgramFile {

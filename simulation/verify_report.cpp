@@ -162,6 +162,9 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                  .arg(timing ? QLatin1String(timing->supply) : QLatin1String("?"))
                  .arg(config.wiring.backpack ? backpackDescription(*config.wiring.backpack)
                                              : wiringSpec(config.wiring));
+    lines << QStringLiteral("Times count from reset; the chip starts its program %1 ms after "
+                            "the LCD and it power up (--startup)")
+                 .arg(config.startupMs);
     if (!run.loaded || !timing) {
         lines << QStringLiteral("FAILED: the program could not be loaded: ") +
                      QString::fromStdString(run.loadError);

@@ -21,6 +21,7 @@ struct ChipCase {
     const char *rules;
     const char *shows = ""; // in the findings' words
     RunEnd end = RunEnd::Loop;
+    double startupMs = 65;
 };
 
 void PrintTo(const ChipCase &chipCase, std::ostream *os) {
@@ -29,6 +30,21 @@ void PrintTo(const ChipCase &chipCase, std::ostream *os) {
 
 // D4..D7 on PB0..PB3, RS PB4, E PB5 and, where wired, RW PB6.
 constexpr char kWithRw[] = "rs=B4,rw=B6,e=B5,d4=B0,d5=B1,d6=B2,d7=B3";
+
+// The reset's first function set at 1 MHz, E 1 ms after reset.
+constexpr char kFirstAccessAfter1ms[] = R"(
+    ldi r16, 0x3F
+    out DDRB, r16
+    ldi r17, 250
+wait:
+    nop
+    dec r17
+    brne wait
+    ldi r16, 0x23
+    out PORTB, r16
+    cbi PORTB, 5
+    rjmp PC
+)";
 
 const ChipCase kChipCases[] = {
     // E up at SBI's end, down at OUT's: one clock, 125 ns at 8 MHz.
@@ -41,7 +57,7 @@ const ChipCase kChipCases[] = {
     out PORTB, r16
     rjmp PC
 )",
-     "PW_EH,busy,nothing-written", "E high for 125 ns"},
+     "PW_EH,nothing-written,startup", "E high for 125 ns"},
     // The IN after one NOP samples half a clock after E rose: 31 ns.
     {"InOneNopAfterE", "atmega328p", 16, kWithRw, R"(
     ldi r16, 0x70
@@ -53,7 +69,7 @@ const ChipCase kChipCases[] = {
     cbi PORTB, 5
     rjmp PC
 )",
-     "nothing-written,read", "read 31 ns after E rose"},
+     "nothing-written,read,startup", "read 31 ns after E rose"},
     // Three NOPs are 156 ns, four 219 ns: past t_DDR 160 ns.
     {"InFourNopsAfterE", "atmega328p", 16, kWithRw, R"(
     ldi r16, 0x70
@@ -68,7 +84,13 @@ const ChipCase kChipCases[] = {
     cbi PORTB, 5
     rjmp PC
 )",
-     "nothing-written"},
+     "nothing-written,startup"},
+    // A first access 1 ms after reset: on time only by the chip's start-up.
+    {"FirstAccessAfter1ms", "atmega328p", 1, "B:0,1,2,3,4,5,low", kFirstAccessAfter1ms,
+     "nothing-written,startup", "us: E rose"},
+    {"FirstAccessAfter1msWithoutStartup", "atmega328p", 1, "B:0,1,2,3,4,5,low",
+     kFirstAccessAfter1ms, "busy,nothing-written", "busy until 15000.000 us (power-on)",
+     RunEnd::Loop, 0},
 };
 
 class ChipModel : public ::testing::TestWithParam<ChipCase> {};
@@ -91,6 +113,7 @@ TEST_P(ChipModel, JudgesTheBusAtTheChipsClock) {
     const auto wiring = parseWiring(QLatin1String(c.wiring), &why);
     ASSERT_TRUE(wiring) << why.toStdString();
     config.wiring = *wiring;
+    config.startupMs = c.startupMs;
     const BoardRun run = simulateBoard({assembly.hexPath.toStdString()}, config, 0.1);
     ASSERT_TRUE(run.loaded) << run.loadError;
     EXPECT_EQ(run.end, c.end);

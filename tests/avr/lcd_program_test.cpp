@@ -261,8 +261,9 @@ const WildProgram kWildPrograms[] = {
     // At 3.3 V its two nibbles' strobes come 15 cycles apart, under t_cycE;
     // its data, out four cycles before E falls, just meets t_DSW.
     {"short_e_pulse.asm", "B:0,1,2,3,4,5,low", 3.3, "PW_EH,t_cycE"},
-    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 5, "4-bit"},
-    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 3.3, "4-bit"},
+    // It polls the busy flag from reset, as if the power-on wait were over.
+    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 5, "4-bit,startup"},
+    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 3.3, "4-bit,startup"},
     {"eight_bit_two_ports.asm", "rs=B0,e=B1,d0=C0,d1=C1,d2=C2,d3=C3,d4=D4,d5=D5,d6=D6,d7=D7", 5,
      ""},
     {"arduino_pins.asm", "arduino:12,11,5,4,3,2", 5, "clone"},

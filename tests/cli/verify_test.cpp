@@ -266,7 +266,7 @@ const VerifyCase kCases[] = {
      {},
      false,
      1,
-     {QStringLiteral("while the controller is busy until"), QStringLiteral("(power-on)"),
+     {QStringLiteral("while the controller is busy until"), QStringLiteral("relies on the chip's start-up delay"),
       QStringLiteral("FAILED: the bus timing was broken")},
      {}},
     {"NoDdramAddressBeforeTheCharacters",
