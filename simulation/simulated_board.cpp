@@ -211,9 +211,19 @@ public:
     [[gnu::noinline]] std::optional<RunEnd> endsAt(std::uint32_t pc, unsigned opcode) {
         const std::uint32_t z = avr_->data[R_ZL] | avr_->data[R_ZH] << 8;
         const std::uint32_t rampz = avr_->rampz ? avr_->data[avr_->rampz] << 16 : 0;
-        if (opcode == kRjmpToItself || isJumpToItself(pc, opcode))
-            return RunEnd::Loop;
-        if (opcode == kSleep && !avr_->sreg[S_I])
+        if (opcode == kRjmpToItself || isJumpToItself(pc, opcode)) {
+            // Waiting for an interrupt: checked again once one has run.
+            if (pc == idlePc_ && avr_->cycle - idleCycle_ <= 3) {
+                idleCycle_ = avr_->cycle;
+                return std::nullopt;
+            }
+            if (!interruptsCanFire())
+                return RunEnd::Loop;
+            idlePc_ = pc;
+            idleCycle_ = avr_->cycle;
+            return std::nullopt;
+        }
+        if (opcode == kSleep && !interruptsCanFire())
             return RunEnd::Asleep;
         if (opcode == 0x95C8 || (opcode & 0xFE0E) == 0x9004) // LPM
             return flashAccess("read", z);
@@ -239,6 +249,18 @@ private:
                 bits[opcode >> 6] |= std::uint64_t(1) << (opcode & 63);
         return bits;
     }();
+
+    // The I flag set and some source enabled: a loop or a SLEEP may yet
+    // be left.
+    bool interruptsCanFire() const {
+        if (!avr_->sreg[S_I])
+            return false;
+        for (int i = 0; i < avr_->interrupts.vector_count; ++i)
+            if (const avr_int_vector_t *vector = avr_->interrupts.vector[i];
+                vector && avr_regbit_get(avr_, vector->enable))
+                return true;
+        return false;
+    }
 
     bool isJumpToItself(std::uint32_t pc, unsigned opcode) const {
         // JMP to its own address, on the cores that have it.
@@ -299,6 +321,8 @@ private:
     std::string mcu_;
     std::string fault_;
     avr_logger_p previousLogger_ = nullptr;
+    std::uint32_t idlePc_ = ~0u; // a jump to itself that interrupts may leave
+    std::uint64_t idleCycle_ = 0;
 };
 
 // simavr's own sleep waits in real time.

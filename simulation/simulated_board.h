@@ -32,8 +32,8 @@ struct ProgramFile {
 
 // How a run ended.
 enum class RunEnd : std::uint8_t {
-    Loop,   // on a jump to itself
-    Asleep, // on a SLEEP with interrupts off, which nothing wakes
+    Loop,   // on a jump to itself that no interrupt can leave
+    Asleep, // on a SLEEP that no interrupt can wake
     TimeUp, // the simulated time ran out
     Fault,  // the program did what the chip can't: BoardRun::fault says what
 };
@@ -65,8 +65,9 @@ inline constexpr double kMaxSimulatedSeconds = 60;
 // simavr's core names ("atmega8", "attiny2313", ...) that it can build.
 bool simavrKnowsMcu(const std::string &name);
 
-// Runs the program from reset, in this process, until it jumps to itself,
-// sleeps with interrupts off, does what the chip can't (an access past its
+// Runs the program from reset, in this process, until it jumps to itself
+// or sleeps where no interrupt can fire (the I flag clear or no source
+// enabled), does what the chip can't (an access past its
 // RAM or flash) or the simulated seconds have passed. simavr doesn't check
 // everything a program does; runOnBoard (board_process.h) keeps whatever it
 // misses away from the caller.

@@ -240,7 +240,7 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         lines << QStringLiteral("Loop: reached after ") + after;
         break;
     case RunEnd::Asleep:
-        lines << QStringLiteral("End: asleep with interrupts off after ") + after;
+        lines << QStringLiteral("End: asleep with no interrupt to wake it after ") + after;
         break;
     case RunEnd::TimeUp:
         lines << (loopRequired ? QStringLiteral("Loop: not reached within ")

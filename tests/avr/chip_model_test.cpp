@@ -46,6 +46,49 @@ wait:
     rjmp PC
 )";
 
+// A driver that writes the LCD a nibble a timer 0 overflow (1.024 ms)
+// from its table, after sei and a loop of nothing; 0xFF skips a tick.
+constexpr char kFromTimerInterrupt[] = R"(
+    rjmp reset
+.org OVF0addr
+    rjmp tick
+.org INT_VECTORS_SIZE
+reset:
+    ldi r16, high(RAMEND)
+    out SPH, r16
+    ldi r16, low(RAMEND)
+    out SPL, r16
+    ldi r16, 0x3F
+    out DDRB, r16
+    ldi ZL, low(2 * nibbles)
+    ldi ZH, high(2 * nibbles)
+    ldi r16, 0x03
+    out TCCR0B, r16
+    ldi r16, 1 << TOIE0
+    sts TIMSK0, r16
+    sei
+    rjmp PC
+tick:
+    lpm r16, Z
+    cpi r16, 0xFE
+    breq done
+    adiw ZL, 1
+    cpi r16, 0xFF
+    breq done
+    out PORTB, r16
+    sbi PORTB, 5
+    nop
+    nop
+    nop
+    nop
+    cbi PORTB, 5
+done:
+    reti
+nibbles:
+.db 0x03, 0xFF, 0xFF, 0xFF, 0xFF, 0x03, 0x03, 0x02, 0x02, 0x08, 0x00, 0x0C, 0x00, 0x01
+.db 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x06, 0x08, 0x00, 0x14, 0x11, 0xFE
+)";
+
 const ChipCase kChipCases[] = {
     // E up at SBI's end, down at OUT's: one clock, 125 ns at 8 MHz.
     {"SbiThenOutAt8MHz", "atmega328p", 8, "B:0,1,2,3,4,5,low", R"(
@@ -91,6 +134,9 @@ const ChipCase kChipCases[] = {
     {"FirstAccessAfter1msWithoutStartup", "atmega328p", 1, "B:0,1,2,3,4,5,low",
      kFirstAccessAfter1ms, "busy,nothing-written", "busy until 15000.000 us (power-on)",
      RunEnd::Loop, 0},
+    // The loop can be left by the interrupt: the run goes on to its end.
+    {"WritesFromATimerInterrupt", "atmega328p", 16, "B:0,1,2,3,4,5,low", kFromTimerInterrupt,
+     "startup", "", RunEnd::TimeUp},
 };
 
 class ChipModel : public ::testing::TestWithParam<ChipCase> {};
