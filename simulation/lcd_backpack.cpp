@@ -82,21 +82,23 @@ std::string LcdBackpack::traffic() const {
 Findings LcdBackpack::findings() const {
     const TwiTraffic &t = twi_.traffic();
     Findings found;
-    // A program that searches the bus gets its first few addresses named.
-    constexpr std::size_t kAddressesNamed = 3;
-    std::size_t named = 0;
-    for (const auto &[address, count] : t.unanswered) {
-        if (named == kAddressesNamed)
-            break;
-        ++named;
-        found.addCount(FindingKind::Violation, "i2c-address-" + hexAddress(address),
-                       "no device answered at " + hexAddress(address) +
-                           " (the LCD's backpack is at " + hexAddress(wiring_.address) + ")",
-                       count);
+    // A program that searches the bus gets its first addresses named.
+    if (!t.unanswered.empty()) {
+        std::uint64_t bytes = 0;
+        std::string addresses;
+        std::size_t named = 0;
+        for (const auto &[address, count] : t.unanswered) {
+            bytes += count;
+            if (named++ < 5)
+                addresses += (addresses.empty() ? "" : ", ") + hexAddress(address);
+        }
+        if (t.unanswered.size() > 5)
+            addresses += " and " + std::to_string(t.unanswered.size() - 5) + " more";
+        found.addCount(FindingKind::Violation, Rule::I2cProbed,
+                       "no device answered at " + addresses + " (the LCD's backpack is at " +
+                           hexAddress(wiring_.address) + ")",
+                       bytes);
     }
-    if (const std::size_t rest = t.unanswered.size() - named; rest > 0)
-        found.addCount(FindingKind::Violation, "i2c-addresses",
-                       rest == 1 ? "nor at one more address" : "nor at %n more addresses", rest);
     if (t.bytesOverLimit > 0) {
         char text[160];
         std::snprintf(text, sizeof text,
@@ -104,9 +106,9 @@ Findings LcdBackpack::findings() const {
                       "takes %.0f kHz at most",
                       kilohertz(t.fastestSclHz).c_str(), t.fastestTwbr, t.fastestPrescaler,
                       clockHz_ / 1e6, Pcf8574::kMaxSclHz / 1e3);
-        found.addCount(FindingKind::Violation, "i2c-scl", text, t.bytesOverLimit);
+        found.addCount(FindingKind::Violation, Rule::I2cScl, text, t.bytesOverLimit);
     }
-    found.addCount(FindingKind::Violation, "i2c-start",
+    found.addCount(FindingKind::Violation, Rule::I2cStart,
                    "the TWI was asked to send a byte with no START before it, and sends nothing "
                    "then",
                    t.withoutStart);

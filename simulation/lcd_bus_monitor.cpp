@@ -11,8 +11,6 @@ using lcd::lineBit;
 
 constexpr unsigned kAddressLines = lineBit(lcd::RS) | lineBit(lcd::RW);
 constexpr unsigned kPulledUp = lcd::kDataLines | kAddressLines;
-constexpr double kAccessNs = 37e3;
-constexpr double kSlowAccessNs = 120e3;
 constexpr char kBusyTitle[] = "E strobes while the controller was busy";
 constexpr char kCharactersInCgram[] =
     "characters written into CGRAM: after the glyphs the address counter still pointed there; "
@@ -31,6 +29,12 @@ std::string describe(bool data, std::uint8_t byte) {
 std::string microseconds(double ns) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f us", ns / 1000);
+    return text;
+}
+
+std::string microseconds0(double ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g us", ns / 1e3);
     return text;
 }
 
@@ -68,16 +72,21 @@ LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing, double sta
     memory_.ddram.fill(' '); // the internal reset clears the display
     pulseTitle_ = "E pulses under PW_EH " + nanoseconds(timing.pwEH);
     cycleTitle_ = "E cycles under t_cycE " + nanoseconds(timing.tCycE);
-    addressTitle_ = "RS or RW not steady from t_AS " + nanoseconds(timing.tAS) +
-                    " before E rose until t_AH " + nanoseconds(timing.tAH) + " after it fell";
-    dataTitle_ = "data not set up t_DSW " + nanoseconds(timing.tDSW) +
-                 " before E fell or not held t_H " + nanoseconds(timing.tH) + " after";
-    readTitle_ = "data lines read while the controller doesn't drive them (from t_DDR " +
-                 nanoseconds(timing.tDDR) + " after E rises until E falls)";
+    setupTitle_ = "RS or RW not set up t_AS " + nanoseconds(timing.tAS) + " before E rose";
+    holdTitle_ = "RS or RW not held t_AH " + nanoseconds(timing.tAH) + " after E fell";
+    dataSetupTitle_ = "data not set up t_DSW " + nanoseconds(timing.tDSW) + " before E fell";
+    dataHoldTitle_ = "data not held t_H " + nanoseconds(timing.tH) + " after E fell";
+    readTitle_ = "data lines read before the controller drives them (t_DDR " +
+                 nanoseconds(timing.tDDR) + " after E rises)";
+    lateReadTitle_ = "data lines read after the controller let them go (t_DHR " +
+                     nanoseconds(timing.tDHR) + " after E falls)";
+    cloneTitle_ = "%n accesses too early for the slower clones (" +
+                  microseconds0(timing.slowAccess) + ", " + milliseconds(timing.slowClearHome) +
+                  " for clear and home)";
 }
 
 template <class MakeText>
-void LcdBusMonitor::found(FindingKind kind, const char *rule, const std::string &title, double t,
+void LcdBusMonitor::found(FindingKind kind, Rule rule, const std::string &title, double t,
                           MakeText &&what) {
     findings_.add(kind, rule, title, [&] { return microseconds(t - startupNs_) + ": " + what(); });
 }
@@ -90,7 +99,7 @@ void LcdBusMonitor::busChanged(unsigned driven, unsigned levels, std::uint64_t c
     const unsigned newlyDriven = driven & ~driven_ & lcd::kDataLines;
     driven_ = driven;
     if (readStrobe_ && (lines_ & lineBit(lcd::E)) && newlyDriven)
-        found(FindingKind::Violation, "contention",
+        found(FindingKind::Violation, Rule::Contention,
               "the AVR drove the data lines while the controller did, in a read", t,
               [] { return std::string("a data pin became an output while E was high"); });
     const unsigned changed = lines ^ lines_;
@@ -118,26 +127,26 @@ void LcdBusMonitor::edgeChecks(unsigned changed, unsigned lines, double t) {
     if (const unsigned address = changed & kAddressLines) {
         const std::string name = address & lineBit(lcd::RS) ? "RS" : "RW";
         if (eWas && eIs)
-            found(FindingKind::Violation, "address", addressTitle_, t,
+            found(FindingKind::Violation, Rule::TAh, holdTitle_, t,
                   [&] { return name + " changed while E was high"; });
         else if (eWas || (!eIs && t - eFellNs_ < timing_.tAH))
-            found(FindingKind::Violation, "address", addressTitle_, t, [&] {
+            found(FindingKind::Violation, Rule::TAh, holdTitle_, t, [&] {
                 return name + " changed " + nanoseconds(eWas ? 0 : t - eFellNs_) + " after E fell";
             });
     }
     const unsigned dataMask = eightBit_ ? lcd::kDataLines : lcd::kHighDataLines;
     if ((changed & dataMask) && !readStrobe_ && !eWas && !eIs && t - eFellNs_ < timing_.tH)
-        found(FindingKind::Violation, "data", dataTitle_, t,
+        found(FindingKind::Violation, Rule::TH, dataHoldTitle_, t,
               [&] { return "data changed " + nanoseconds(t - eFellNs_) + " after E fell"; });
 }
 
 void LcdBusMonitor::eRose(double t) {
     if (t - eRoseNs_ < timing_.tCycE)
-        found(FindingKind::Violation, "t_cycE", cycleTitle_, t,
+        found(FindingKind::Violation, Rule::TCycE, cycleTitle_, t,
               [&] { return "E rose " + nanoseconds(t - eRoseNs_) + " after it last rose"; });
     const double setup = t - std::max(changedNs_[lcd::RS], changedNs_[lcd::RW]);
     if (setup < timing_.tAS)
-        found(FindingKind::Violation, "address", addressTitle_, t,
+        found(FindingKind::Violation, Rule::TAs, setupTitle_, t,
               [&] { return "RS or RW set " + nanoseconds(setup) + " before E rose"; });
     readStrobe_ = lines_ & lineBit(lcd::RW);
     const bool rs = lines_ & lineBit(lcd::RS);
@@ -145,7 +154,7 @@ void LcdBusMonitor::eRose(double t) {
         accessed_ = true;
         const double sinceReset = t - startupNs_;
         if (sinceReset < timing_.powerOn && t >= timing_.powerOn)
-            found(FindingKind::Warning, "startup",
+            found(FindingKind::Warning, Rule::Startup,
                   "the first access comes before the LCD's power-on wait (" +
                       milliseconds(timing_.powerOn) + " at " + timing_.supply +
                       " V) counted from reset: it relies on the chip's start-up delay (" +
@@ -162,7 +171,7 @@ void LcdBusMonitor::eRose(double t) {
         judgeBusy(t);
     if (readStrobe_) {
         if (driven_ & lcd::kDataLines)
-            found(FindingKind::Violation, "contention",
+            found(FindingKind::Violation, Rule::Contention,
                   "the AVR drove the data lines while the controller did, in a read", t,
                   [] { return std::string("E rose for a read with data pins as outputs"); });
         if (firstStrobe) {
@@ -187,24 +196,22 @@ void LcdBusMonitor::judgeBusy(double t) {
         return;
     if (t < busyUntilNs_) {
         busyReported_ = true;
-        found(FindingKind::Violation, "busy", kBusyTitle, t, [&] {
+        found(FindingKind::Violation, Rule::Busy, kBusyTitle, t, [&] {
             return "E strobe while the controller is busy until " +
                    microseconds(busyUntilNs_ - startupNs_) + " (" + busyBecause() + ")";
         });
     } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
         cloneWarned_ = true;
-        found(FindingKind::Warning, "clone",
-              "%n accesses too early for the slower clones (120 us, 4.9 ms for clear and home)", t,
-              [&] {
-                  return "E strobe before " + microseconds(slowBusyUntilNs_ - startupNs_) +
-                         ", when a slower controller is done with " + busyBecause();
-              });
+        found(FindingKind::Warning, Rule::Clone, cloneTitle_, t, [&] {
+            return "E strobe before " + microseconds(slowBusyUntilNs_ - startupNs_) +
+                   ", when a slower controller is done with " + busyBecause();
+        });
     }
 }
 
 void LcdBusMonitor::eFell(double t) {
     if (t - eRoseNs_ < timing_.pwEH)
-        found(FindingKind::Violation, "PW_EH", pulseTitle_, t,
+        found(FindingKind::Violation, Rule::PwEh, pulseTitle_, t,
               [&] { return "E high for " + nanoseconds(t - eRoseNs_); });
     eFellNs_ = t;
     if (!readStrobe_)
@@ -223,7 +230,7 @@ void LcdBusMonitor::eFell(double t) {
         if (dataMask & lineBit(line))
             lastChange = std::max(lastChange, changedNs_[line]);
     if (t - lastChange < timing_.tDSW)
-        found(FindingKind::Violation, "data", dataTitle_, t,
+        found(FindingKind::Violation, Rule::TDsw, dataSetupTitle_, t,
               [&] { return "data set " + nanoseconds(t - lastChange) + " before E fell"; });
 
     const bool data = lines_ & lineBit(lcd::RS);
@@ -243,19 +250,19 @@ std::uint8_t LcdBusMonitor::dataSeen(double cycle) {
     if (!readStrobe_ || !(lines_ & lineBit(lcd::RW)))
         return 0xFF;
     if (t < eRoseNs_) {
-        found(FindingKind::Violation, "read", readTitle_, t,
+        found(FindingKind::Violation, Rule::TDdr, readTitle_, t,
               [&] { return "read " + nanoseconds(eRoseNs_ - t) + " before E rose"; });
         return 0xFF;
     }
     if (!(lines_ & lineBit(lcd::E)) && t >= eFellNs_) {
         // Released t_DHR after E fell; a read just after is a read too late.
         if (t - eFellNs_ >= timing_.tDHR && t - eFellNs_ < timing_.tCycE)
-            found(FindingKind::Violation, "read", readTitle_, t,
+            found(FindingKind::Violation, Rule::TDhr, lateReadTitle_, t,
                   [&] { return "read " + nanoseconds(t - eFellNs_) + " after E fell"; });
         return 0xFF;
     }
     if (t - eRoseNs_ < timing_.tDDR) {
-        found(FindingKind::Violation, "read", readTitle_, t,
+        found(FindingKind::Violation, Rule::TDdr, readTitle_, t,
               [&] { return "read " + nanoseconds(t - eRoseNs_) + " after E rose"; });
         return 0xFF;
     }
@@ -263,10 +270,9 @@ std::uint8_t LcdBusMonitor::dataSeen(double cycle) {
 }
 
 double LcdBusMonitor::busyNs(bool data, std::uint8_t byte, bool slow) const {
-    const double access = slow ? kSlowAccessNs : kAccessNs;
     if (!data && (byte == 0x01 || (byte & 0xFE) == 0x02)) // clear, home
-        return slow ? 4.9e6 : 1.52e6;
-    return access;
+        return slow ? timing_.slowClearHome : timing_.clearHome;
+    return slow ? timing_.slowAccess : timing_.access;
 }
 
 std::string LcdBusMonitor::busyBecause() const {
@@ -296,9 +302,9 @@ void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
     // first, the third 100 us after the second.
     const bool resetStep = !data && eightBit_ && (byte & 0xF0) == 0x30;
     if (resetStep && eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3) {
-        const double wait = eightBitFunctionSets_ == 1 ? 4.1e6 : 100e3;
+        const double wait = eightBitFunctionSets_ == 1 ? timing_.resetStep1 : timing_.resetStep2;
         if (t < resetStepDoneNs_ + wait && !busyReported_)
-            found(FindingKind::Violation, "busy", kBusyTitle, t, [&] {
+            found(FindingKind::Violation, Rule::Busy, kBusyTitle, t, [&] {
                 return "E strobe while the controller is busy until " +
                        microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
                        ", a step of the reset)";
@@ -321,7 +327,7 @@ void LcdBusMonitor::completeRead(double t) {
         sawNotBusy_ = !(readByte_ & 0x80);
         return;
     }
-    nowBusy(kAccessNs, kSlowAccessNs, BusyCause::Read, t);
+    nowBusy(timing_.access, timing_.slowAccess, BusyCause::Read, t);
     moveAddress(increment_ ? 1 : -1);
 }
 
@@ -337,7 +343,7 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
     } else if (byte & 0x20) {
         const bool eightBit = byte & 0x10;
         if (eightBit_ && !eightBit && eightBitFunctionSets_ < 3)
-            found(FindingKind::Warning, "4-bit",
+            found(FindingKind::Warning, Rule::FourBit,
                   "the 4-bit interface chosen without the reset by instruction (function set "
                   "0x3 three times, then 0x2): after a reset of the AVR alone or a slow power "
                   "rise the controller is out of step",
@@ -382,7 +388,7 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
         // went tells characters from glyph rows.
         if (wrapped_) {
             run_.named = true;
-            found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
+            found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
                 return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
                        ", after the counter ran past glyph 7 row 7";
             });
@@ -394,7 +400,7 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
         run_.leftDot = run_.leftDot || (byte & lcd::glyphRowBit(0));
         if (run_.length == lcd::kGlyphRows && run_.rowsOnly && run_.leftDot && !run_.named) {
             run_.named = true;
-            found(FindingKind::Failure, "ddram-rows",
+            found(FindingKind::Failure, Rule::DdramRows,
                   "glyph rows written into DDRAM: no CGRAM address (0x40 + 8 x glyph) was set "
                   "before them",
                   t, [&] {
@@ -436,7 +442,7 @@ void LcdBusMonitor::closeRun(double t) {
     if (run_.cgram && !run_.named && run_.start % lcd::kGlyphRows == 0 &&
         run_.length > lcd::kGlyphRows && extra != 0) {
         const int at = (run_.start + run_.length - extra) & 0x3F;
-        found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
+        found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
             return std::to_string(extra) + " data writes after the glyph rows went into " +
                    glyphRow(at) + " on";
         });

@@ -35,8 +35,8 @@ QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
 
 // The run's own sections show these; the rest get a block of their own.
 bool shownInItsSection(const Finding &finding) {
-    return finding.rule == "cgram" || finding.rule == "loop" || finding.rule == "silence" ||
-           finding.rule == "fault";
+    return finding.rule == Rule::Cgram || finding.rule == Rule::Loop ||
+           finding.rule == Rule::Silence || finding.rule == Rule::Fault;
 }
 
 QString headline(const Finding &finding) {
@@ -55,14 +55,9 @@ void listInstances(QStringList &lines, const Finding &finding, const QString &in
                               .arg(finding.count - finding.instances.size());
 }
 
-// The PCF8574's rules, judged on the I2C bus rather than the LCD's.
-bool onI2c(const Finding &finding) {
-    return finding.rule.starts_with("i2c");
-}
-
 void listViolations(QStringList &lines, const Findings &findings, bool i2c) {
     for (const Finding &finding : findings.all())
-        if (finding.kind == FindingKind::Violation && onI2c(finding) == i2c) {
+        if (finding.kind == FindingKind::Violation && onI2c(finding.rule) == i2c) {
             lines << QStringLiteral("    ") + headline(finding);
             listInstances(lines, finding, QStringLiteral("        "));
         }
@@ -79,10 +74,13 @@ QString busLine(const BoardRun &run, const BusTiming &timing, int broken) {
         return QStringLiteral("Bus timing: %1 by the datasheet at %2 V, %3 broken:")
             .arg(accesses, QLatin1String(timing.supply))
             .arg(broken == 1 ? QStringLiteral("one rule") : QStringLiteral("%1 rules").arg(broken));
-    return QStringLiteral("Bus timing: %1, none while busy (37 us; 1.52 ms after clear or home), "
-                          "every rule of the datasheet at %2 V kept (PW_EH %3 ns, t_cycE %4 ns, "
-                          "t_AS %5 ns, t_AH %6 ns, t_DSW %7 ns, t_H %8 ns)")
-        .arg(accesses, QLatin1String(timing.supply))
+    return QStringLiteral("Bus timing: %1, none while busy (%2 us; %3 ms after clear or home), "
+                          "every rule of the datasheet at %4 V kept (PW_EH %5 ns, t_cycE %6 ns, "
+                          "t_AS %7 ns, t_AH %8 ns, t_DSW %9 ns, t_H %10 ns)")
+        .arg(accesses)
+        .arg(timing.access / 1e3)
+        .arg(timing.clearHome / 1e6)
+        .arg(QLatin1String(timing.supply))
         .arg(timing.pwEH)
         .arg(timing.tCycE)
         .arg(timing.tAS)
@@ -120,7 +118,7 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
     Findings findings;
     // After a fault the rest is its consequence.
     if (run.end == RunEnd::Fault) {
-        findings.add(FindingKind::Failure, "fault", run.fault);
+        findings.add(FindingKind::Failure, Rule::Fault, run.fault);
         findings.merge(run.findings);
         return findings;
     }
@@ -128,22 +126,22 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
         const auto image = cgramImage(*expected);
         for (int a = 0; a < lcd::kCgramSize; ++a)
             if (!holds(run.lcd, a, image[a]))
-                findings.add(FindingKind::Failure, "cgram", "CGRAM does not hold the set", [&] {
+                findings.add(FindingKind::Failure, Rule::Cgram, "CGRAM does not hold the set", [&] {
                     return "glyph " + std::to_string(a / 8) + " row " + std::to_string(a % 8) +
                            (written(run.lcd, a) ? " differs" : " never written");
                 });
     }
     if (run.writes + run.reads == 0)
-        findings.add(FindingKind::Failure, "silence",
+        findings.add(FindingKind::Failure, Rule::Silence,
                      "no access seen on the wired pins: does the wiring match the program?");
     else if (!expected && run.dataWrites == 0)
-        findings.add(FindingKind::Failure, "nothing-written",
+        findings.add(FindingKind::Failure, Rule::NothingWritten,
                      "the program wrote nothing into DDRAM or CGRAM");
     if (loopRequired && run.end != RunEnd::Loop)
-        findings.add(FindingKind::Failure, "loop", "the loop was not reached");
+        findings.add(FindingKind::Failure, Rule::Loop, "the loop was not reached");
     findings.merge(run.findings);
     if (config.lcd.lines > 1 && run.writes > 0 && !run.lcd.twoLine)
-        findings.add(FindingKind::Warning, "one-line",
+        findings.add(FindingKind::Warning, Rule::OneLine,
                      "the controller was left in one-line mode (function set with N = 0): a " +
                          config.lcd.name() + " module shows only its first line");
     return findings;
@@ -216,7 +214,7 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
 
     int broken = 0;
     for (const Finding &finding : findings.all())
-        broken += finding.kind == FindingKind::Violation && !onI2c(finding);
+        broken += finding.kind == FindingKind::Violation && !onI2c(finding.rule);
     lines << busLine(run, *timing, broken);
     listViolations(lines, findings, false);
     if (config.wiring.backpack) {
@@ -257,16 +255,16 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
     bool timingBroken = false;
     bool i2cBroken = false;
     for (const Finding &finding : findings.all()) {
-        bool &said = onI2c(finding) ? i2cBroken : timingBroken;
+        bool &said = onI2c(finding.rule) ? i2cBroken : timingBroken;
         if (finding.kind == FindingKind::Violation && !said)
-            failed << (onI2c(finding) ? QStringLiteral("the I2C bus broke the PCF8574's rules")
-                                      : QStringLiteral("the bus timing was broken"));
+            failed << (onI2c(finding.rule) ? QStringLiteral("the I2C bus broke the PCF8574's rules")
+                                           : QStringLiteral("the bus timing was broken"));
         said = said || finding.kind == FindingKind::Violation;
         // A fault's question belongs to it; other titles end in their hint.
         if (finding.kind == FindingKind::Failure)
             failed << QString::fromStdString(
-                finding.rule == "fault" ? finding.title
-                                        : finding.title.substr(0, finding.title.find(':')));
+                finding.rule == Rule::Fault ? finding.title
+                                            : finding.title.substr(0, finding.title.find(':')));
     }
     lines << (report.ok ? QStringLiteral("OK")
                         : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));

@@ -112,7 +112,7 @@ const ChipCase kChipCases[] = {
     cbi PORTB, 5
     rjmp PC
 )",
-     "nothing-written,read,startup", "read 31 ns after E rose"},
+     "nothing-written,startup,t_DDR", "read 31 ns after E rose"},
     // Three NOPs are 156 ns, four 219 ns: past t_DDR 160 ns.
     {"InFourNopsAfterE", "atmega328p", 16, kWithRw, R"(
     ldi r16, 0x70

@@ -172,7 +172,8 @@ TEST_F(LcdProgram, WrongExpectationFailsAndSimavrsPartAgrees) {
     wrong.setPixel(7, 4, 7, 1);
     const Findings findings = judgeRun(run, BoardConfig{}, &wrong);
     ASSERT_EQ(ruleList(findings), "cgram") << findingsText(findings);
-    EXPECT_EQ(findings.find("cgram")->instances, std::vector<std::string>{"glyph 7 row 7 differs"});
+    EXPECT_EQ(findings.find(Rule::Cgram)->instances,
+              std::vector<std::string>{"glyph 7 row 7 differs"});
 
     const PartMemory part = runWithSimavrPart(hexPath_, run.cycles);
     EXPECT_EQ(part.cgram, run.lcd.cgram);
@@ -220,6 +221,24 @@ TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
                   simulateBoard(hex, BoardConfig{}, kSeconds))
             << variant.name;
     }
+    // On the backpack, which fills the I2C fields, with a scan of 0x3F first.
+    CodeRequest request;
+    request.testProgram = request.characterCode = request.restOfCode = true;
+    request.names = names;
+    request.glyphs = glyphs;
+    request.templateDir = QStringLiteral(GLIMMERSET_TEMPLATE_DIR "/pcf8574");
+    QString code;
+    ASSERT_FALSE(appendCode(code, request));
+    ASSERT_TRUE(code.contains(QStringLiteral("0x27")));
+    BoardConfig backpack;
+    QString why;
+    backpack.wiring = *parseWiring(QStringLiteral("i2c:0x3F"), &why);
+    const ProgramFile onI2c{hexFor(code)};
+    const BoardRun viaChild = runOnBoard(onI2c, backpack, kSeconds);
+    EXPECT_FALSE(viaChild.i2cTraffic.empty());
+    EXPECT_TRUE(viaChild.findings.has(Rule::I2cProbed));
+    EXPECT_EQ(viaChild, simulateBoard(onI2c, backpack, kSeconds));
+
     const ProgramFile missing{dir_.filePath(QStringLiteral("missing.hex")).toStdString()};
     const BoardRun unreadable = simulateBoard(missing, BoardConfig{}, kSeconds);
     EXPECT_FALSE(unreadable.loadError.empty());
@@ -236,8 +255,8 @@ TEST_F(LcdProgram, SilenceFails) {
     const BoardRun run = buildText(programText(defaultGlyphNames(), dark), config);
     const Findings findings = judgeRun(run, config, &dark);
     EXPECT_EQ(ruleList(findings), "cgram,silence") << findingsText(findings);
-    EXPECT_EQ(findings.find("cgram")->count, 64u);
-    EXPECT_EQ(findings.find("cgram")->instances[0], "glyph 0 row 0 never written");
+    EXPECT_EQ(findings.find(Rule::Cgram)->count, 64u);
+    EXPECT_EQ(findings.find(Rule::Cgram)->instances[0], "glyph 0 row 0 never written");
     // Without a set to hold, silence fails all the same.
     EXPECT_EQ(ruleList(judgeRun(run, config, nullptr, false)), "silence");
 }
