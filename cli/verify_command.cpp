@@ -305,10 +305,12 @@ Error assemblyError(const Assembly &assembly, bool templates) {
     return Error(text);
 }
 
-ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder, bool templates) {
+ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder, bool templates,
+                            QStringList &warnings) {
     const Assembly assembly = assemble(program.source, folder.path(), program.includeDirs);
     if (!assembly.ok)
         throw assemblyError(assembly, templates);
+    warnings = assembly.warnings;
     return {QFile::encodeName(assembly.hexPath).toStdString(), ProgramFile::IntelHex};
 }
 
@@ -332,11 +334,11 @@ QString notes(const Program &program, const BoardConfig &board, const VerifyOpti
 // The report, then the picture, then the verdict, which covers both: a
 // report that can't be written or a picture that can't be saved is a failure.
 int report(const Program &program, const VerifyOptions &options, BoardConfig board,
-           const BoardRun &run) {
+           const BoardRun &run, const QStringList &assemblerWarnings) {
     board.mcu = run.mcu.empty() ? "chip unknown" : run.mcu;
     board.clockHz = run.clockHz;
     VerifyReport verdict = verifyReport(run, board, program.set ? &*program.set : nullptr,
-                                        options.programPath.isEmpty());
+                                        options.programPath.isEmpty(), assemblerWarnings);
     QString verdictLine = verdict.lines.takeLast();
     if (!writeStdout(
             (notes(program, board, options) + verdict.lines.join(u'\n') + u'\n').toLocal8Bit()))
@@ -368,9 +370,10 @@ int verifyCommand(const QStringList &arguments) {
 
     BoardConfig board;
     board.mcu = program.mcu.toStdString();
+    // 0 for a program of the user's: its ELF may name the clock, else 16 MHz is assumed.
     board.clockHz = options.clockMhz ? std::uint32_t(std::lround(*options.clockMhz * 1e6))
-                    : options.format == ProgramFile::Elf ? 0
-                                                         : 16'000'000;
+                    : !options.programPath.isEmpty() ? 0
+                                                     : 16'000'000;
     board.wiring = options.wiring;
     board.supplyVolts = options.supplyVolts;
     board.lcd = options.lcd;
@@ -378,12 +381,13 @@ int verifyCommand(const QStringList &arguments) {
 
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(), options.format};
+    QStringList warnings;
     if (options.assembled) {
         folder.emplace();
-        file = assembleProgram(program, *folder, options.programPath.isEmpty());
+        file = assembleProgram(program, *folder, options.programPath.isEmpty(), warnings);
     }
     const BoardRun run = runOnBoard(file, board, options.seconds);
-    return report(program, options, board, run);
+    return report(program, options, board, run, warnings);
 }
 
 } // namespace glimmerset::cli

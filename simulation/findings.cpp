@@ -8,20 +8,16 @@ namespace glimmerset {
 
 namespace {
 
+// In the order of Rule.
 constexpr std::array<const char *, std::size_t(Rule::Fault) + 1> kKeys = {
-    "busy",       "PW_EH",
-    "t_cycE",     "t_AS",
-    "t_AH",       "t_DSW",
-    "t_H",        "t_DDR",
-    "t_DHR",      "contention",
-    "i2c-scl",    "i2c-start",
-    "i2c-probed", "cgram-characters",
-    "ddram-rows", "4-bit",
-    "clone",      "startup",
-    "one-line",   "cgram",
-    "silence",    "nothing-written",
-    "loop",       "fault",
+    "busy",       "PW_EH",     "t_cycE",          "t_AS",    "t_AH",
+    "t_DSW",      "t_H",       "t_DDR",           "t_DHR",   "contention",
+    "i2c-scl",    "i2c-start", "i2c-probed",      "wiring",  "no-init",
+    "rw-tied",    "clock",     "decrement",       "waiting", "cgram-characters",
+    "ddram-rows", "4-bit",     "clone",           "startup", "one-line",
+    "cgram",      "silence",   "nothing-written", "loop",    "fault",
 };
+static_assert(kKeys.back() != nullptr, "a key for every rule");
 
 } // namespace
 
@@ -35,6 +31,21 @@ std::optional<Rule> ruleNamed(std::string_view key) {
             strncasecmp(key.data(), kKeys[i], key.size()) == 0)
             return static_cast<Rule>(i);
     return std::nullopt;
+}
+
+bool isCause(Rule rule) {
+    return rule >= Rule::Wiring && rule <= Rule::Waiting;
+}
+
+void Findings::causesFirst() {
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding &a, const Finding &b) {
+        const bool causeA = isCause(a.rule), causeB = isCause(b.rule);
+        return causeA != causeB ? causeA : causeA && a.rule < b.rule;
+    });
+}
+
+void Findings::remove(Rule rule) {
+    std::erase_if(findings_, [rule](const Finding &finding) { return finding.rule == rule; });
 }
 
 bool onI2c(Rule rule) {

@@ -32,6 +32,13 @@ enum class Rule : std::uint8_t {
     I2cScl,
     I2cStart,
     I2cProbed,
+    // Causes: what makes the rest go wrong, named first.
+    Wiring,
+    NoInit,
+    RwTied,
+    ClockScale,
+    Decrement,
+    Waiting,
     // What the program did, or left undone.
     CgramCharacters,
     DdramRows,
@@ -51,6 +58,8 @@ const char *ruleKey(Rule rule);
 std::optional<Rule> ruleNamed(std::string_view key);
 // A rule of the PCF8574's I2C bus rather than the LCD's.
 bool onI2c(Rule rule);
+// A root cause, which the report puts before what follows from it.
+bool isCause(Rule rule);
 
 // One kind of thing found, counted: a program that breaks a rule a million
 // times keeps a count and its first few instances, not a million strings.
@@ -86,6 +95,12 @@ public:
     bool failed() const;
     const Finding *find(Rule rule) const;
     bool has(Rule rule) const { return find(rule) != nullptr; }
+    // Puts the causes first, in the order of Rule, the rest as found.
+    void causesFirst();
+    void remove(Rule rule);
+    Finding *find(Rule rule) {
+        return const_cast<Finding *>(static_cast<const Findings *>(this)->find(rule));
+    }
     const std::vector<Finding> &all() const { return findings_; }
 
     bool operator==(const Findings &) const = default;

@@ -66,7 +66,7 @@ const BusTiming *busTimingFor(double volts) {
 
 // Times run from power-on; the report's count from reset.
 LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing, double startupMs)
-    : nsPerCycle_(1e9 / clockHz), startupNs_(startupMs * 1e6), timing_(timing),
+    : nsPerCycle_(1e9 / clockHz), startupNs_(startupMs * 1e6), timing_(timing), clockHz_(clockHz),
       busyUntilNs_(timing.powerOn), slowBusyUntilNs_(timing.powerOn) {
     changedNs_.fill(-1e18);
     memory_.ddram.fill(' '); // the internal reset clears the display
@@ -192,6 +192,10 @@ void LcdBusMonitor::eRose(double t) {
 
 // An early access counts once: its second nibble is as early as its first.
 void LcdBusMonitor::judgeBusy(double t) {
+    if (!waitJudged_ && busyCause_ != BusyCause::PowerOn) {
+        waitJudged_ = true;
+        waits_.add((t - busySinceNs_) / (busyUntilNs_ - busySinceNs_));
+    }
     if (busyReported_ || cloneWarned_)
         return;
     if (t < busyUntilNs_) {
@@ -214,7 +218,20 @@ void LcdBusMonitor::eFell(double t) {
         found(FindingKind::Violation, Rule::PwEh, pulseTitle_, t,
               [&] { return "E high for " + nanoseconds(t - eRoseNs_); });
     eFellNs_ = t;
-    if (!readStrobe_)
+    // A write with no data line driven: a read, with RW where it can't go high.
+    const bool wouldRead =
+        rwTied_ && !readStrobe_ && !(driven_ & (eightBit_ ? lcd::kDataLines : lcd::kHighDataLines));
+    if (wouldRead && !findings_.has(Rule::RwTied))
+        found(FindingKind::Failure, Rule::RwTied,
+              "the program reads the LCD (its data pins are inputs while E is high), but the "
+              "wiring ties RW to ground: add rw= and the pin RW is on to --wiring",
+              t, [] { return std::string("E fell with no data line driven"); });
+    // The reset's own waits are judged on their own, once the byte is whole.
+    const bool resetStep = eightBit_ && !(lines_ & lineBit(lcd::RS)) && (lines_ & 0xF0) == 0x30 &&
+                           eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3;
+    if (resetStep)
+        waitJudged_ = true;
+    if (!readStrobe_ && !wouldRead)
         judgeBusy(t);
     const bool firstStrobe = eightBit_ || !haveHighNibble_;
     const bool last = eightBit_ || haveHighNibble_;
@@ -293,6 +310,7 @@ void LcdBusMonitor::nowBusy(double ns, double slowNs, BusyCause cause, double t)
     busySinceNs_ = t;
     busyReported_ = false;
     cloneWarned_ = false;
+    waitJudged_ = false;
     sawNotBusy_ = false;
 }
 
@@ -303,6 +321,7 @@ void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
     const bool resetStep = !data && eightBit_ && (byte & 0xF0) == 0x30;
     if (resetStep && eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3) {
         const double wait = eightBitFunctionSets_ == 1 ? timing_.resetStep1 : timing_.resetStep2;
+        waits_.add((t - resetStepDoneNs_) / wait);
         if (t < resetStepDoneNs_ + wait && !busyReported_)
             found(FindingKind::Violation, Rule::Busy, kBusyTitle, t, [&] {
                 return "E strobe while the controller is busy until " +
@@ -354,6 +373,7 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
                   });
         if (eightBit_ && eightBit)
             ++eightBitFunctionSets_;
+        functionSet_ = true;
         eightBit_ = eightBit;
         memory_.twoLine = byte & 0x08;
     } else if (byte & 0x10) {
@@ -378,6 +398,11 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
 
 void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
     ++dataWrites_;
+    if (!functionSet_ && !findings_.has(Rule::NoInit))
+        found(FindingKind::Failure, Rule::NoInit,
+              "no initialisation: data written before any function set, to a controller as its "
+              "power-on reset left it (8-bit, one line, display off)",
+              t, [&] { return describe(true, byte) + " before any function set"; });
     if (run_.length++ == 0) {
         run_.cgram = addressingCgram_;
         run_.start = address_;
@@ -386,7 +411,15 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
         const int at = address_ & 0x3F;
         // Bits 5 to 7 of a CGRAM byte are plain RAM: only where the counter
         // went tells characters from glyph rows.
-        if (wrapped_) {
+        if (!increment_) {
+            run_.decrement = true;
+            if (!findings_.has(Rule::Decrement))
+                found(FindingKind::Warning, Rule::Decrement,
+                      "glyph rows written in decrement entry mode (I/D = 0): the counter runs "
+                      "down from the address set, so each glyph's rows land in reverse; set "
+                      "entry mode 0x06 before the glyphs",
+                      t, [&] { return describe(true, byte) + " into " + glyphRow(at); });
+        } else if (wrapped_) {
             run_.named = true;
             found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
                 return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
@@ -439,7 +472,7 @@ void LcdBusMonitor::moveAddress(int step) {
 // the way into the next: the classic characters meant for DDRAM.
 void LcdBusMonitor::closeRun(double t) {
     const int extra = run_.length % lcd::kGlyphRows;
-    if (run_.cgram && !run_.named && run_.start % lcd::kGlyphRows == 0 &&
+    if (run_.cgram && !run_.named && !run_.decrement && run_.start % lcd::kGlyphRows == 0 &&
         run_.length > lcd::kGlyphRows && extra != 0) {
         const int at = (run_.start + run_.length - extra) & 0x3F;
         found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
@@ -451,8 +484,41 @@ void LcdBusMonitor::closeRun(double t) {
     wrapped_ = false;
 }
 
+void LcdBusMonitor::WaitRatios::add(double ratio) {
+    ++judged;
+    lowest = std::min(lowest, ratio);
+    if (ratio >= 1)
+        return;
+    ++early;
+    lowestEarly = std::min(lowestEarly, ratio);
+    highestEarly = std::max(highestEarly, ratio);
+}
+
 void LcdBusMonitor::finish(std::uint64_t cycle) {
-    closeRun(startupNs_ + static_cast<double>(cycle) * nsPerCycle_);
+    const double t = startupNs_ + static_cast<double>(cycle) * nsPerCycle_;
+    closeRun(t);
+    // Most waits short, and by much the same factor: the clock the program
+    // was built for is the fastest common one its shortest wait allows.
+    if (waits_.early >= 3 && waits_.early * 5 >= waits_.judged * 4 &&
+        waits_.highestEarly <= 8 * waits_.lowestEarly) {
+        constexpr double kClocksMhz[] = {20, 18.432, 16, 14.7456, 12, 11.0592, 10,
+                                         8,  7.3728, 4,  3.6864,  2,  1.8432,  1};
+        const double mhz = clockHz_ / 1e6;
+        for (const double built : kClocksMhz) {
+            if (built > mhz * waits_.lowest)
+                continue;
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "every wait is 1/%g of what the program seems to intend: was it built "
+                          "for %g MHz? give --clock",
+                          mhz / built, built);
+            found(FindingKind::Failure, Rule::ClockScale, text, t, [&] {
+                return std::to_string(waits_.early) + " of " + std::to_string(waits_.judged) +
+                       " waits short";
+            });
+            break;
+        }
+    }
 }
 
 } // namespace glimmerset

@@ -76,7 +76,12 @@ public:
     // controller drives in a read, else the module's pull-ups.
     std::uint8_t dataSeen(double cycle);
 
-    // The run is over: judges what was still going on.
+    // RW tied to ground, not on a pin: a program that reads can't.
+    void setRwTied(bool tied) { rwTied_ = tied; }
+
+    // The run is over: judges what was still going on, and whether the
+    // waits that fell short all did so by one factor, as a program built
+    // for another clock does.
     void finish(std::uint64_t cycle);
 
     const Findings &findings() const { return findings_; }
@@ -143,6 +148,20 @@ private:
     bool cloneWarned_ = false;
     bool sawNotBusy_ = false; // a busy-flag read said ready since the last access
 
+    bool rwTied_ = false;
+    bool functionSet_ = false; // any, since power-on
+
+    // Each access's time since the one that made the controller busy, over
+    // the wait it needed: those under 1 came too early.
+    struct WaitRatios {
+        std::uint64_t judged = 0, early = 0;
+        double lowest = 1e18; // of all
+        double lowestEarly = 1e18, highestEarly = 0;
+        void add(double ratio);
+    } waits_;
+    bool waitJudged_ = false; // since the controller last became busy
+    double clockHz_;
+
     LcdMemory memory_;
     bool addressingCgram_ = false;
     bool increment_ = true;
@@ -158,6 +177,7 @@ private:
         bool rowsOnly = true; // every byte fits a glyph row
         bool leftDot = false; // some byte lights column 0
         bool named = false;
+        bool decrement = false;
     } run_;
 
     std::uint64_t writes_ = 0;

@@ -451,6 +451,7 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
         run.mcu = image.mcu;
     if (!config.clockHz && image.clockHz)
         run.clockHz = image.clockHz;
+    run.clockAssumed = !config.clockHz && !image.clockHz;
     if (run.mcu.empty()) {
         run.loadError = program.path + " doesn't name its chip (no .mmcu section): give --mcu";
         return run;
@@ -468,6 +469,8 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     const Core chip(core, run.clockHz);
     avr_t *avr = chip.get();
     LcdBusMonitor monitor(run.clockHz, *timing, config.startupMs);
+    monitor.setRwTied(config.wiring.backpack ? config.wiring.backpack->rw < 0
+                                             : !config.wiring.pins[lcd::RW].wired());
     BusHookup hookup(avr, config.wiring, monitor);
     // Declared after the core: it gives the TWI's registers handlers of its
     // own and goes before the core does.
@@ -493,6 +496,16 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
                                             "the simulator can't follow"
                                           : guard.fault();
     monitor.finish(avr->cycle);
+    for (avr_io_t *io = avr->io_port; io; io = io->next) {
+        if (std::strcmp(io->kind, "port") != 0)
+            continue;
+        const auto *port = reinterpret_cast<avr_ioport_t *>(io);
+        std::uint8_t outputs = avr->data[port->r_ddr];
+        for (const BoardPin &pin : config.wiring.pins)
+            if (pin.wired() && pin.port == port->name)
+                outputs &= static_cast<std::uint8_t>(~(1u << pin.bit));
+        run.outputsElsewhere = run.outputsElsewhere || outputs;
+    }
     run.lcd = monitor.memory();
     run.findings = monitor.findings();
     run.writes = monitor.writes();

@@ -15,7 +15,7 @@ namespace glimmerset {
 // datasheet has it.
 struct BoardConfig {
     std::string mcu = "atmega328p";     // a simavr core name; empty: the ELF's .mmcu names it
-    std::uint32_t clockHz = 16'000'000; // 0: the ELF's .mmcu, else 16 MHz
+    std::uint32_t clockHz = 16'000'000; // 0: the ELF's .mmcu, else 16 MHz, assumed
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;
@@ -56,6 +56,9 @@ struct BoardRun {
     // backlight as the expander left it. The I2C rules are in findings.
     std::string i2cTraffic;
     bool backlightOn = true;
+    bool clockAssumed = false; // neither the caller nor the program named it
+    // Pins the program made outputs that the LCD's wiring doesn't name.
+    bool outputsElsewhere = false;
 
     bool operator==(const BoardRun &) const = default;
 };

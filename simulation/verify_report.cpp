@@ -2,6 +2,8 @@
 
 #include "codegen/name_text.h"
 
+#include <cstdio>
+
 namespace glimmerset {
 
 namespace {
@@ -33,10 +35,15 @@ QString milliseconds(std::uint64_t cycles, std::uint32_t clockHz) {
            QStringLiteral(" ms");
 }
 
+// A root cause that failed the run: the report opens with it.
+bool leads(const Finding &finding) {
+    return isCause(finding.rule) && finding.kind == FindingKind::Failure;
+}
+
 // The run's own sections show these; the rest get a block of their own.
 bool shownInItsSection(const Finding &finding) {
     return finding.rule == Rule::Cgram || finding.rule == Rule::Loop ||
-           finding.rule == Rule::Silence || finding.rule == Rule::Fault;
+           finding.rule == Rule::Silence || finding.rule == Rule::Fault || leads(finding);
 }
 
 QString headline(const Finding &finding) {
@@ -68,8 +75,10 @@ QString busLine(const BoardRun &run, const BusTiming &timing, int broken) {
     if (run.reads > 0)
         accesses += QStringLiteral(" and %1 reads").arg(run.reads);
     if (run.writes + run.reads == 0)
-        return QStringLiteral("Bus timing: no access seen on the wired pins; does the wiring "
-                              "match the program?");
+        return run.end == RunEnd::TimeUp && !run.outputsElsewhere
+                   ? QStringLiteral("Bus timing: no access seen")
+                   : QStringLiteral("Bus timing: no access seen on the wired pins; does the "
+                                    "wiring match the program?");
     if (broken > 0)
         return QStringLiteral("Bus timing: %1 by the datasheet at %2 V, %3 broken:")
             .arg(accesses, QLatin1String(timing.supply))
@@ -131,35 +140,54 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
                            (written(run.lcd, a) ? " differs" : " never written");
                 });
     }
-    if (run.writes + run.reads == 0)
+    if (run.writes + run.reads == 0 && run.end == RunEnd::TimeUp && !run.outputsElsewhere) {
+        char text[120];
+        std::snprintf(text, sizeof text,
+                      "no access in the first %.1f s: the program may still be waiting; give "
+                      "--seconds",
+                      static_cast<double>(run.cycleBudget) / run.clockHz);
+        findings.add(FindingKind::Failure, Rule::Waiting, text);
+    } else if (run.writes + run.reads == 0) {
         findings.add(FindingKind::Failure, Rule::Silence,
                      "no access seen on the wired pins: does the wiring match the program?");
-    else if (!expected && run.dataWrites == 0)
+    } else if (!expected && run.dataWrites == 0)
         findings.add(FindingKind::Failure, Rule::NothingWritten,
                      "the program wrote nothing into DDRAM or CGRAM");
     if (loopRequired && run.end != RunEnd::Loop)
         findings.add(FindingKind::Failure, Rule::Loop, "the loop was not reached");
     findings.merge(run.findings);
+    // Rows written downwards are a cause when they left CGRAM wrong.
+    if (Finding *decrement = findings.find(Rule::Decrement); decrement && expected) {
+        if (findings.has(Rule::Cgram))
+            decrement->kind = FindingKind::Failure;
+        else
+            findings.remove(Rule::Decrement);
+    }
     if (config.lcd.lines > 1 && run.writes > 0 && !run.lcd.twoLine)
         findings.add(FindingKind::Warning, Rule::OneLine,
                      "the controller was left in one-line mode (function set with N = 0): a " +
                          config.lcd.name() + " module shows only its first line");
+    findings.causesFirst();
     return findings;
 }
 
 VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
-                          const GlyphFileContent *set, bool loopRequired) {
+                          const GlyphFileContent *set, bool loopRequired,
+                          const QStringList &assemblerWarnings) {
     VerifyReport report;
     QStringList &lines = report.lines;
     const BusTiming *timing = busTimingFor(config.supplyVolts);
     // An ELF may name its chip and clock.
-    lines << QStringLiteral("Board: %1 at %2 MHz, %3 LCD at %4 V on %5")
+    lines << QStringLiteral("Board: %1 at %2 MHz%6, %3 LCD at %4 V on %5")
                  .arg(QString::fromStdString(run.mcu.empty() ? config.mcu : run.mcu))
                  .arg((run.clockHz ? run.clockHz : config.clockHz) / 1e6)
                  .arg(QString::fromStdString(config.lcd.name()))
                  .arg(timing ? QLatin1String(timing->supply) : QLatin1String("?"))
                  .arg(config.wiring.backpack ? backpackDescription(*config.wiring.backpack)
-                                             : wiringSpec(config.wiring));
+                                             : wiringSpec(config.wiring))
+                 .arg(run.clockAssumed
+                          ? QStringLiteral(" (assumed: the program names no clock; give --clock)")
+                          : QString());
     lines << QStringLiteral("Times count from reset; the chip starts its program %1 ms after "
                             "the LCD and it power up (--startup)")
                  .arg(config.startupMs);
@@ -168,7 +196,14 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                      QString::fromStdString(run.loadError);
         return report;
     }
+    for (const QString &warning : assemblerWarnings)
+        lines << QStringLiteral("avra: ") + warning;
     const Findings findings = judgeRun(run, config, set ? &set->glyphs : nullptr, loopRequired);
+    for (const Finding &finding : findings.all())
+        if (leads(finding)) {
+            lines << QStringLiteral("Cause: ") + headline(finding);
+            listInstances(lines, finding, QStringLiteral("    "));
+        }
 
     if (set) {
         const auto image = cgramImage(set->glyphs);

@@ -89,6 +89,79 @@ nibbles:
 .db 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x06, 0x08, 0x00, 0x14, 0x11, 0xFE
 )";
 
+// A 4-bit driver whose busy-wait loops count for 1 MHz: 5 ms, 200 us and
+// 50 us waits, 2 ms after clear; at 16 MHz each is a sixteenth.
+constexpr char kBuiltFor1MHz[] = R"(
+    rjmp reset
+.org INT_VECTORS_SIZE
+reset:
+    ldi r16, high(RAMEND)
+    out SPH, r16
+    ldi r16, low(RAMEND)
+    out SPL, r16
+    ldi r16, 0x3F
+    out DDRB, r16
+    clr r18
+    ldi r16, 0x03
+    rcall nibble
+    ldi r24, low(1250)
+    ldi r25, high(1250)
+    rcall delay
+    rcall nibble
+    rcall wait_200us
+    rcall nibble
+    rcall wait_200us
+    ldi r16, 0x02
+    rcall nibble
+    rcall wait_200us
+    ldi r16, 0x28
+    rcall command
+    ldi r16, 0x0C
+    rcall command
+    ldi r16, 0x01
+    rcall command
+    ldi r24, low(500)
+    ldi r25, high(500)
+    rcall delay
+    ldi r16, 0x06
+    rcall command
+    ldi r18, 0x10
+    ldi r16, 'A'
+    rcall send
+    rjmp PC
+command:
+    clr r18
+send:
+    push r16
+    swap r16
+    rcall nibble
+    pop r16
+    rcall nibble
+    ldi r24, 13
+    clr r25
+    rjmp delay
+nibble:
+    mov r17, r16
+    andi r17, 0x0F
+    or r17, r18
+    out PORTB, r17
+    sbi PORTB, 5
+    nop
+    nop
+    nop
+    nop
+    cbi PORTB, 5
+    ret
+wait_200us:
+    ldi r24, 50
+    clr r25
+; r25:r24 times 4 cycles, 4 us at 1 MHz
+delay:
+    sbiw r24, 1
+    brne delay
+    ret
+)";
+
 const ChipCase kChipCases[] = {
     // E up at SBI's end, down at OUT's: one clock, 125 ns at 8 MHz.
     {"SbiThenOutAt8MHz", "atmega328p", 8, "B:0,1,2,3,4,5,low", R"(
@@ -137,6 +210,57 @@ const ChipCase kChipCases[] = {
     // The loop can be left by the interrupt: the run goes on to its end.
     {"WritesFromATimerInterrupt", "atmega328p", 16, "B:0,1,2,3,4,5,low", kFromTimerInterrupt,
      "startup", "", RunEnd::TimeUp},
+    // Causes, named first.
+    {"WrongClock", "atmega328p", 16, "B:0,1,2,3,4,5,low", kBuiltFor1MHz, "busy,clock,startup",
+     "every wait is 1/16 of what the program seems to intend: was it built for 1 MHz?"},
+    {"NoInitialisation", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
+    ldi r16, 0x3F
+    out DDRB, r16
+    ldi r16, 0x14
+    out PORTB, r16
+    sbi PORTB, 5
+    nop
+    nop
+    nop
+    nop
+    cbi PORTB, 5
+    rjmp PC
+)",
+     "no-init,one-line,startup", "no initialisation: data written before any function set"},
+    // It polls the busy flag with RW on PB6, which the wiring ties low.
+    {"ReadsWithRwTiedLow", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
+    ldi r16, 0x70
+    out DDRB, r16
+    sbi PORTB, 6
+poll:
+    sbi PORTB, 5
+    nop
+    nop
+    nop
+    nop
+    in r17, PINB
+    cbi PORTB, 5
+    sbrc r17, 3
+    rjmp poll
+    rjmp PC
+)",
+     "nothing-written,one-line,rw-tied,startup", "add rw= and the pin RW is on", RunEnd::TimeUp},
+    // A third of a second before its first port write, with 0.1 s to run.
+    {"StillWaiting", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
+    ldi r20, 20
+outer:
+    ser r24
+    ser r25
+inner:
+    sbiw r24, 1
+    brne inner
+    dec r20
+    brne outer
+    ldi r16, 0x3F
+    out DDRB, r16
+    rjmp PC
+)",
+     "waiting", "no access in the first 0.1 s: the program may still be waiting", RunEnd::TimeUp},
 };
 
 class ChipModel : public ::testing::TestWithParam<ChipCase> {};

@@ -257,6 +257,16 @@ const QString kBackpackSet = QStringLiteral("pcf8574/");
 const QStringList kOnTheBackpack = {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")};
 
 const VerifyCase kCases[] = {
+    // avra's warning above the findings; a clock nobody named is said to be assumed.
+    {"AvraWarningAndAssumedClock",
+     nullptr,
+     ".include \"m328Pdef.inc\"\nldi r16, 0x1FF\nrjmp PC\n",
+     {},
+     false,
+     1,
+     {QStringLiteral("at 16 MHz (assumed: the program names no clock; give --clock)"),
+      QStringLiteral("\navra: line 2: Constant out of range (-128 <= k <= 255). Will be masked\n")},
+     {}},
     {"DriverWithoutDelays",
      [](QString &, QString &rest) {
          removeAll(rest, "    RCALL lcd_wait_access");
