@@ -39,6 +39,7 @@ enum class Rule : std::uint8_t {
     ClockScale,
     Decrement,
     Waiting,
+    PinToggle,
     // What the program did, or left undone.
     CgramCharacters,
     DdramRows,

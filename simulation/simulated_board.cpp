@@ -325,6 +325,47 @@ private:
     std::uint64_t idleCycle_ = 0;
 };
 
+// The older chips' PIN registers are read-only; simavr toggles the port on
+// a write of ones all the same, as the newer chips' datasheets have it.
+class ReadOnlyPins {
+public:
+    ReadOnlyPins(avr_t *avr, const std::string &mcu) : mcu_(mcu) {
+        static constexpr const char *kWithout[] = {
+            "atmega8",    "atmega16",   "atmega32",  "atmega64",  "atmega128",
+            "atmega103",  "atmega161",  "atmega162", "atmega163", "atmega323",
+            "atmega8515", "atmega8535", "attiny22",  "attiny26"};
+        const std::string base = mcu.size() > 1 && (mcu.back() == 'a' || mcu.back() == 'l')
+                                     ? mcu.substr(0, mcu.size() - 1)
+                                     : mcu;
+        const bool without =
+            mcu.starts_with("at90s") ||
+            std::any_of(std::begin(kWithout), std::end(kWithout),
+                        [&](const char *name) { return mcu == name || base == name; });
+        if (!without)
+            return;
+        for (avr_io_t *io = avr->io_port; io; io = io->next)
+            if (std::strcmp(io->kind, "port") == 0) {
+                auto &writer =
+                    avr->io[AVR_DATA_TO_IO(reinterpret_cast<avr_ioport_t *>(io)->r_pin)].w;
+                writer.c = onWrite;
+                writer.param = this;
+            }
+    }
+
+    // A write of ones meant to toggle pins, which did nothing.
+    std::uint64_t toggles = 0;
+    std::uint64_t firstCycle = 0;
+
+private:
+    static void onWrite(avr_t *avr, avr_io_addr_t, std::uint8_t value, void *param) {
+        auto *self = static_cast<ReadOnlyPins *>(param);
+        if (value && self->toggles++ == 0)
+            self->firstCycle = avr->cycle;
+    }
+
+    std::string mcu_;
+};
+
 // simavr's own sleep waits in real time.
 void sleepNot(avr_t *, avr_cycle_count_t) {}
 
@@ -484,6 +525,7 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     }
     if (!run.loadError.empty() || !load(avr, image, program.path, run.mcu, run.loadError))
         return run;
+    ReadOnlyPins readOnlyPins(avr, run.mcu);
     run.loaded = true;
     avr->pc = 0;
 
@@ -511,6 +553,18 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     run.writes = monitor.writes();
     run.dataWrites = monitor.dataWrites();
     run.reads = monitor.reads();
+    if (readOnlyPins.toggles > 0)
+        run.findings.add(FindingKind::Failure, Rule::PinToggle,
+                         "the program writes ones to a PIN register to toggle pins, which the " +
+                             run.mcu +
+                             " doesn't do (its datasheet has no such feature): the "
+                             "pins stay as they were",
+                         [&] {
+                             return std::to_string(readOnlyPins.toggles) +
+                                    " writes, the first "
+                                    "at cycle " +
+                                    std::to_string(readOnlyPins.firstCycle);
+                         });
     if (backpack) {
         run.findings.merge(backpack->findings());
         run.i2cTraffic = backpack->traffic();

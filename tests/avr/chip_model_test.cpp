@@ -162,6 +162,20 @@ delay:
     ret
 )";
 
+constexpr char kEDroppedByPin[] = R"(
+    ldi r16, 0x3F
+    out DDRB, r16
+    ldi r16, 0x23
+    out PORTB, r16
+    nop
+    nop
+    nop
+    nop
+    ldi r16, 0x20
+    out PINB, r16
+    rjmp PC
+)";
+
 const ChipCase kChipCases[] = {
     // E up at SBI's end, down at OUT's: one clock, 125 ns at 8 MHz.
     {"SbiThenOutAt8MHz", "atmega328p", 8, "B:0,1,2,3,4,5,low", R"(
@@ -210,6 +224,11 @@ const ChipCase kChipCases[] = {
     // The loop can be left by the interrupt: the run goes on to its end.
     {"WritesFromATimerInterrupt", "atmega328p", 16, "B:0,1,2,3,4,5,low", kFromTimerInterrupt,
      "startup", "", RunEnd::TimeUp},
+    // E dropped by writing a one to PINB: only the newer chips toggle.
+    {"PinToggleOnAtmega88", "atmega88", 16, "B:0,1,2,3,4,5,low", kEDroppedByPin,
+     "nothing-written,startup"},
+    {"PinToggleOnAtmega8", "atmega8", 16, "B:0,1,2,3,4,5,low", kEDroppedByPin,
+     "pin-toggle,silence,startup", "which the atmega8 doesn't do"},
     // Causes, named first.
     {"WrongClock", "atmega328p", 16, "B:0,1,2,3,4,5,low", kBuiltFor1MHz, "busy,clock,startup",
      "every wait is 1/16 of what the program seems to intend: was it built for 1 MHz?"},
