@@ -10,37 +10,22 @@ namespace {
 
 // In the order of Rule.
 constexpr std::array<const char *, std::size_t(Rule::Fault) + 1> kKeys = {
-    "busy",
-    "PW_EH",
-    "t_cycE",
-    "t_AS",
-    "t_AH",
-    "t_DSW",
-    "t_H",
-    "t_DDR",
-    "t_DHR",
-    "contention",
-    "i2c-scl",
-    "i2c-start",
-    "i2c-probed",
-    "wiring",
-    "no-init",
-    "rw-tied",
-    "clock",
-    "decrement",
-    "waiting",
-    "pin-toggle",
-    "cgram-characters",
-    "ddram-rows",
-    "4-bit",
-    "clone",
-    "startup",
-    "one-line",
-    "cgram",
-    "silence",
-    "nothing-written",
-    "loop",
-    "fault",
+    "busy",       "PW_EH",
+    "t_cycE",     "t_AS",
+    "t_AH",       "t_DSW",
+    "t_H",        "t_DDR",
+    "t_DHR",      "contention",
+    "i2c-scl",    "i2c-start",
+    "i2c-probed", "wiring",
+    "no-init",    "rw-tied",
+    "clock",      "decrement",
+    "waiting",    "pin-toggle",
+    "i2c-missed", "cgram-characters",
+    "ddram-rows", "4-bit",
+    "clone",      "startup",
+    "one-line",   "cgram",
+    "silence",    "nothing-written",
+    "loop",       "fault",
 };
 static_assert(kKeys.back() != nullptr, "a key for every rule");
 
@@ -59,7 +44,7 @@ std::optional<Rule> ruleNamed(std::string_view key) {
 }
 
 bool isCause(Rule rule) {
-    return rule >= Rule::Wiring && rule <= Rule::PinToggle;
+    return rule >= Rule::Wiring && rule <= Rule::I2cMissed;
 }
 
 void Findings::causesFirst() {
@@ -74,7 +59,8 @@ void Findings::remove(Rule rule) {
 }
 
 bool onI2c(Rule rule) {
-    return rule == Rule::I2cScl || rule == Rule::I2cStart || rule == Rule::I2cProbed;
+    return rule == Rule::I2cScl || rule == Rule::I2cStart || rule == Rule::I2cProbed ||
+           rule == Rule::I2cMissed;
 }
 
 std::string Finding::headline() const {

@@ -40,6 +40,7 @@ enum class Rule : std::uint8_t {
     Decrement,
     Waiting,
     PinToggle,
+    I2cMissed,
     // What the program did, or left undone.
     CgramCharacters,
     DdramRows,

@@ -5,6 +5,7 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <map>
 
 namespace glimmerset {
 
@@ -82,22 +83,42 @@ std::string LcdBackpack::traffic() const {
 Findings LcdBackpack::findings() const {
     const TwiTraffic &t = twi_.traffic();
     Findings found;
-    // A program that searches the bus gets its first addresses named.
-    if (!t.unanswered.empty()) {
-        std::uint64_t bytes = 0;
-        std::string addresses;
+    // Nobody answering is ordinary I2C, as in a bus scan; bytes for the LCD
+    // that went nowhere are not.
+    const auto addressList = [](const std::map<int, std::uint64_t> &addresses,
+                                std::uint64_t &bytes) {
+        std::string list;
         std::size_t named = 0;
-        for (const auto &[address, count] : t.unanswered) {
+        for (const auto &[address, count] : addresses) {
             bytes += count;
             if (named++ < 5)
-                addresses += (addresses.empty() ? "" : ", ") + hexAddress(address);
+                list += (list.empty() ? "" : ", ") + hexAddress(address);
         }
-        if (t.unanswered.size() > 5)
-            addresses += " and " + std::to_string(t.unanswered.size() - 5) + " more";
-        found.addCount(FindingKind::Violation, Rule::I2cProbed,
-                       "no device answered at " + addresses + " (the LCD's backpack is at " +
-                           hexAddress(wiring_.address) + ")",
-                       bytes);
+        if (addresses.size() > 5)
+            list += " and " + std::to_string(addresses.size() - 5) + " more";
+        return list;
+    };
+    const std::string backpack = hexAddress(wiring_.address);
+    std::uint64_t unheard = 0;
+    const std::string unheardAt = addressList(t.unheard, unheard);
+    if (t.answered == 0 && t.bytes > 0)
+        found.add(FindingKind::Failure, Rule::I2cMissed,
+                  "the program never reached the backpack at " + backpack +
+                      (unheard
+                           ? ": it sent the LCD's bytes to " + unheardAt + ", where nobody answered"
+                           : std::string(": nobody answered where it called")));
+    else if (unheard > 0)
+        found.addCount(FindingKind::Failure, Rule::I2cMissed,
+                       "%n of the LCD's bytes went to " + unheardAt +
+                           ", where nobody answered (the backpack is at " + backpack + ")",
+                       unheard);
+    if (!t.unanswered.empty()) {
+        std::uint64_t bytes = 0;
+        const std::string probed = addressList(t.unanswered, bytes);
+        found.add(FindingKind::Note, Rule::I2cProbed,
+                  "the program probed " + probed +
+                      ", where nobody answered, as in a bus scan (the backpack is at " + backpack +
+                      ")");
     }
     if (t.bytesOverLimit > 0) {
         char text[160];

@@ -245,6 +245,37 @@ TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
     EXPECT_EQ(runOnBoard(missing, BoardConfig{}, kSeconds), unreadable);
 }
 
+// A bus scan before the backpack's set-up, as sketches do: the addresses
+// nobody answers are noted, and no fault.
+TEST_F(LcdProgram, BusScanBeforeTheBackpackPasses) {
+    CodeRequest request;
+    request.testProgram = request.characterCode = request.restOfCode = true;
+    request.names = defaultGlyphNames();
+    kCases[3].fill(request.names, request.glyphs);
+    request.templateDir = QStringLiteral(GLIMMERSET_TEMPLATE_DIR "/pcf8574");
+    QString code;
+    ASSERT_FALSE(appendCode(code, request));
+    const QString setup = QStringLiteral("RCALL lcd_setup\r\n"); // the code has no indents
+    ASSERT_TRUE(code.contains(setup));
+    code.replace(setup, QStringLiteral("LDI r17,72\r\nRCALL lcd_twi_setup\r\n"
+                                       "LDI r18,2\r\nscan:\r\n"
+                                       "LDI r17,(1<<TWINT)|(1<<TWSTA)|(1<<TWEN)\r\n"
+                                       "RCALL lcd_twi_go\r\nMOV r17,r18\r\n"
+                                       "RCALL lcd_twi_send\r\nRCALL lcd_twi_end\r\n"
+                                       "SUBI r18,-2\r\nCPI r18,0xF0\r\n"
+                                       "BRNE scan\r\n") +
+                            setup);
+    BoardConfig config;
+    QString why;
+    config.wiring = *parseWiring(QStringLiteral("i2c:0x27"), &why);
+    const BoardRun run = buildText(code, config);
+    const Findings findings = judgeRun(run, config, &request.glyphs);
+    EXPECT_EQ(ruleList(findings), "i2c-probed") << findingsText(findings);
+    EXPECT_NE(findingsText(findings).find("probed 0x01, 0x02, 0x03, 0x04, 0x05 and 113 more"),
+              std::string::npos)
+        << findingsText(findings);
+}
+
 // An all-dark set matches never-written CGRAM byte for byte: with the LCD
 // wired where the program doesn't drive it, silence must still fail.
 TEST_F(LcdProgram, SilenceFails) {

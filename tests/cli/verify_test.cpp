@@ -436,10 +436,10 @@ const VerifyCase kCases[] = {
      kOnTheBackpack,
      false,
      1,
-     {QStringLiteral("\nBus timing: no access seen"),
-      QStringLiteral("\n    no device answered at 0x3F (the LCD's backpack is at 0x27) ("),
-      QStringLiteral("\nFAILED: CGRAM does not hold the set; no access seen on the wired pins; "
-                     "the I2C bus broke the PCF8574's rules\n")},
+     {QStringLiteral("\nCause: the program never reached the backpack at 0x27: it sent the "
+                     "LCD's bytes to 0x3F, where nobody answered\n"),
+      QStringLiteral("\nFAILED: the program never reached the backpack at 0x27; CGRAM does not "
+                     "hold the set; no access seen on the wired pins\n")},
      {},
      kBackpackSet},
     {"BackpackSclOver100kHz",
