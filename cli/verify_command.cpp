@@ -40,6 +40,7 @@ struct VerifyOptions {
     double seconds = 1;
     QString png;
     double startupMs = 65;
+    std::vector<Rule> accepted;
 };
 
 // The program as the later steps need it.
@@ -144,8 +145,19 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
                        "too) to its program's start. Default: 65 (the factory fuses, Arduino "
                        "boards); 4.1 or 0 for the fast start-up fuses."),
         QStringLiteral("MS"));
+    QStringList acceptedRules;
+    for (int r = 0; r <= int(Rule::Fault); ++r)
+        if (acceptable(Rule(r)))
+            acceptedRules << QLatin1String(ruleKey(Rule(r)));
+    const QCommandLineOption accept(
+        QStringLiteral("accept"),
+        QStringLiteral("A rule you knowingly break, such as t_AS for a backpack library that "
+                       "raises E in the write that sets RS: counted and named, failing nothing. "
+                       "Repeatable. The rules: %1.")
+            .arg(acceptedRules.join(QStringLiteral(", "))),
+        QStringLiteral("RULE"));
     parser.addOptions(
-        {program, templates, mcu, clock, wiring, lcdSize, supply, seconds, png, startup});
+        {program, templates, mcu, clock, wiring, lcdSize, supply, seconds, png, startup, accept});
     if (const auto exit = parseCommand(parser, arguments, 0, 1))
         return *exit;
     if (!parser.isSet(program) && parser.positionalArguments().isEmpty())
@@ -193,6 +205,14 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         if (!value)
             return kUsageError;
         options.startupMs = *value;
+    }
+    for (const QString &key : parser.values(accept)) {
+        const auto rule = ruleNamed(key.toStdString());
+        if (!rule || !acceptable(*rule))
+            return usageError(kCommand, QStringLiteral("\"%1\" is no rule --accept takes; the "
+                                                       "rules are %2.")
+                                            .arg(key, acceptedRules.join(QStringLiteral(", "))));
+        options.accepted.push_back(*rule);
     }
     if (parser.isSet(wiring)) {
         QString why;
@@ -378,6 +398,7 @@ int verifyCommand(const QStringList &arguments) {
     board.supplyVolts = options.supplyVolts;
     board.lcd = options.lcd;
     board.startupMs = options.startupMs;
+    board.accepted = options.accepted;
 
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(), options.format};

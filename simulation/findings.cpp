@@ -43,6 +43,10 @@ std::optional<Rule> ruleNamed(std::string_view key) {
     return std::nullopt;
 }
 
+bool acceptable(Rule rule) {
+    return rule <= Rule::I2cStart;
+}
+
 bool isCause(Rule rule) {
     return rule >= Rule::Wiring && rule <= Rule::I2cMissed;
 }

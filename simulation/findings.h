@@ -60,6 +60,8 @@ const char *ruleKey(Rule rule);
 std::optional<Rule> ruleNamed(std::string_view key);
 // A rule of the PCF8574's I2C bus rather than the LCD's.
 bool onI2c(Rule rule);
+// A rule of either bus that a user may knowingly break (--accept).
+bool acceptable(Rule rule);
 // A root cause, which the report puts before what follows from it.
 bool isCause(Rule rule);
 

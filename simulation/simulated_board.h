@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace glimmerset {
 
@@ -22,6 +23,8 @@ struct BoardConfig {
     // From power-on to the program's first instruction: the chip's start-up
     // delay, 65 ms with the factory fuses and on Arduino boards.
     double startupMs = 65;
+    // Rules the user knowingly breaks: counted and named, failing nothing.
+    std::vector<Rule> accepted;
 };
 
 struct ProgramFile {

@@ -167,6 +167,9 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
         findings.add(FindingKind::Warning, Rule::OneLine,
                      "the controller was left in one-line mode (function set with N = 0): a " +
                          config.lcd.name() + " module shows only its first line");
+    for (const Rule rule : config.accepted)
+        if (Finding *finding = findings.find(rule); finding && acceptable(rule))
+            finding->kind = FindingKind::Accepted;
     findings.causesFirst();
     return findings;
 }
@@ -248,9 +251,20 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                      .arg(displayLine(run.lcd, config.lcd, line));
 
     int broken = 0;
-    for (const Finding &finding : findings.all())
+    QStringList accepted;
+    for (const Finding &finding : findings.all()) {
         broken += finding.kind == FindingKind::Violation && !onI2c(finding.rule);
-    lines << busLine(run, *timing, broken);
+        if (finding.kind == FindingKind::Accepted)
+            accepted << QStringLiteral("%1 (%2 times)")
+                            .arg(QLatin1String(ruleKey(finding.rule)))
+                            .arg(finding.count);
+    }
+    QString bus = busLine(run, *timing, broken);
+    // What holds of the bus holds but for the accepted rules.
+    if (!accepted.isEmpty() && broken == 0 && run.writes + run.reads > 0)
+        bus += QStringLiteral(", but for ") + accepted.join(QStringLiteral(", ")) +
+               QStringLiteral(", accepted");
+    lines << bus;
     listViolations(lines, findings, false);
     if (config.wiring.backpack) {
         lines << QStringLiteral("I2C: ") + QString::fromStdString(run.i2cTraffic);
@@ -259,9 +273,10 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
     for (const Finding &finding : findings.all()) {
         if (finding.kind == FindingKind::Violation || shownInItsSection(finding))
             continue;
-        const QString kind = finding.kind == FindingKind::Failure   ? QStringLiteral("Fault: ")
-                             : finding.kind == FindingKind::Warning ? QStringLiteral("Warning: ")
-                                                                    : QStringLiteral("Note: ");
+        const QString kind = finding.kind == FindingKind::Failure    ? QStringLiteral("Fault: ")
+                             : finding.kind == FindingKind::Warning  ? QStringLiteral("Warning: ")
+                             : finding.kind == FindingKind::Accepted ? QStringLiteral("Accepted: ")
+                                                                     : QStringLiteral("Note: ");
         lines << kind + headline(finding);
         listInstances(lines, finding, QStringLiteral("    "));
     }
@@ -301,8 +316,19 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                 finding.rule == Rule::Fault ? finding.title
                                             : finding.title.substr(0, finding.title.find(':')));
     }
-    lines << (report.ok ? QStringLiteral("OK")
-                        : QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")));
+    const QString acceptedText =
+        accepted.isEmpty()
+            ? QString()
+            : QStringLiteral("%1 accepted: ")
+                      .arg(accepted.size() == 1 ? QStringLiteral("one rule")
+                                                : QStringLiteral("%1 rules").arg(accepted.size())) +
+                  accepted.join(QStringLiteral(", "));
+    if (report.ok)
+        lines << (accepted.isEmpty() ? QStringLiteral("OK")
+                                     : QStringLiteral("OK, with ") + acceptedText);
+    else
+        lines << QStringLiteral("FAILED: ") + failed.join(QStringLiteral("; ")) +
+                     (accepted.isEmpty() ? QString() : QStringLiteral(" (") + acceptedText + u')');
     return report;
 }
 

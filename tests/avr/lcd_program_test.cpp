@@ -340,6 +340,26 @@ TEST_P(LcdProgramInTheWild, IsJudgedByTheDatasheet) {
     EXPECT_EQ(displayLine(run.lcd, config.lcd, 0).toStdString(), kLine1.toStdString());
 }
 
+// A rule broken knowingly: the verdict passes, naming it and its count.
+TEST_F(LcdProgram, AcceptedRuleIsNamedNotFailed) {
+    QFile file(QStringLiteral(GLIMMERSET_TEST_PROGRAM_DIR "/short_e_pulse.asm"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const GlyphFileContent set =
+        glyphs_from_file(QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"));
+    BoardConfig config;
+    const BoardRun run = buildText(
+        QString::fromLatin1(file.readAll()) + character_code(set.names, set.glyphs), config);
+    EXPECT_FALSE(verifyReport(run, config, &set, false).ok);
+    config.accepted = {Rule::PwEh};
+    const VerifyReport report = verifyReport(run, config, &set, false);
+    EXPECT_TRUE(report.ok) << report.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(
+        report.lines.last().startsWith(QStringLiteral("OK, with one rule accepted: PW_EH (")))
+        << report.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(
+        report.lines.join(u'\n').contains(QStringLiteral("\nAccepted: E pulses under PW_EH")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, LcdProgramInTheWild, ::testing::ValuesIn(kWildPrograms),
                          [](const auto &info) {
                              QString name = QString::fromLatin1(info.param.file);

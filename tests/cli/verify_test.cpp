@@ -257,6 +257,15 @@ const QString kBackpackSet = QStringLiteral("pcf8574/");
 const QStringList kOnTheBackpack = {QStringLiteral("--wiring"), QStringLiteral("i2c:0x27")};
 
 const VerifyCase kCases[] = {
+    {"AcceptsOnlyABusRule",
+     nullptr,
+     nullptr,
+     {QStringLiteral("--accept"), QStringLiteral("t_AS"), QStringLiteral("--accept"),
+      QStringLiteral("cgram")},
+     false,
+     2,
+     {},
+     {QStringLiteral("\"cgram\" is no rule --accept takes; the rules are busy, PW_EH, ")}},
     // avra's warning above the findings; a clock nobody named is said to be assumed.
     {"AvraWarningAndAssumedClock",
      nullptr,
