@@ -21,7 +21,7 @@ namespace {
 template <typename Io> void fields(Io &io, BoardRun &run) {
     io(run.loaded, run.loadError, run.mcu, run.clockHz, run.end, run.fault, run.cycles,
        run.cycleBudget, run.lcd, run.findings, run.writes, run.dataWrites, run.reads,
-       run.i2cTraffic, run.backlightOn, run.clockAssumed, run.outputsElsewhere);
+       run.i2cTraffic, run.backlightOn, run.clockAssumed, run.outputsElsewhere, run.busEdges);
 }
 
 template <typename Io> void fields(Io &io, Finding &finding) {

@@ -92,6 +92,9 @@ void LcdBusMonitor::found(FindingKind kind, Rule rule, const std::string &title,
 }
 
 void LcdBusMonitor::busChanged(unsigned driven, unsigned levels, std::uint64_t cycle) {
+    if (edges_.size() < edges_.capacity())
+        edges_.push_back(
+            {cycle, static_cast<std::uint16_t>(driven), static_cast<std::uint16_t>(levels)});
     const double t = startupNs_ + static_cast<double>(cycle) * nsPerCycle_;
     // Lines nobody drives: the module pulls up the data lines, RS and RW.
     const unsigned lines =

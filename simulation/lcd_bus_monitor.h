@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace glimmerset {
 
@@ -38,6 +39,14 @@ inline constexpr BusTiming kBusTimings[] = {
      4.9e6}, // VCC 4.5 to 5.5 V
     {"3.3", 1000, 450, 60, 20, 195, 10, 360, 5, 40e6, 37e3, 1.52e6, 4.1e6, 100e3, 120e3,
      4.9e6}, // VCC 2.7 to 4.5 V
+};
+
+// One change of the lines as busChanged heard it, for a second reading of
+// the same bus with the lines in another order.
+struct BusEdge {
+    std::uint64_t cycle;
+    std::uint16_t driven, levels;
+    bool operator==(const BusEdge &) const = default;
 };
 
 // The row for a supply voltage; null outside 2.7 to 5.5 V.
@@ -85,6 +94,10 @@ public:
     void finish(std::uint64_t cycle);
 
     const Findings &findings() const { return findings_; }
+    // The first changes of the lines, kept when keepEdges is called.
+    static constexpr std::size_t kEdgesKept = 4096;
+    void keepEdges() { edges_.reserve(kEdgesKept); }
+    const std::vector<BusEdge> &edges() const { return edges_; }
     const LcdMemory &memory() const { return memory_; }
     std::uint64_t writes() const { return writes_; }
     std::uint64_t dataWrites() const { return dataWrites_; }
@@ -161,6 +174,8 @@ private:
     } waits_;
     bool waitJudged_ = false; // since the controller last became busy
     double clockHz_;
+
+    std::vector<BusEdge> edges_;
 
     LcdMemory memory_;
     bool addressingCgram_ = false;

@@ -510,6 +510,8 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     const Core chip(core, run.clockHz);
     avr_t *avr = chip.get();
     LcdBusMonitor monitor(run.clockHz, *timing, config.startupMs);
+    if (!config.wiring.backpack)
+        monitor.keepEdges();
     monitor.setRwTied(config.wiring.backpack ? config.wiring.backpack->rw < 0
                                              : !config.wiring.pins[lcd::RW].wired());
     BusHookup hookup(avr, config.wiring, monitor);
@@ -553,6 +555,7 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     run.writes = monitor.writes();
     run.dataWrites = monitor.dataWrites();
     run.reads = monitor.reads();
+    run.busEdges = monitor.edges();
     if (readOnlyPins.toggles > 0)
         run.findings.add(FindingKind::Failure, Rule::PinToggle,
                          "the program writes ones to a PIN register to toggle pins, which the " +

@@ -62,6 +62,7 @@ struct BoardRun {
     bool clockAssumed = false; // neither the caller nor the program named it
     // Pins the program made outputs that the LCD's wiring doesn't name.
     bool outputsElsewhere = false;
+    std::vector<BusEdge> busEdges; // the first of a parallel bus's, as heard
 
     bool operator==(const BoardRun &) const = default;
 };

@@ -2,7 +2,9 @@
 
 #include "codegen/name_text.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace glimmerset {
 
@@ -98,6 +100,74 @@ QString busLine(const BoardRun &run, const BusTiming &timing, int broken) {
         .arg(timing.tH);
 }
 
+// How well the bus reads with its lines in the order `order` gives (the
+// line that bus line i stands for): glyph rows that land, less the rules
+// broken.
+int replayScore(const BoardRun &run, const BoardConfig &config, const BusTiming &timing,
+                const std::array<int, lcd::kLineCount> &order,
+                const std::array<std::uint8_t, lcd::kCgramSize> *image) {
+    LcdBusMonitor monitor(run.clockHz, timing, config.startupMs);
+    const auto remap = [&](unsigned bits) {
+        unsigned out = 0;
+        for (int line = 0; line < lcd::kLineCount; ++line)
+            if (bits & lcd::lineBit(line))
+                out |= lcd::lineBit(order[line]);
+        return out;
+    };
+    for (const BusEdge &edge : run.busEdges)
+        monitor.busChanged(remap(edge.driven), remap(edge.levels), edge.cycle);
+    monitor.finish(run.busEdges.empty() ? 0 : run.busEdges.back().cycle);
+    int score = 0;
+    if (image)
+        for (int a = 0; a < lcd::kCgramSize; ++a)
+            score += 4 * holds(monitor.memory(), a, (*image)[a]);
+    for (const Finding &finding : monitor.findings().all())
+        score -= finding.kind == FindingKind::Failure || finding.kind == FindingKind::Violation ||
+                 finding.rule == Rule::FourBit;
+    return score;
+}
+
+// A parallel bus whose accesses make sense only with the data lines in
+// another order, or RS and E swapped: the wiring that matches.
+std::optional<BoardWiring> matchingWiring(const BoardRun &run, const BoardConfig &config,
+                                          const GlyphSet *expected) {
+    const BusTiming *timing = busTimingFor(config.supplyVolts);
+    if (run.busEdges.empty() || config.wiring.backpack || !timing ||
+        config.wiring.pins[lcd::D0].wired())
+        return std::nullopt;
+    std::array<std::uint8_t, lcd::kCgramSize> image{};
+    if (expected)
+        image = cgramImage(*expected);
+    std::array<int, lcd::kLineCount> order;
+    for (int line = 0; line < lcd::kLineCount; ++line)
+        order[line] = line;
+    const int asWired = replayScore(run, config, *timing, order, expected ? &image : nullptr);
+    int best = asWired;
+    std::optional<std::array<int, lcd::kLineCount>> bestOrder;
+    std::array<int, 4> data = {lcd::D4, lcd::D5, lcd::D6, lcd::D7};
+    for (const bool swapRsE : {false, true}) {
+        std::sort(data.begin(), data.end());
+        do {
+            for (int i = 0; i < 4; ++i)
+                order[lcd::D4 + i] = data[i];
+            order[lcd::RS] = swapRsE ? lcd::E : lcd::RS;
+            order[lcd::E] = swapRsE ? lcd::RS : lcd::E;
+            const int score = replayScore(run, config, *timing, order, expected ? &image : nullptr);
+            if (score > best) {
+                best = score;
+                bestOrder = order;
+            }
+        } while (std::next_permutation(data.begin(), data.end()));
+    }
+    // Only an order under which nothing is broken names the wiring.
+    if (!bestOrder || best < (expected ? 4 * lcd::kCgramSize : 0))
+        return std::nullopt;
+    BoardWiring wiring = config.wiring;
+    for (int line = 0; line < lcd::kLineCount; ++line)
+        wiring.pins[(*bestOrder)[line]] = config.wiring.pins[line];
+    return wiring;
+}
+
 } // namespace
 
 std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs) {
@@ -167,6 +237,12 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
         findings.add(FindingKind::Warning, Rule::OneLine,
                      "the controller was left in one-line mode (function set with N = 0): a " +
                          config.lcd.name() + " module shows only its first line");
+    if (findings.failed())
+        if (const auto wiring = matchingWiring(run, config, expected))
+            findings.add(FindingKind::Failure, Rule::Wiring,
+                         "the wiring doesn't match the program: its accesses make sense with "
+                         "--wiring " +
+                             wiringSpec(*wiring).toStdString());
     for (const Rule rule : config.accepted)
         if (Finding *finding = findings.find(rule); finding && acceptable(rule))
             finding->kind = FindingKind::Accepted;

@@ -340,6 +340,26 @@ TEST_P(LcdProgramInTheWild, IsJudgedByTheDatasheet) {
     EXPECT_EQ(displayLine(run.lcd, config.lcd, 0).toStdString(), kLine1.toStdString());
 }
 
+// The program's D4 and D5 swapped in --wiring: the cause names the wiring
+// that matches.
+TEST_F(LcdProgram, SwappedDataLinesNameTheWiringThatMatches) {
+    QFile file(QStringLiteral(GLIMMERSET_TEST_PROGRAM_DIR "/data_after_e.asm"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const GlyphFileContent set =
+        glyphs_from_file(QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"));
+    BoardConfig config;
+    QString why;
+    config.wiring = *parseWiring(QStringLiteral("rs=D2,e=D3,d4=D5,d5=D4,d6=D6,d7=D7"), &why);
+    const BoardRun run = buildText(
+        QString::fromLatin1(file.readAll()) + character_code(set.names, set.glyphs), config);
+    const Findings findings = judgeRun(run, config, &set.glyphs);
+    ASSERT_FALSE(findings.all().empty());
+    EXPECT_EQ(findings.all().front().headline(),
+              "the wiring doesn't match the program: its accesses make sense with --wiring "
+              "D:4,5,6,7,2,3,low")
+        << findingsText(findings);
+}
+
 // A rule broken knowingly: the verdict passes, naming it and its count.
 TEST_F(LcdProgram, AcceptedRuleIsNamedNotFailed) {
     QFile file(QStringLiteral(GLIMMERSET_TEST_PROGRAM_DIR "/short_e_pulse.asm"));
