@@ -46,6 +46,8 @@ struct VerifyOptions {
     double seconds = 1;
     QString png;
     DisplayOptions display;
+    double startupMs = 65;
+    std::vector<Rule> accepted;
 };
 
 // The program as the later steps need it, and what it says of itself.
@@ -78,8 +80,8 @@ QString describe() {
                "with --program it is FILE: .asm (assembled with avra, .include files found\n"
                "beside it and in the -I folders), .hex (Intel hex) or an ELF, whatever its\n"
                "name (avr-gcc's output; its .mmcu section, where present, gives chip and\n"
-               "clock). The run ends on a jump to itself, a SLEEP with interrupts off, or\n"
-               "after --seconds of simulated time.\n\n"
+               "clock). The run ends on a jump to itself or a SLEEP that no interrupt can\n"
+               "leave, or after --seconds of simulated time.\n\n"
                "Reports each glyph's CGRAM rows against SET.ch (a row never written\n"
                "differs) or, without it, the glyphs CGRAM holds; every line of the display;\n"
                "the bus against the HD44780U datasheet's timing for the supply (and, as\n"
@@ -171,8 +173,25 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         QStringLiteral("png"),
         QStringLiteral("Also draw the simulated display into the PNG file FILE."),
         QStringLiteral("FILE"));
-    parser.addOptions(
-        {program, templates, include, board, mcu, clock, wiring, lcdSize, supply, seconds, png});
+    const QCommandLineOption startup(
+        QStringLiteral("startup"),
+        QStringLiteral("The chip's start-up delay in ms, from power-on (when the LCD powers up "
+                       "too) to its program's start. Default: 65 (the factory fuses, Arduino "
+                       "boards); 4.1 or 0 for the fast start-up fuses."),
+        QStringLiteral("MS"));
+    QStringList acceptedRules;
+    for (int r = 0; r <= int(Rule::Fault); ++r)
+        if (acceptable(Rule(r)))
+            acceptedRules << QLatin1String(ruleKey(Rule(r)));
+    const QCommandLineOption accept(
+        QStringLiteral("accept"),
+        QStringLiteral("A rule you knowingly break, such as t_AS for a backpack library that "
+                       "raises E in the write that sets RS: counted and named, failing nothing. "
+                       "Repeatable. The rules: %1.")
+            .arg(acceptedRules.join(QStringLiteral(", "))),
+        QStringLiteral("RULE"));
+    parser.addOptions({program, templates, include, board, mcu, clock, wiring, lcdSize, supply,
+                       seconds, png, startup, accept});
     const DisplayOptionParser displayOptions(parser);
     VerifyOptions options;
     QStringList rest = arguments;
@@ -214,6 +233,21 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
         if (!value)
             return kUsageError;
         options.seconds = *value;
+    }
+    if (parser.isSet(startup)) {
+        const auto value =
+            numberOption(parser.value(startup), 0, 1000, QStringLiteral("start-up delay in ms"));
+        if (!value)
+            return kUsageError;
+        options.startupMs = *value;
+    }
+    for (const QString &key : parser.values(accept)) {
+        const auto rule = ruleNamed(key.toStdString());
+        if (!rule || !acceptable(*rule))
+            return usageError(kCommand, QStringLiteral("\"%1\" is no rule --accept takes; the "
+                                                       "rules are %2.")
+                                            .arg(key, acceptedRules.join(QStringLiteral(", "))));
+        options.accepted.push_back(*rule);
     }
     if (parser.isSet(wiring)) {
         QString why;
@@ -412,6 +446,8 @@ std::variant<Target, int> resolveTarget(const VerifyOptions &options, const Prog
                                     [](const auto &source) { return source.first != 0; });
     board.clockHz = clock->first;
     const QString clockBy = QLatin1String(clock->second);
+    // The set's own program is built for the default; a program of the user's may not be.
+    board.clockAssumed = clock == std::end(clocks) - 1 && program.kind != Program::SetProgram;
     const double mhz = board.clockHz / 1e6;
     if (program.elfClockHz && program.elfClockHz != board.clockHz)
         target.notes += QStringLiteral("Note: the ELF's .mmcu section names %1 MHz, the simulated "
@@ -437,6 +473,8 @@ std::variant<Target, int> resolveTarget(const VerifyOptions &options, const Prog
         board.wiring.backpack = BackpackWiring{*program.backpackAddress};
     }
     board.lcd = options.lcd;
+    board.startupMs = options.startupMs;
+    board.accepted = options.accepted;
     configureBoard(options.display, board);
     return target;
 }
@@ -457,19 +495,21 @@ Error assemblyError(const Assembly &assembly, bool templates) {
     return Error(text);
 }
 
-ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder, bool templates) {
+ProgramFile assembleProgram(const Program &program, const ScratchFolder &folder, bool templates,
+                            QStringList &warnings) {
     const Assembly assembly = assemble(program.source, folder.path(), program.includeDirs);
     if (!assembly.ok)
         throw assemblyError(assembly, templates);
+    warnings = assembly.warnings;
     return {QFile::encodeName(assembly.hexPath).toStdString(), ProgramFile::IntelHex};
 }
 
 // The report, then the picture, then the verdict, which covers both: a
 // report that can't be written or a picture that can't be saved is a failure.
 int report(const Program &program, const VerifyOptions &options, const Target &target,
-           const BoardRun &run) {
+           const BoardRun &run, const QStringList &assemblerWarnings) {
     VerifyReport verdict = verifyReport(run, target.board, program.set ? &*program.set : nullptr,
-                                        program.kind == Program::SetProgram);
+                                        program.kind == Program::SetProgram, assemblerWarnings);
     QString verdictLine = verdict.lines.takeLast();
     if (!printText(target.notes + verdict.lines.join(u'\n') + u'\n'))
         return kFailure;
@@ -526,12 +566,13 @@ int verifyCommand(const QStringList &arguments) {
     std::optional<ScratchFolder> folder;
     ProgramFile file{QFile::encodeName(options.programPath).toStdString(),
                      program.kind == Program::Elf ? ProgramFile::Elf : ProgramFile::IntelHex};
+    QStringList warnings;
     if (program.assembled()) {
         folder.emplace();
-        file = assembleProgram(program, *folder, program.kind == Program::SetProgram);
+        file = assembleProgram(program, *folder, program.kind == Program::SetProgram, warnings);
     }
     const BoardRun run = runOnBoard(file, target.board, options.seconds);
-    return report(program, options, target, run);
+    return report(program, options, target, run, warnings);
 }
 
 } // namespace glimmerset::cli

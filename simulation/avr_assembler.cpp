@@ -33,10 +33,11 @@ QString avraIncludeDir() {
 }
 
 // "program.asm(12) : Error   : Unknown mnemonic/macro: r16" with lines 11
-// and 12 of the source behind it.
-QStringList errorsWithLines(const QString &log, const QStringList &sourceLines) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^program\\.asm\\((\\d+)\\) : Error\\s*: (.*)$"),
+// and 12 of the source behind it; or avra's warnings, kind "Warning".
+QStringList errorsWithLines(const QString &log, const QStringList &sourceLines,
+                            QLatin1String kind = QLatin1String("Error")) {
+    const QRegularExpression pattern(
+        QStringLiteral("^program\\.asm\\((\\d+)\\) : %1\\s*: (.*)$").arg(kind),
         QRegularExpression::MultilineOption);
     QStringList errors;
     auto it = pattern.globalMatch(log);
@@ -117,10 +118,10 @@ Assembly assemble(const QByteArray &source, const QString &dir, const QStringLis
     result.ok = end.exitCode == 0 &&
                 result.log.contains(QStringLiteral("Assembly complete with no errors")) &&
                 QFile::exists(result.hexPath);
-    if (!result.ok) {
-        const QString text = QString::fromLocal8Bit(source).remove(u'\r');
-        result.errors = errorsWithLines(result.log, text.split(u'\n'));
-    }
+    const QStringList lines = QString::fromLocal8Bit(source).remove(u'\r').split(u'\n');
+    if (!result.ok)
+        result.errors = errorsWithLines(result.log, lines);
+    result.warnings = errorsWithLines(result.log, lines, QLatin1String("Warning"));
     return result;
 }
 

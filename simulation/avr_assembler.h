@@ -12,6 +12,7 @@ struct Assembly {
     QString hexPath;
     QString log;        // avra's own output
     QStringList errors; // each avra error with the source lines it names
+    QStringList warnings; // and each warning, such as a constant masked to fit
     QString aborted;    // why avra did not finish: missing, crashed, stopped
 };
 

@@ -21,7 +21,8 @@ namespace {
 template <typename Io> void fields(Io &io, BoardRun &run) {
     io(run.loaded, run.loadError, run.mcu, run.clockHz, run.end, run.fault, run.cycles,
        run.cycleBudget, run.lcd, run.findings, run.writes, run.dataWrites, run.reads,
-       run.i2cTraffic, run.backlightOn, run.snapshot, run.frames);
+       run.i2cTraffic, run.backlightOn, run.snapshot, run.frames, run.clockAssumed,
+       run.outputsElsewhere, run.busEdges);
 }
 
 template <typename Io> void fields(Io &io, Finding &finding) {

@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <map>
 
 namespace glimmerset {
 
@@ -79,21 +80,43 @@ std::string LcdBackpack::traffic() const {
 Findings LcdBackpack::findings() const {
     const TwiTraffic &t = twi_.traffic();
     Findings found;
-    // A program that searches the bus gets its first few addresses named.
-    constexpr std::size_t kAddressesNamed = 3;
-    std::size_t named = 0;
-    for (const auto &[address, count] : t.unanswered) {
-        if (named == kAddressesNamed)
-            break;
-        ++named;
-        found.addCount(FindingKind::Violation, "i2c-address-" + hexText(address),
-                       "no device answered at " + hexText(address) + " (the LCD's backpack is at " +
-                           hexText(wiring_.address) + ")",
-                       count);
+    // Nobody answering is ordinary I2C, as in a bus scan; bytes for the LCD
+    // that went nowhere are not.
+    const auto addressList = [](const std::map<int, std::uint64_t> &addresses,
+                                std::uint64_t &bytes) {
+        std::string list;
+        std::size_t named = 0;
+        for (const auto &[address, count] : addresses) {
+            bytes += count;
+            if (named++ < 5)
+                list += (list.empty() ? "" : ", ") + hexText(address);
+        }
+        if (addresses.size() > 5)
+            list += " and " + std::to_string(addresses.size() - 5) + " more";
+        return list;
+    };
+    const std::string backpack = hexText(wiring_.address);
+    std::uint64_t unheard = 0;
+    const std::string unheardAt = addressList(t.unheard, unheard);
+    if (t.answered == 0 && t.bytes > 0)
+        found.add(FindingKind::Failure, Rule::I2cMissed,
+                  "the program never reached the backpack at " + backpack +
+                      (unheard
+                           ? ": it sent the LCD's bytes to " + unheardAt + ", where nobody answered"
+                           : std::string(": nobody answered where it called")));
+    else if (unheard > 0)
+        found.addCount(FindingKind::Failure, Rule::I2cMissed,
+                       "%n of the LCD's bytes went to " + unheardAt +
+                           ", where nobody answered (the backpack is at " + backpack + ")",
+                       unheard);
+    if (!t.unanswered.empty()) {
+        std::uint64_t bytes = 0;
+        const std::string probed = addressList(t.unanswered, bytes);
+        found.add(FindingKind::Note, Rule::I2cProbed,
+                  "the program probed " + probed +
+                      ", where nobody answered, as in a bus scan (the backpack is at " + backpack +
+                      ")");
     }
-    if (const std::size_t rest = t.unanswered.size() - named; rest > 0)
-        found.addCount(FindingKind::Violation, "i2c-addresses",
-                       rest == 1 ? "nor at one more address" : "nor at %n more addresses", rest);
     if (t.bytesOverLimit > 0) {
         char text[160];
         std::snprintf(text, sizeof text,
@@ -101,9 +124,9 @@ Findings LcdBackpack::findings() const {
                       "takes %.0f kHz at most",
                       kilohertz(t.fastestSclHz).c_str(), t.fastestTwbr, t.fastestPrescaler,
                       clockHz_ / 1e6, Pcf8574::kMaxSclHz / 1e3);
-        found.addCount(FindingKind::Violation, "i2c-scl", text, t.bytesOverLimit);
+        found.addCount(FindingKind::Violation, Rule::I2cScl, text, t.bytesOverLimit);
     }
-    found.addCount(FindingKind::Violation, "i2c-start",
+    found.addCount(FindingKind::Violation, Rule::I2cStart,
                    "the TWI was asked to send a byte with no START before it, and sends nothing "
                    "then",
                    t.withoutStart);

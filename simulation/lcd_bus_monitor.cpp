@@ -13,8 +13,6 @@ using lcd::lineBit;
 
 constexpr unsigned kAddressLines = lineBit(lcd::RS) | lineBit(lcd::RW);
 constexpr unsigned kPulledUp = lcd::kDataLines | kAddressLines;
-constexpr double kAccessNs = 37e3;
-constexpr double kSlowAccessNs = 120e3;
 constexpr char kBusyTitle[] = "E strobes while the controller was busy";
 constexpr char kCharactersInCgram[] =
     "characters written into CGRAM: after the glyphs the address counter still pointed there; "
@@ -27,6 +25,18 @@ std::string describe(bool data, std::uint8_t byte) {
 std::string microseconds(double ns) {
     char text[32];
     std::snprintf(text, sizeof text, "%.3f us", ns / 1000);
+    return text;
+}
+
+std::string microseconds0(double ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g us", ns / 1e3);
+    return text;
+}
+
+std::string milliseconds(double ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g ms", ns / 1e6);
     return text;
 }
 
@@ -50,36 +60,45 @@ const BusTiming *busTimingFor(double volts) {
     return nullptr;
 }
 
-LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing)
-    : nsPerCycle_(1e9 / clockHz), timing_(timing), busyUntilNs_(timing.powerOn),
-      slowBusyUntilNs_(timing.powerOn) {
+// Times run from power-on; the report's count from reset.
+LcdBusMonitor::LcdBusMonitor(double clockHz, const BusTiming &timing, double startupMs)
+    : nsPerCycle_(1e9 / clockHz), startupNs_(startupMs * 1e6), timing_(timing), clockHz_(clockHz),
+      busyUntilNs_(timing.powerOn), slowBusyUntilNs_(timing.powerOn) {
     changedNs_.fill(-1e18);
     memory_.ddram.fill(' '); // the internal reset clears the display
     pulseTitle_ = "E pulses under PW_EH " + nanoseconds(timing.pwEH);
     cycleTitle_ = "E cycles under t_cycE " + nanoseconds(timing.tCycE);
-    addressTitle_ = "RS or RW not steady from t_AS " + nanoseconds(timing.tAS) +
-                    " before E rose until t_AH " + nanoseconds(timing.tAH) + " after it fell";
-    dataTitle_ = "data not set up t_DSW " + nanoseconds(timing.tDSW) +
-                 " before E fell or not held t_H " + nanoseconds(timing.tH) + " after";
-    readTitle_ = "data lines read while the controller doesn't drive them (from t_DDR " +
-                 nanoseconds(timing.tDDR) + " after E rises until E falls)";
+    setupTitle_ = "RS or RW not set up t_AS " + nanoseconds(timing.tAS) + " before E rose";
+    holdTitle_ = "RS or RW not held t_AH " + nanoseconds(timing.tAH) + " after E fell";
+    dataSetupTitle_ = "data not set up t_DSW " + nanoseconds(timing.tDSW) + " before E fell";
+    dataHoldTitle_ = "data not held t_H " + nanoseconds(timing.tH) + " after E fell";
+    readTitle_ = "data lines read before the controller drives them (t_DDR " +
+                 nanoseconds(timing.tDDR) + " after E rises)";
+    lateReadTitle_ = "data lines read after the controller let them go (t_DHR " +
+                     nanoseconds(timing.tDHR) + " after E falls)";
+    cloneTitle_ = "%n accesses too early for the slower clones (" +
+                  microseconds0(timing.slowAccess) + ", " + milliseconds(timing.slowClearHome) +
+                  " for clear and home)";
 }
 
 template <class MakeText>
-void LcdBusMonitor::found(FindingKind kind, const char *rule, const std::string &title, double t,
+void LcdBusMonitor::found(FindingKind kind, Rule rule, const std::string &title, double t,
                           MakeText &&what) {
-    findings_.add(kind, rule, title, [&] { return microseconds(t) + ": " + what(); });
+    findings_.add(kind, rule, title, [&] { return microseconds(t - startupNs_) + ": " + what(); });
 }
 
 void LcdBusMonitor::busChanged(unsigned driven, unsigned levels, std::uint64_t cycle) {
-    const double t = static_cast<double>(cycle) * nsPerCycle_;
+    if (edges_.size() < edges_.capacity())
+        edges_.push_back(
+            {cycle, static_cast<std::uint16_t>(driven), static_cast<std::uint16_t>(levels)});
+    const double t = startupNs_ + static_cast<double>(cycle) * nsPerCycle_;
     // Lines nobody drives: the module pulls up the data lines, RS and RW.
-    const unsigned lines = (levels & driven) | (kPulledUp & ~driven) |
-                           (levels & ~driven & lineBit(lcd::E));
+    const unsigned lines =
+        (levels & driven) | (kPulledUp & ~driven) | (levels & ~driven & lineBit(lcd::E));
     const unsigned newlyDriven = driven & ~driven_ & lcd::kDataLines;
     driven_ = driven;
     if (readStrobe_ && (lines_ & lineBit(lcd::E)) && newlyDriven)
-        found(FindingKind::Violation, "contention",
+        found(FindingKind::Violation, Rule::Contention,
               "the AVR drove the data lines while the controller did, in a read", t,
               [] { return std::string("a data pin became an output while E was high"); });
     const unsigned changed = lines ^ lines_;
@@ -107,54 +126,51 @@ void LcdBusMonitor::edgeChecks(unsigned changed, unsigned lines, double t) {
     if (const unsigned address = changed & kAddressLines) {
         const std::string name = address & lineBit(lcd::RS) ? "RS" : "RW";
         if (eWas && eIs)
-            found(FindingKind::Violation, "address", addressTitle_, t,
+            found(FindingKind::Violation, Rule::TAh, holdTitle_, t,
                   [&] { return name + " changed while E was high"; });
         else if (eWas || (!eIs && t - eFellNs_ < timing_.tAH))
-            found(FindingKind::Violation, "address", addressTitle_, t, [&] {
+            found(FindingKind::Violation, Rule::TAh, holdTitle_, t, [&] {
                 return name + " changed " + nanoseconds(eWas ? 0 : t - eFellNs_) + " after E fell";
             });
     }
     const unsigned dataMask = eightBit_ ? lcd::kDataLines : lcd::kHighDataLines;
     if ((changed & dataMask) && !readStrobe_ && !eWas && !eIs && t - eFellNs_ < timing_.tH)
-        found(FindingKind::Violation, "data", dataTitle_, t,
+        found(FindingKind::Violation, Rule::TH, dataHoldTitle_, t,
               [&] { return "data changed " + nanoseconds(t - eFellNs_) + " after E fell"; });
 }
 
 void LcdBusMonitor::eRose(double t) {
     if (t - eRoseNs_ < timing_.tCycE)
-        found(FindingKind::Violation, "t_cycE", cycleTitle_, t,
+        found(FindingKind::Violation, Rule::TCycE, cycleTitle_, t,
               [&] { return "E rose " + nanoseconds(t - eRoseNs_) + " after it last rose"; });
     const double setup = t - std::max(changedNs_[lcd::RS], changedNs_[lcd::RW]);
     if (setup < timing_.tAS)
-        found(FindingKind::Violation, "address", addressTitle_, t,
+        found(FindingKind::Violation, Rule::TAs, setupTitle_, t,
               [&] { return "RS or RW set " + nanoseconds(setup) + " before E rose"; });
     readStrobe_ = lines_ & lineBit(lcd::RW);
     const bool rs = lines_ & lineBit(lcd::RS);
+    if (!accessed_) {
+        accessed_ = true;
+        const double sinceReset = t - startupNs_;
+        if (sinceReset < timing_.powerOn && t >= timing_.powerOn)
+            found(FindingKind::Warning, Rule::Startup,
+                  "the first access comes before the LCD's power-on wait (" +
+                      milliseconds(timing_.powerOn) + " at " + timing_.supply +
+                      " V) counted from reset: it relies on the chip's start-up delay (" +
+                      milliseconds(startupNs_) +
+                      ", --startup), which the fast start-up fuses "
+                      "shorten",
+                  t, [&] { return std::string("E rose"); });
+    }
     const bool firstStrobe = eightBit_ || !haveHighNibble_;
 
-    // Reading the busy flag is what a busy controller allows. An early
-    // access counts once: its second nibble is as early as its first.
-    if ((!readStrobe_ || rs) && !busyReported_ && !cloneWarned_) {
-        if (t < busyUntilNs_) {
-            busyReported_ = true;
-            found(FindingKind::Violation, "busy", kBusyTitle, t,
-                  [&] {
-                      return "E strobe while the controller is busy until " +
-                             microseconds(busyUntilNs_) + " (" + busyBecause() + ")";
-                  });
-        } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
-            cloneWarned_ = true;
-            found(FindingKind::Warning, "clone",
-                  "%n accesses too early for the slower clones (120 us, 4.9 ms for clear and home)",
-                  t, [&] {
-                      return "E strobe before " + microseconds(slowBusyUntilNs_) +
-                             ", when a slower controller is done with " + busyBecause();
-                  });
-        }
-    }
+    // Reading the busy flag is what a busy controller allows; a data read
+    // is judged as E rises, a write as E falls, when the controller takes it.
+    if (readStrobe_ && rs)
+        judgeBusy(t);
     if (readStrobe_) {
         if (driven_ & lcd::kDataLines)
-            found(FindingKind::Violation, "contention",
+            found(FindingKind::Violation, Rule::Contention,
                   "the AVR drove the data lines while the controller did, in a read", t,
                   [] { return std::string("E rose for a read with data pins as outputs"); });
         if (firstStrobe) {
@@ -166,15 +182,56 @@ void LcdBusMonitor::eRose(double t) {
             else
                 readByte_ = static_cast<std::uint8_t>((t < busyUntilNs_ ? 0x80 : 0) | address_);
         }
+        readDriven_ = eightBit_     ? readByte_
+                      : firstStrobe ? static_cast<std::uint8_t>(readByte_ | 0x0F)
+                                    : static_cast<std::uint8_t>(readByte_ << 4 | 0x0F);
     }
     eRoseNs_ = t;
 }
 
+// An early access counts once: its second nibble is as early as its first.
+void LcdBusMonitor::judgeBusy(double t) {
+    if (!waitJudged_ && busyCause_ != BusyCause::PowerOn) {
+        waitJudged_ = true;
+        waits_.add((t - busySinceNs_) / (busyUntilNs_ - busySinceNs_));
+    }
+    if (busyReported_ || cloneWarned_)
+        return;
+    if (t < busyUntilNs_) {
+        busyReported_ = true;
+        found(FindingKind::Violation, Rule::Busy, kBusyTitle, t, [&] {
+            return "E strobe while the controller is busy until " +
+                   microseconds(busyUntilNs_ - startupNs_) + " (" + busyBecause() + ")";
+        });
+    } else if (t < slowBusyUntilNs_ && !sawNotBusy_) {
+        cloneWarned_ = true;
+        found(FindingKind::Warning, Rule::Clone, cloneTitle_, t, [&] {
+            return "E strobe before " + microseconds(slowBusyUntilNs_ - startupNs_) +
+                   ", when a slower controller is done with " + busyBecause();
+        });
+    }
+}
+
 void LcdBusMonitor::eFell(double t) {
     if (t - eRoseNs_ < timing_.pwEH)
-        found(FindingKind::Violation, "PW_EH", pulseTitle_, t,
+        found(FindingKind::Violation, Rule::PwEh, pulseTitle_, t,
               [&] { return "E high for " + nanoseconds(t - eRoseNs_); });
     eFellNs_ = t;
+    // A write with no data line driven: a read, with RW where it can't go high.
+    const bool wouldRead =
+        rwTied_ && !readStrobe_ && !(driven_ & (eightBit_ ? lcd::kDataLines : lcd::kHighDataLines));
+    if (wouldRead && !findings_.has(Rule::RwTied))
+        found(FindingKind::Failure, Rule::RwTied,
+              "the program reads the LCD (its data pins are inputs while E is high), but the "
+              "wiring ties RW to ground: add rw= and the pin RW is on to --wiring",
+              t, [] { return std::string("E fell with no data line driven"); });
+    // The reset's own waits are judged on their own, once the byte is whole.
+    const bool resetStep = eightBit_ && !(lines_ & lineBit(lcd::RS)) && (lines_ & 0xF0) == 0x30 &&
+                           eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3;
+    if (resetStep)
+        waitJudged_ = true;
+    if (!readStrobe_ && !wouldRead)
+        judgeBusy(t);
     const bool firstStrobe = eightBit_ || !haveHighNibble_;
     const bool last = eightBit_ || haveHighNibble_;
     haveHighNibble_ = !eightBit_ && !haveHighNibble_;
@@ -189,7 +246,7 @@ void LcdBusMonitor::eFell(double t) {
         if (dataMask & lineBit(line))
             lastChange = std::max(lastChange, changedNs_[line]);
     if (t - lastChange < timing_.tDSW)
-        found(FindingKind::Violation, "data", dataTitle_, t,
+        found(FindingKind::Violation, Rule::TDsw, dataSetupTitle_, t,
               [&] { return "data set " + nanoseconds(t - lastChange) + " before E fell"; });
 
     const bool data = lines_ & lineBit(lcd::RS);
@@ -202,41 +259,47 @@ void LcdBusMonitor::eFell(double t) {
         completeWrite(data, static_cast<std::uint8_t>(highNibble_ | bus >> 4), t);
 }
 
-std::uint8_t LcdBusMonitor::dataSeen(std::uint64_t cycle) {
-    const double t = static_cast<double>(cycle) * nsPerCycle_;
+// The last strobe's edges may come after the pin was sampled: the
+// instruction that moved E ended on the cycle the read began.
+std::uint8_t LcdBusMonitor::dataSeen(double cycle) {
+    const double t = startupNs_ + cycle * nsPerCycle_;
     if (!readStrobe_ || !(lines_ & lineBit(lcd::RW)))
         return 0xFF;
-    if (!(lines_ & lineBit(lcd::E))) {
+    if (t < eRoseNs_) {
+        found(FindingKind::Violation, Rule::TDdr, readTitle_, t,
+              [&] { return "read " + nanoseconds(eRoseNs_ - t) + " before E rose"; });
+        return 0xFF;
+    }
+    if (!(lines_ & lineBit(lcd::E)) && t >= eFellNs_) {
         // Released t_DHR after E fell; a read just after is a read too late.
         if (t - eFellNs_ >= timing_.tDHR && t - eFellNs_ < timing_.tCycE)
-            found(FindingKind::Violation, "read", readTitle_, t,
+            found(FindingKind::Violation, Rule::TDhr, lateReadTitle_, t,
                   [&] { return "read " + nanoseconds(t - eFellNs_) + " after E fell"; });
         return 0xFF;
     }
     if (t - eRoseNs_ < timing_.tDDR) {
-        found(FindingKind::Violation, "read", readTitle_, t,
+        found(FindingKind::Violation, Rule::TDdr, readTitle_, t,
               [&] { return "read " + nanoseconds(t - eRoseNs_) + " after E rose"; });
         return 0xFF;
     }
-    if (eightBit_)
-        return readByte_;
-    const std::uint8_t nibble = haveHighNibble_ ? readByte_ & 0x0F : readByte_ >> 4;
-    return static_cast<std::uint8_t>(nibble << 4 | 0x0F);
+    return readDriven_;
 }
 
 double LcdBusMonitor::busyNs(bool data, std::uint8_t byte, bool slow) const {
-    const double access = slow ? kSlowAccessNs : kAccessNs;
     if (!data && (byte == 0x01 || (byte & 0xFE) == 0x02)) // clear, home
-        return slow ? 4.9e6 : 1.52e6;
-    return access;
+        return slow ? timing_.slowClearHome : timing_.clearHome;
+    return slow ? timing_.slowAccess : timing_.access;
 }
 
 std::string LcdBusMonitor::busyBecause() const {
     if (busyCause_ == BusyCause::PowerOn)
-        return "power-on";
+        return startupNs_ > 0 ? "power-on, " + milliseconds(timing_.powerOn) +
+                                    " after it; the program starts " + milliseconds(startupNs_) +
+                                    " after power-on (--startup)"
+                              : std::string("power-on");
     if (busyCause_ == BusyCause::Read)
-        return "data read at " + microseconds(busySinceNs_);
-    return describe(busyData_, busyByte_) + " at " + microseconds(busySinceNs_);
+        return "data read at " + microseconds(busySinceNs_ - startupNs_);
+    return describe(busyData_, busyByte_) + " at " + microseconds(busySinceNs_ - startupNs_);
 }
 
 void LcdBusMonitor::nowBusy(double ns, double slowNs, BusyCause cause, double t) {
@@ -246,6 +309,7 @@ void LcdBusMonitor::nowBusy(double ns, double slowNs, BusyCause cause, double t)
     busySinceNs_ = t;
     busyReported_ = false;
     cloneWarned_ = false;
+    waitJudged_ = false;
     sawNotBusy_ = false;
 }
 
@@ -255,14 +319,14 @@ void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
     // first, the third 100 us after the second.
     const bool resetStep = !data && eightBit_ && (byte & 0xF0) == 0x30;
     if (resetStep && eightBitFunctionSets_ > 0 && eightBitFunctionSets_ < 3) {
-        const double wait = eightBitFunctionSets_ == 1 ? 4.1e6 : 100e3;
-        if (eRoseNs_ < resetStepDoneNs_ + wait && !busyReported_)
-            found(FindingKind::Violation, "busy", kBusyTitle,
-                  eRoseNs_, [&] {
-                      return "E strobe while the controller is busy until " +
-                             microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
-                             ", a step of the reset)";
-                  });
+        const double wait = eightBitFunctionSets_ == 1 ? timing_.resetStep1 : timing_.resetStep2;
+        waits_.add((t - resetStepDoneNs_) / wait);
+        if (t < resetStepDoneNs_ + wait && !busyReported_)
+            found(FindingKind::Violation, Rule::Busy, kBusyTitle, t, [&] {
+                return "E strobe while the controller is busy until " +
+                       microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
+                       ", a step of the reset)";
+            });
     }
     if (resetStep)
         resetStepDoneNs_ = t;
@@ -282,7 +346,7 @@ void LcdBusMonitor::completeRead(double t) {
         sawNotBusy_ = !(readByte_ & 0x80);
         return;
     }
-    nowBusy(kAccessNs, kSlowAccessNs, BusyCause::Read, t);
+    nowBusy(timing_.access, timing_.slowAccess, BusyCause::Read, t);
     moveAddress(increment_ ? 1 : -1);
     noteCursor();
 }
@@ -299,7 +363,7 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
     } else if (byte & 0x20) {
         const bool eightBit = byte & 0x10;
         if (eightBit_ && !eightBit && eightBitFunctionSets_ < 3)
-            found(FindingKind::Warning, "4-bit",
+            found(FindingKind::Warning, Rule::FourBit,
                   "the 4-bit interface chosen without the reset by instruction (function set "
                   "0x3 three times, then 0x2): after a reset of the AVR alone or a slow power "
                   "rise the controller is out of step",
@@ -310,6 +374,7 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
                   });
         if (eightBit_ && eightBit)
             ++eightBitFunctionSets_;
+        functionSet_ = true;
         eightBit_ = eightBit;
         memory_.twoLine = byte & 0x08;
     } else if (byte & 0x10) {
@@ -349,18 +414,33 @@ void LcdBusMonitor::noteCursor() {
 
 void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
     ++dataWrites_;
+    if (!functionSet_ && !findings_.has(Rule::NoInit))
+        found(FindingKind::Failure, Rule::NoInit,
+              "no initialisation: data written before any function set, to a controller as its "
+              "power-on reset left it (8-bit, one line, display off)",
+              t, [&] { return describe(true, byte) + " before any function set"; });
     if (run_.length++ == 0) {
         run_.cgram = addressingCgram_;
         run_.start = address_;
     }
     if (addressingCgram_) {
         const int at = address_ & 0x3F;
-        if (byte > 0x1F || wrapped_) {
+        // Bits 5 to 7 of a CGRAM byte are plain RAM: only where the counter
+        // went tells characters from glyph rows.
+        if (!increment_) {
+            run_.decrement = true;
+            if (!findings_.has(Rule::Decrement))
+                found(FindingKind::Warning, Rule::Decrement,
+                      "glyph rows written in decrement entry mode (I/D = 0): the counter runs "
+                      "down from the address set, so each glyph's rows land in reverse; set "
+                      "entry mode 0x06 before the glyphs",
+                      t, [&] { return describe(true, byte) + " into " + glyphRow(at); });
+        } else if (wrapped_) {
             run_.named = true;
-            found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
-                      return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
-                             (wrapped_ ? ", after the counter ran past glyph 7 row 7" : "");
-                  });
+            found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
+                return describe(true, byte) + " went into CGRAM, " + glyphRow(at) +
+                       ", after the counter ran past glyph 7 row 7";
+            });
         }
         memory_.cgram[at] = byte;
         memory_.cgramWritten |= std::uint64_t{1} << at;
@@ -369,7 +449,7 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
         run_.leftDot = run_.leftDot || (byte & lcd::glyphRowBit(0));
         if (run_.length == lcd::kGlyphRows && run_.rowsOnly && run_.leftDot && !run_.named) {
             run_.named = true;
-            found(FindingKind::Failure, "ddram-rows",
+            found(FindingKind::Failure, Rule::DdramRows,
                   "glyph rows written into DDRAM: no CGRAM address (0x40 + 8 x glyph) was set "
                   "before them",
                   t, [&] {
@@ -410,20 +490,53 @@ void LcdBusMonitor::moveAddress(int step) {
 // the way into the next: the classic characters meant for DDRAM.
 void LcdBusMonitor::closeRun(double t) {
     const int extra = run_.length % lcd::kGlyphRows;
-    if (run_.cgram && !run_.named && run_.start % lcd::kGlyphRows == 0 &&
+    if (run_.cgram && !run_.named && !run_.decrement && run_.start % lcd::kGlyphRows == 0 &&
         run_.length > lcd::kGlyphRows && extra != 0) {
         const int at = (run_.start + run_.length - extra) & 0x3F;
-        found(FindingKind::Failure, "cgram-characters", kCharactersInCgram, t, [&] {
-                  return std::to_string(extra) + " data writes after the glyph rows went into " +
-                         glyphRow(at) + " on";
-              });
+        found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
+            return std::to_string(extra) + " data writes after the glyph rows went into " +
+                   glyphRow(at) + " on";
+        });
     }
     run_ = {};
     wrapped_ = false;
 }
 
+void LcdBusMonitor::WaitRatios::add(double ratio) {
+    ++judged;
+    lowest = std::min(lowest, ratio);
+    if (ratio >= 1)
+        return;
+    ++early;
+    lowestEarly = std::min(lowestEarly, ratio);
+    highestEarly = std::max(highestEarly, ratio);
+}
+
 void LcdBusMonitor::finish(std::uint64_t cycle) {
-    closeRun(static_cast<double>(cycle) * nsPerCycle_);
+    const double t = startupNs_ + static_cast<double>(cycle) * nsPerCycle_;
+    closeRun(t);
+    // Most waits short, and by much the same factor: the clock the program
+    // was built for is the fastest common one its shortest wait allows.
+    if (waits_.early >= 3 && waits_.early * 5 >= waits_.judged * 4 &&
+        waits_.highestEarly <= 8 * waits_.lowestEarly) {
+        constexpr double kClocksMhz[] = {20, 18.432, 16, 14.7456, 12, 11.0592, 10,
+                                         8,  7.3728, 4,  3.6864,  2,  1.8432,  1};
+        const double mhz = clockHz_ / 1e6;
+        for (const double built : kClocksMhz) {
+            if (built > mhz * waits_.lowest)
+                continue;
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "every wait is 1/%g of what the program seems to intend: was it built "
+                          "for %g MHz? give --clock",
+                          mhz / built, built);
+            found(FindingKind::Failure, Rule::ClockScale, text, t, [&] {
+                return std::to_string(waits_.early) + " of " + std::to_string(waits_.judged) +
+                       " waits short";
+            });
+            break;
+        }
+    }
 }
 
 } // namespace glimmerset

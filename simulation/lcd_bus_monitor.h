@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace glimmerset {
 
-// The HD44780U datasheet's bus timing in ns, one row per supply range, with
-// the datasheet's names. The power-on wait is the time from the supply
-// rising to the first instruction.
+// The HD44780U datasheet's bus timing and execution times in ns, one row
+// per supply range, with the datasheet's names; the report's words are
+// made from it. The power-on wait is the time from the supply rising to
+// the first instruction; the slower clones take longer to execute.
 struct BusTiming {
     const char *supply; // as the report names it, in volts
     double tCycE;       // t_cycE: enable cycle, E rise to E rise, at least
@@ -23,11 +25,28 @@ struct BusTiming {
     double tDDR;        // t_DDR: data valid after E rises, in a read, at most
     double tDHR;        // t_DHR: data held after E falls, in a read
     double powerOn;
+    double access;     // an instruction or data access
+    double clearHome;  // clear display, return home
+    double resetStep1; // the reset by instruction: after its first function set
+    double resetStep2; // after its second
+    double slowAccess; // the slower clones
+    double slowClearHome;
 };
 inline constexpr BusTiming kBusTimings[] = {
-    // supply t_cycE PW_EH t_AS t_AH t_DSW t_H t_DDR t_DHR power-on
-    {"5", 500, 230, 40, 10, 80, 10, 160, 5, 15e6},     // VCC 4.5 to 5.5 V
-    {"3.3", 1000, 450, 60, 20, 195, 10, 360, 5, 40e6}, // VCC 2.7 to 4.5 V
+    // supply t_cycE PW_EH t_AS t_AH t_DSW t_H t_DDR t_DHR power-on, then the
+    // execution times at the datasheet's 270 kHz and the clones'
+    {"5", 500, 230, 40, 10, 80, 10, 160, 5, 15e6, 37e3, 1.52e6, 4.1e6, 100e3, 120e3,
+     4.9e6}, // VCC 4.5 to 5.5 V
+    {"3.3", 1000, 450, 60, 20, 195, 10, 360, 5, 40e6, 37e3, 1.52e6, 4.1e6, 100e3, 120e3,
+     4.9e6}, // VCC 2.7 to 4.5 V
+};
+
+// One change of the lines as busChanged heard it, for a second reading of
+// the same bus with the lines in another order.
+struct BusEdge {
+    std::uint64_t cycle;
+    std::uint16_t driven, levels;
+    bool operator==(const BusEdge &) const = default;
 };
 
 // The row for a supply voltage; null outside 2.7 to 5.5 V.
@@ -61,22 +80,33 @@ struct LcdMemory {
 // instruction and the faults that lose glyphs or characters.
 class LcdBusMonitor {
 public:
-    LcdBusMonitor(double clockHz, const BusTiming &timing);
+    // The module powers up with the chip, which starts its program (cycle 0)
+    // startupMs later.
+    LcdBusMonitor(double clockHz, const BusTiming &timing, double startupMs = 0);
 
     // The lines as the AVR leaves them at cycle, by lcd::lineBit: driven
     // for the lines it drives (output pins, and RW tied to ground), levels
     // for their levels and, on an input pin, its pull-up.
     void busChanged(unsigned driven, unsigned levels, std::uint64_t cycle);
 
-    // The data lines the AVR reads at cycle where it doesn't drive them, bit
-    // i for Di: what the controller drives in a read, else the module's
-    // pull-ups.
-    std::uint8_t dataSeen(std::uint64_t cycle);
+    // The data lines the AVR reads at cycle (half cycles for the pin's
+    // synchronizer) where it doesn't drive them, bit i for Di: what the
+    // controller drives in a read, else the module's pull-ups.
+    std::uint8_t dataSeen(double cycle);
 
-    // The run is over: judges what was still going on.
+    // RW tied to ground, not on a pin: a program that reads can't.
+    void setRwTied(bool tied) { rwTied_ = tied; }
+
+    // The run is over: judges what was still going on, and whether the
+    // waits that fell short all did so by one factor, as a program built
+    // for another clock does.
     void finish(std::uint64_t cycle);
 
     const Findings &findings() const { return findings_; }
+    // The first changes of the lines, kept when keepEdges is called.
+    static constexpr std::size_t kEdgesKept = 4096;
+    void keepEdges() { edges_.reserve(kEdgesKept); }
+    const std::vector<BusEdge> &edges() const { return edges_; }
     const LcdMemory &memory() const { return memory_; }
     std::uint64_t writes() const { return writes_; }
     std::uint64_t dataWrites() const { return dataWrites_; }
@@ -92,6 +122,7 @@ private:
     void edgeChecks(unsigned changed, unsigned lines, double t);
     void eRose(double t);
     void eFell(double t);
+    void judgeBusy(double t);
     void completeWrite(bool data, std::uint8_t byte, double t);
     void completeRead(double t);
     enum class BusyCause { PowerOn, Write, Read };
@@ -104,13 +135,15 @@ private:
     void noteCursor();
     void closeRun(double t);
     template <class MakeText>
-    void found(FindingKind kind, const char *rule, const std::string &title, double t,
-               MakeText &&what);
+    void found(FindingKind kind, Rule rule, const std::string &title, double t, MakeText &&what);
 
     double nsPerCycle_;
+    double startupNs_;
+    bool accessed_ = false;
     BusTiming timing_;
     Findings findings_;
-    std::string pulseTitle_, cycleTitle_, addressTitle_, dataTitle_, readTitle_;
+    std::string pulseTitle_, cycleTitle_, setupTitle_, holdTitle_, dataSetupTitle_, dataHoldTitle_,
+        readTitle_, lateReadTitle_, cloneTitle_;
     double resetStepDoneNs_ = 0;
 
     unsigned lines_ = lcd::lineBit(lcd::RS) | lcd::lineBit(lcd::RW) | lcd::kDataLines;
@@ -126,6 +159,7 @@ private:
     bool haveHighNibble_ = false;
     std::uint8_t highNibble_ = 0;
     std::uint8_t readByte_ = 0;
+    std::uint8_t readDriven_ = 0xFF; // the lines as the controller drives them in this read
     bool readData_ = false;
 
     double busyUntilNs_;
@@ -137,6 +171,22 @@ private:
     bool busyReported_ = false; // each early access counts once
     bool cloneWarned_ = false;
     bool sawNotBusy_ = false; // a busy-flag read said ready since the last access
+
+    bool rwTied_ = false;
+    bool functionSet_ = false; // any, since power-on
+
+    // Each access's time since the one that made the controller busy, over
+    // the wait it needed: those under 1 came too early.
+    struct WaitRatios {
+        std::uint64_t judged = 0, early = 0;
+        double lowest = 1e18; // of all
+        double lowestEarly = 1e18, highestEarly = 0;
+        void add(double ratio);
+    } waits_;
+    bool waitJudged_ = false; // since the controller last became busy
+    double clockHz_;
+
+    std::vector<BusEdge> edges_;
 
     LcdMemory memory_;
     bool addressingCgram_ = false;
@@ -155,6 +205,7 @@ private:
         bool rowsOnly = true; // every byte fits a glyph row
         bool leftDot = false; // some byte lights column 0
         bool named = false;
+        bool decrement = false;
     } run_;
 
     std::uint64_t writes_ = 0;

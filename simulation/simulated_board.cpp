@@ -47,7 +47,7 @@ public:
         for (const BoardPin &pin : wiring_.pins)
             if (pin.wired() && !tap(pin.port))
                 return pin.port;
-        update();
+        update(avr_->cycle);
         return std::nullopt;
     }
 
@@ -69,7 +69,8 @@ private:
                 return &tap;
         avr_ioport_t *port = nullptr;
         for (avr_io_t *io = avr_->io_port; io && !port; io = io->next)
-            if (std::strcmp(io->kind, "port") == 0 && reinterpret_cast<avr_ioport_t *>(io)->name == name)
+            if (std::strcmp(io->kind, "port") == 0 &&
+                reinterpret_cast<avr_ioport_t *>(io)->name == name)
                 port = reinterpret_cast<avr_ioport_t *>(io);
         if (!port)
             return nullptr;
@@ -88,16 +89,34 @@ private:
         return &tap;
     }
 
+    // simavr calls these while the writing instruction runs, at the cycle it
+    // began; the pin changes as the instruction ends: an OUT after its one
+    // cycle, SBI, CBI and the stores after their two.
+    std::uint64_t writeEnds() const {
+        const std::uint8_t *at = avr_->flash + avr_->pc;
+        const unsigned opcode = at[0] | at[1] << 8;
+        return avr_->cycle + ((opcode & 0xF800) == 0xB800 ? 1 : 2);
+    }
+    // The pin as the synchronizer latched it on the falling clock edge half
+    // a cycle before the cycle that reads it: IN, SBIC and SBIS read in
+    // their first cycle, the loads in their second.
+    double pinSampled(const avr_t *avr) const {
+        const std::uint8_t *at = avr->flash + avr->pc;
+        const unsigned opcode = at[0] | at[1] << 8;
+        const bool firstCycle = (opcode & 0xF800) == 0xB000 || (opcode & 0xFD00) == 0x9900;
+        return static_cast<double>(avr->cycle) + (firstCycle ? -0.5 : 0.5);
+    }
+
     static void onPort(avr_irq_t *, std::uint32_t value, void *param) {
         auto *tap = static_cast<Tap *>(param);
         tap->out = static_cast<std::uint8_t>(value);
-        tap->hookup->update();
+        tap->hookup->update(tap->hookup->writeEnds());
     }
     // Raised before the register changes, with its new value.
     static void onDirection(avr_irq_t *, std::uint32_t value, void *param) {
         auto *tap = static_cast<Tap *>(param);
         tap->ddr = static_cast<std::uint8_t>(value);
-        tap->hookup->update();
+        tap->hookup->update(tap->hookup->writeEnds());
     }
 
     static std::uint8_t onPinRead(avr_t *avr, avr_io_addr_t addr, void *param) {
@@ -110,7 +129,7 @@ private:
             if (pin.port != tap->port->name || (tap->ddr >> pin.bit & 1))
                 continue;
             if (!seen)
-                seen = tap->hookup->monitor_.dataSeen(avr->cycle);
+                seen = tap->hookup->monitor_.dataSeen(tap->hookup->pinSampled(avr));
             const auto bit = static_cast<std::uint8_t>(1u << pin.bit);
             value = static_cast<std::uint8_t>((*seen >> line & 1) ? value | bit : value & ~bit);
         }
@@ -118,7 +137,7 @@ private:
         return value;
     }
 
-    void update() {
+    void update(std::uint64_t cycle) {
         unsigned driven = lcd::lineBit(lcd::RW); // tied to ground unless wired
         unsigned levels = 0;
         for (int line = 0; line < lcd::kLineCount; ++line) {
@@ -127,13 +146,13 @@ private:
                 continue;
             const Tap *tap = this->tap(pin.port);
             driven = (tap->ddr >> pin.bit & 1) ? driven | lcd::lineBit(line)
-                                                : driven & ~lcd::lineBit(line);
+                                               : driven & ~lcd::lineBit(line);
             if (tap->out >> pin.bit & 1)
                 levels |= lcd::lineBit(line);
         }
-        monitor_.busChanged(driven, levels, avr_->cycle);
+        monitor_.busChanged(driven, levels, cycle);
         if (recorder)
-            recorder->busChanged(avr_->cycle);
+            recorder->busChanged(cycle);
     }
 
     avr_t *avr_;
@@ -191,9 +210,19 @@ public:
     [[gnu::noinline]] std::optional<RunEnd> endsAt(std::uint32_t pc, unsigned opcode) {
         const std::uint32_t z = avr_->data[R_ZL] | avr_->data[R_ZH] << 8;
         const std::uint32_t rampz = avr_->rampz ? avr_->data[avr_->rampz] << 16 : 0;
-        if (opcode == kRjmpToItself || isJumpToItself(pc, opcode))
-            return RunEnd::Loop;
-        if (opcode == kSleep && !avr_->sreg[S_I])
+        if (opcode == kRjmpToItself || isJumpToItself(pc, opcode)) {
+            // Waiting for an interrupt: checked again once one has run.
+            if (pc == idlePc_ && avr_->cycle - idleCycle_ <= 3) {
+                idleCycle_ = avr_->cycle;
+                return std::nullopt;
+            }
+            if (!interruptsCanFire())
+                return RunEnd::Loop;
+            idlePc_ = pc;
+            idleCycle_ = avr_->cycle;
+            return std::nullopt;
+        }
+        if (opcode == kSleep && !interruptsCanFire())
             return RunEnd::Asleep;
         if (opcode == 0x95C8 || (opcode & 0xFE0E) == 0x9004) // LPM
             return flashAccess("read", z);
@@ -219,6 +248,18 @@ private:
                 bits[opcode >> 6] |= std::uint64_t(1) << (opcode & 63);
         return bits;
     }();
+
+    // The I flag set and some source enabled: a loop or a SLEEP may yet
+    // be left.
+    bool interruptsCanFire() const {
+        if (!avr_->sreg[S_I])
+            return false;
+        for (int i = 0; i < avr_->interrupts.vector_count; ++i)
+            if (const avr_int_vector_t *vector = avr_->interrupts.vector[i];
+                vector && avr_regbit_get(avr_, vector->enable))
+                return true;
+        return false;
+    }
 
     bool isJumpToItself(std::uint32_t pc, unsigned opcode) const {
         // JMP to its own address, on the cores that have it.
@@ -289,6 +330,49 @@ private:
     std::string mcu_;
     std::string fault_;
     avr_logger_p previousLogger_ = nullptr;
+    std::uint32_t idlePc_ = ~0u; // a jump to itself that interrupts may leave
+    std::uint64_t idleCycle_ = 0;
+};
+
+// The older chips' PIN registers are read-only; simavr toggles the port on
+// a write of ones all the same, as the newer chips' datasheets have it.
+class ReadOnlyPins {
+public:
+    ReadOnlyPins(avr_t *avr, const std::string &mcu) : mcu_(mcu) {
+        static constexpr const char *kWithout[] = {
+            "atmega8",    "atmega16",   "atmega32",  "atmega64",  "atmega128",
+            "atmega103",  "atmega161",  "atmega162", "atmega163", "atmega323",
+            "atmega8515", "atmega8535", "attiny22",  "attiny26"};
+        const std::string base = mcu.size() > 1 && (mcu.back() == 'a' || mcu.back() == 'l')
+                                     ? mcu.substr(0, mcu.size() - 1)
+                                     : mcu;
+        const bool without =
+            mcu.starts_with("at90s") ||
+            std::any_of(std::begin(kWithout), std::end(kWithout),
+                        [&](const char *name) { return mcu == name || base == name; });
+        if (!without)
+            return;
+        for (avr_io_t *io = avr->io_port; io; io = io->next)
+            if (std::strcmp(io->kind, "port") == 0) {
+                auto &writer =
+                    avr->io[AVR_DATA_TO_IO(reinterpret_cast<avr_ioport_t *>(io)->r_pin)].w;
+                writer.c = onWrite;
+                writer.param = this;
+            }
+    }
+
+    // A write of ones meant to toggle pins, which did nothing.
+    std::uint64_t toggles = 0;
+    std::uint64_t firstCycle = 0;
+
+private:
+    static void onWrite(avr_t *avr, avr_io_addr_t, std::uint8_t value, void *param) {
+        auto *self = static_cast<ReadOnlyPins *>(param);
+        if (value && self->toggles++ == 0)
+            self->firstCycle = avr->cycle;
+    }
+
+    std::string mcu_;
 };
 
 // simavr's own sleep waits in real time.
@@ -413,6 +497,7 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
                                                                           run.loadError))
         return run;
+    run.clockAssumed = config.clockAssumed;
     avr_kind_t *core = findCore(run.mcu);
     if (!core) {
         run.loadError = "simavr has no core named " + run.mcu;
@@ -425,7 +510,11 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     }
     const Core chip(core, run.clockHz);
     avr_t *avr = chip.get();
-    LcdBusMonitor monitor(run.clockHz, *timing);
+    LcdBusMonitor monitor(run.clockHz, *timing, config.startupMs);
+    if (!config.wiring.backpack)
+        monitor.keepEdges();
+    monitor.setRwTied(config.wiring.backpack ? config.wiring.backpack->rw < 0
+                                             : !config.wiring.pins[lcd::RW].wired());
     BusHookup hookup(avr, config.wiring, monitor);
     // Declared after the core: it gives the TWI's registers handlers of its
     // own and goes before the core does.
@@ -439,6 +528,7 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     }
     if (!run.loadError.empty() || !load(avr, image, program.path, run.mcu, run.loadError))
         return run;
+    ReadOnlyPins readOnlyPins(avr, run.mcu);
     run.loaded = true;
     avr->pc = 0;
 
@@ -469,6 +559,16 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
                                             "the simulator can't follow"
                                           : guard.fault();
     monitor.finish(avr->cycle);
+    for (avr_io_t *io = avr->io_port; io; io = io->next) {
+        if (std::strcmp(io->kind, "port") != 0)
+            continue;
+        const auto *port = reinterpret_cast<avr_ioport_t *>(io);
+        std::uint8_t outputs = avr->data[port->r_ddr];
+        for (const BoardPin &pin : config.wiring.pins)
+            if (pin.wired() && pin.port == port->name)
+                outputs &= static_cast<std::uint8_t>(~(1u << pin.bit));
+        run.outputsElsewhere = run.outputsElsewhere || outputs;
+    }
     run.lcd = monitor.memory();
     run.findings = monitor.findings();
     run.writes = monitor.writes();
@@ -476,6 +576,19 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     run.reads = monitor.reads();
     if (recorder)
         run.frames = recorder->takeFrames();
+    run.busEdges = monitor.edges();
+    if (readOnlyPins.toggles > 0)
+        run.findings.add(FindingKind::Failure, Rule::PinToggle,
+                         "the program writes ones to a PIN register to toggle pins, which the " +
+                             run.mcu +
+                             " doesn't do (its datasheet has no such feature): the "
+                             "pins stay as they were",
+                         [&] {
+                             return std::to_string(readOnlyPins.toggles) +
+                                    " writes, the first "
+                                    "at cycle " +
+                                    std::to_string(readOnlyPins.firstCycle);
+                         });
     if (backpack) {
         run.findings.merge(backpack->findings());
         run.i2cTraffic = backpack->traffic();

@@ -30,6 +30,12 @@ struct BoardConfig {
     BoardWiring wiring;
     double supplyVolts = 5; // picks the datasheet's bus timing
     lcd::Geometry lcd = lcd::kDefaultGeometry;
+    bool clockAssumed = false; // nothing named the clock: the default was taken
+    // From power-on to the program's first instruction: the chip's start-up
+    // delay, 65 ms with the factory fuses and on Arduino boards.
+    double startupMs = 65;
+    // Rules the user knowingly breaks: counted and named, failing nothing.
+    std::vector<Rule> accepted;
     // What the run keeps of the glass besides its end: the controller's
     // memory at snapshotSeconds, and with movie a frame at each change,
     // changes within movieMergeSeconds of a frame's start joining it.
@@ -46,8 +52,8 @@ struct ProgramFile {
 
 // How a run ended.
 enum class RunEnd : std::uint8_t {
-    Loop,   // on a jump to itself
-    Asleep, // on a SLEEP with interrupts off, which nothing wakes
+    Loop,   // on a jump to itself that no interrupt can leave
+    Asleep, // on a SLEEP that no interrupt can wake
     TimeUp, // the simulated time ran out
     Fault,  // the program did what the chip can't: BoardRun::fault says what
 };
@@ -74,6 +80,10 @@ struct BoardRun {
     // that ended before; with a movie, its frames.
     LcdMemory snapshot;
     std::vector<GlassFrame> frames;
+    bool clockAssumed = false; // neither the caller nor the program named it
+    // Pins the program made outputs that the LCD's wiring doesn't name.
+    bool outputsElsewhere = false;
+    std::vector<BusEdge> busEdges; // the first of a parallel bus's, as heard
 
     bool operator==(const BoardRun &) const = default;
 };
@@ -83,8 +93,9 @@ inline constexpr double kMaxSimulatedSeconds = 60;
 // simavr's core names ("atmega8", "attiny2313", ...) that it can build.
 bool simavrKnowsMcu(const std::string &name);
 
-// Runs the program from reset, in this process, until it jumps to itself,
-// sleeps with interrupts off, does what the chip can't (an access past its
+// Runs the program from reset, in this process, until it jumps to itself
+// or sleeps where no interrupt can fire (the I flag clear or no source
+// enabled), does what the chip can't (an access past its
 // RAM or flash) or the simulated seconds have passed. simavr doesn't check
 // everything a program does; runOnBoard (board_process.h) keeps whatever it
 // misses away from the caller.

@@ -184,15 +184,22 @@ std::uint64_t TwiMaster::complete(std::uint64_t cycle) {
         const bool ack = expander_.addressed(data);
         if (!ack)
             ++traffic_.unanswered[data >> 1];
+        else
+            ++traffic_.answered;
+        address_ = ack ? -1 : data >> 1;
         const bool read = data & 1;
         phase_ = read ? Phase::Receiving : Phase::Transmitting;
         raiseFlag(read ? (ack ? kAddressReadAck : kAddressReadNack)
                        : (ack ? kAddressWriteAck : kAddressWriteNack));
         return 0;
     }
-    case Op::Write:
-        raiseFlag(expander_.write(data, cycle) ? kDataWriteAck : kDataWriteNack);
+    case Op::Write: {
+        const bool ack = expander_.write(data, cycle);
+        if (!ack && address_ >= 0)
+            ++traffic_.unheard[address_];
+        raiseFlag(ack ? kDataWriteAck : kDataWriteNack);
         return 0;
+    }
     case Op::Read:
         data = expander_.read(cycle);
         raiseFlag(ackRead_ ? kDataReadAck : kDataReadNack);

@@ -16,6 +16,9 @@ struct TwiTraffic {
     std::uint64_t bytes = 0;     // address and data bytes clocked
     // 7-bit address -> address bytes that nobody acknowledged.
     std::map<int, std::uint64_t> unanswered;
+    std::uint64_t answered = 0; // address bytes the expander acknowledged
+    // 7-bit address -> data bytes sent on after nobody acknowledged it.
+    std::map<int, std::uint64_t> unheard;
     // The fastest SCL a byte went at, and the registers that made it.
     double fastestSclHz = 0;
     int fastestTwbr = 0;
@@ -68,6 +71,7 @@ private:
     Phase phase_ = Phase::Idle;
     Op op_ = Op::None;
     bool ackRead_ = false;
+    int address_ = -1; // the last address sent, -1 when it was acknowledged
     TwiTraffic traffic_;
 };
 

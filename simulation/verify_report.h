@@ -40,7 +40,9 @@ struct VerifyReport {
 // (rows that differ drawn as # and .) or, without a set, the glyphs CGRAM
 // holds, every line of the display, the bus against the datasheet with
 // each finding counted and its first instances, the loop and the cycles.
+// avra's warnings come first, then the root cause of a failure.
 VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
-                          const GlyphFileContent *set, bool loopRequired = true);
+                          const GlyphFileContent *set, bool loopRequired = true,
+                          const QStringList &assemblerWarnings = {});
 
 } // namespace glimmerset

@@ -172,7 +172,8 @@ TEST_F(LcdProgram, WrongExpectationFailsAndSimavrsPartAgrees) {
     wrong.setPixel(7, 4, 7, 1);
     const Findings findings = judgeRun(run, BoardConfig{}, &wrong);
     ASSERT_EQ(ruleList(findings), "cgram") << findingsText(findings);
-    EXPECT_EQ(findings.find("cgram")->instances, std::vector<std::string>{"glyph 7 row 7 differs"});
+    EXPECT_EQ(findings.find(Rule::Cgram)->instances,
+              std::vector<std::string>{"glyph 7 row 7 differs"});
 
     const PartMemory part = runWithSimavrPart(hexPath_, run.cycles);
     EXPECT_EQ(part.cgram, run.lcd.cgram);
@@ -222,10 +223,59 @@ TEST_F(LcdProgram, ChildSendsBackTheWholeRun) {
         EXPECT_EQ(runOnBoard(hex, config, kSeconds), simulateBoard(hex, config, kSeconds))
             << variant.name;
     }
+    // On the backpack, which fills the I2C fields, with a scan of 0x3F first.
+    CodeRequest request;
+    request.testProgram = request.characterCode = request.restOfCode = true;
+    request.names = names;
+    request.glyphs = glyphs;
+    request.templateDir = QStringLiteral(GLIMMERSET_TEMPLATE_DIR "/pcf8574");
+    QString code;
+    ASSERT_FALSE(appendCode(code, request));
+    ASSERT_TRUE(code.contains(QStringLiteral("0x27")));
+    BoardConfig backpack;
+    QString why;
+    backpack.wiring = *parseWiring(QStringLiteral("i2c:0x3F"), &why);
+    const ProgramFile onI2c{hexFor(code)};
+    const BoardRun viaChild = runOnBoard(onI2c, backpack, kSeconds);
+    EXPECT_FALSE(viaChild.i2cTraffic.empty());
+    EXPECT_TRUE(viaChild.findings.has(Rule::I2cProbed));
+    EXPECT_EQ(viaChild, simulateBoard(onI2c, backpack, kSeconds));
+
     const ProgramFile missing{dir_.filePath(QStringLiteral("missing.hex")).toStdString()};
     const BoardRun unreadable = simulateBoard(missing, BoardConfig{}, kSeconds);
     EXPECT_FALSE(unreadable.loadError.empty());
     EXPECT_EQ(runOnBoard(missing, BoardConfig{}, kSeconds), unreadable);
+}
+
+// A bus scan before the backpack's set-up, as sketches do: the addresses
+// nobody answers are noted, and no fault.
+TEST_F(LcdProgram, BusScanBeforeTheBackpackPasses) {
+    CodeRequest request;
+    request.testProgram = request.characterCode = request.restOfCode = true;
+    request.names = defaultGlyphNames();
+    kCases[3].fill(request.names, request.glyphs);
+    request.templateDir = QStringLiteral(GLIMMERSET_TEMPLATE_DIR "/pcf8574");
+    QString code;
+    ASSERT_FALSE(appendCode(code, request));
+    const QString setup = QStringLiteral("RCALL lcd_setup\r\n"); // the code has no indents
+    ASSERT_TRUE(code.contains(setup));
+    code.replace(setup, QStringLiteral("LDI r17,72\r\nRCALL lcd_twi_setup\r\n"
+                                       "LDI r18,2\r\nscan:\r\n"
+                                       "LDI r17,(1<<TWINT)|(1<<TWSTA)|(1<<TWEN)\r\n"
+                                       "RCALL lcd_twi_go\r\nMOV r17,r18\r\n"
+                                       "RCALL lcd_twi_send\r\nRCALL lcd_twi_end\r\n"
+                                       "SUBI r18,-2\r\nCPI r18,0xF0\r\n"
+                                       "BRNE scan\r\n") +
+                            setup);
+    BoardConfig config;
+    QString why;
+    config.wiring = *parseWiring(QStringLiteral("i2c:0x27"), &why);
+    const BoardRun run = buildText(code, config);
+    const Findings findings = judgeRun(run, config, &request.glyphs);
+    EXPECT_EQ(ruleList(findings), "i2c-probed") << findingsText(findings);
+    EXPECT_NE(findingsText(findings).find("probed 0x01, 0x02, 0x03, 0x04, 0x05 and 113 more"),
+              std::string::npos)
+        << findingsText(findings);
 }
 
 // An all-dark set matches never-written CGRAM byte for byte: with the LCD
@@ -238,8 +288,8 @@ TEST_F(LcdProgram, SilenceFails) {
     const BoardRun run = buildText(programText(defaultGlyphNames(), dark), config);
     const Findings findings = judgeRun(run, config, &dark);
     EXPECT_EQ(ruleList(findings), "cgram,silence") << findingsText(findings);
-    EXPECT_EQ(findings.find("cgram")->count, 64u);
-    EXPECT_EQ(findings.find("cgram")->instances[0], "glyph 0 row 0 never written");
+    EXPECT_EQ(findings.find(Rule::Cgram)->count, 64u);
+    EXPECT_EQ(findings.find(Rule::Cgram)->instances[0], "glyph 0 row 0 never written");
     // Without a set to hold, silence fails all the same.
     EXPECT_EQ(ruleList(judgeRun(run, config, nullptr, false)), "silence");
 }
@@ -260,11 +310,12 @@ void PrintTo(const WildProgram &program, std::ostream *os) {
 const WildProgram kWildPrograms[] = {
     {"data_after_e.asm", "rs=D2,e=D3,d4=D4,d5=D5,d6=D6,d7=D7", 5, ""},
     {"short_e_pulse.asm", "B:0,1,2,3,4,5,low", 5, "PW_EH"},
-    // At 3.3 V its data, set three cycles before E falls, misses t_DSW too,
-    // and its two nibbles' strobes come 15 cycles apart, under t_cycE.
-    {"short_e_pulse.asm", "B:0,1,2,3,4,5,low", 3.3, "PW_EH,data,t_cycE"},
-    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 5, "4-bit"},
-    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 3.3, "4-bit"},
+    // At 3.3 V its two nibbles' strobes come 15 cycles apart, under t_cycE;
+    // its data, out four cycles before E falls, just meets t_DSW.
+    {"short_e_pulse.asm", "B:0,1,2,3,4,5,low", 3.3, "PW_EH,t_cycE"},
+    // It polls the busy flag from reset, as if the power-on wait were over.
+    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 5, "4-bit,startup"},
+    {"busy_flag.asm", "D:4,5,6,7,2,3,1", 3.3, "4-bit,startup"},
     {"eight_bit_two_ports.asm", "rs=B0,e=B1,d0=C0,d1=C1,d2=C2,d3=C3,d4=D4,d5=D5,d6=D6,d7=D7", 5,
      ""},
     {"arduino_pins.asm", "arduino:12,11,5,4,3,2", 5, "clone"},
@@ -289,6 +340,46 @@ TEST_P(LcdProgramInTheWild, IsJudgedByTheDatasheet) {
     const Findings findings = judgeRun(run, config, &set.glyphs);
     EXPECT_EQ(ruleList(findings), program.rules) << findingsText(findings);
     EXPECT_EQ(displayLine(run.lcd, config.lcd, 0).toStdString(), kLine1.toStdString());
+}
+
+// The program's D4 and D5 swapped in --wiring: the cause names the wiring
+// that matches.
+TEST_F(LcdProgram, SwappedDataLinesNameTheWiringThatMatches) {
+    QFile file(QStringLiteral(GLIMMERSET_TEST_PROGRAM_DIR "/data_after_e.asm"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const GlyphFileContent set =
+        glyphs_from_file(QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"));
+    BoardConfig config;
+    QString why;
+    config.wiring = *parseWiring(QStringLiteral("rs=D2,e=D3,d4=D5,d5=D4,d6=D6,d7=D7"), &why);
+    const BoardRun run = buildText(
+        QString::fromLatin1(file.readAll()) + character_code(set.names, set.glyphs), config);
+    const Findings findings = judgeRun(run, config, &set.glyphs);
+    ASSERT_FALSE(findings.all().empty());
+    EXPECT_EQ(findings.all().front().headline(),
+              "the wiring doesn't match the program: its accesses make sense with --wiring "
+              "D:4,5,6,7,2,3,low")
+        << findingsText(findings);
+}
+
+// A rule broken knowingly: the verdict passes, naming it and its count.
+TEST_F(LcdProgram, AcceptedRuleIsNamedNotFailed) {
+    QFile file(QStringLiteral(GLIMMERSET_TEST_PROGRAM_DIR "/short_e_pulse.asm"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const GlyphFileContent set =
+        glyphs_from_file(QStringLiteral(GLIMMERSET_SOURCE_DIR "/docs/example.ch"));
+    BoardConfig config;
+    const BoardRun run = buildText(
+        QString::fromLatin1(file.readAll()) + character_code(set.names, set.glyphs), config);
+    EXPECT_FALSE(verifyReport(run, config, &set, false).ok);
+    config.accepted = {Rule::PwEh};
+    const VerifyReport report = verifyReport(run, config, &set, false);
+    EXPECT_TRUE(report.ok) << report.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(
+        report.lines.last().startsWith(QStringLiteral("OK, with one rule accepted: PW_EH (")))
+        << report.lines.join(u'\n').toStdString();
+    EXPECT_TRUE(
+        report.lines.join(u'\n').contains(QStringLiteral("\nAccepted: E pulses under PW_EH")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, LcdProgramInTheWild, ::testing::ValuesIn(kWildPrograms),

@@ -39,7 +39,7 @@ inline QString programText(const GlyphNames &names, const GlyphSet &glyphs,
 inline std::string ruleList(const Findings &findings) {
     std::vector<std::string> rules;
     for (const Finding &finding : findings.all())
-        rules.push_back(finding.rule);
+        rules.push_back(ruleKey(finding.rule));
     std::sort(rules.begin(), rules.end());
     std::string list;
     for (const std::string &rule : rules)
@@ -51,7 +51,7 @@ inline std::string ruleList(const Findings &findings) {
 inline std::string findingsText(const Findings &findings) {
     std::string text;
     for (const Finding &finding : findings.all()) {
-        text += "\n  " + finding.rule + ": " + finding.headline();
+        text += std::string("\n  ") + ruleKey(finding.rule) + ": " + finding.headline();
         for (const std::string &instance : finding.instances)
             text += "\n      " + instance;
     }

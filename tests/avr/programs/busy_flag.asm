@@ -1,7 +1,8 @@
 ; A 4-bit driver with RW wired that never waits a fixed time: before every
 ; access it reads the busy flag until the controller is ready, from power
 ; on. ATmega328P at 16 MHz. LCD: D4..D7 on PD4..PD7, RS on PD2, E on PD3,
-; RW on PD1. LCD_char is appended after this file.
+; RW on PD1. The pin is read seven NOPs after E rose, 406 ns at 16 MHz: past
+; t_DDR at either supply. LCD_char is appended after this file.
 
 .include "m328Pdef.inc"
 
@@ -64,6 +65,7 @@ lcd_wait:
     sbi PORTD, RW
 lcd_wait_poll:
     sbi PORTD, EN
+    nop
     nop
     nop
     nop
