@@ -232,6 +232,9 @@ const ChipCase kChipCases[] = {
     // Causes, named first.
     {"WrongClock", "atmega328p", 16, "B:0,1,2,3,4,5,low", kBuiltFor1MHz, "busy,clock,startup",
      "every wait is 1/16 of what the program seems to intend: was it built for 1 MHz?"},
+    // Times count from reset, 65 ms after power-on.
+    {"WrongClockTimesFromReset", "atmega328p", 16, "B:0,1,2,3,4,5,low", kBuiltFor1MHz,
+     "busy,clock,startup", "busy until 4101.562 us (instruction 0x3F at 1.562 us, a step"},
     {"NoInitialisation", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
     ldi r16, 0x3F
     out DDRB, r16
