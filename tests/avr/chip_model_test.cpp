@@ -319,3 +319,30 @@ INSTANTIATE_TEST_SUITE_P(Programs, ChipModel, ::testing::ValuesIn(kChipCases),
 
 } // namespace
 } // namespace glimmerset::avrtest
+
+namespace glimmerset::avrtest {
+namespace {
+
+// Rows written downwards are a deliberate choice when CGRAM ends right,
+// and the cause when it doesn't.
+TEST(JudgeRun, DecrementEntryModeIsTheCauseOnlyWhenCgramIsWrong) {
+    BoardRun run;
+    run.loaded = true;
+    run.clockHz = 16'000'000;
+    run.writes = run.dataWrites = 64;
+    run.end = RunEnd::Loop;
+    run.lcd.twoLine = true;
+    run.findings.add(FindingKind::Warning, Rule::Decrement, "glyph rows written downwards");
+    const GlyphSet dark;
+    run.lcd.cgram[5] = 0x01;
+    run.lcd.cgramWritten = ~std::uint64_t{0};
+    const Findings wrong = judgeRun(run, BoardConfig{}, &dark);
+    ASSERT_FALSE(wrong.all().empty());
+    EXPECT_EQ(wrong.all().front().rule, Rule::Decrement);
+    EXPECT_EQ(wrong.all().front().kind, FindingKind::Failure);
+    run.lcd.cgram[5] = 0xE0; // bits 5 to 7 are no part of the row
+    EXPECT_EQ(ruleList(judgeRun(run, BoardConfig{}, &dark)), "");
+}
+
+} // namespace
+} // namespace glimmerset::avrtest
