@@ -18,9 +18,9 @@ extern char **environ;
 // given, stdout to the file stdoutPath (relative to folder) and stderr to
 // /dev/null. Gives the CPU seconds it and its children took, user and
 // system, dynamic loading included; negative when it couldn't start, ended
-// by a signal or exited other than 0.
+// by a signal or exited other than 0 (or okExit).
 inline double childSeconds(const std::vector<QByteArray> &command, const char *folder = nullptr,
-                           const char *stdoutPath = "/dev/null") {
+                           const char *stdoutPath = "/dev/null", int okExit = 0) {
     std::vector<char *> argv;
     for (const QByteArray &part : command)
         argv.push_back(const_cast<char *>(part.constData()));
@@ -39,7 +39,8 @@ inline double childSeconds(const std::vector<QByteArray> &command, const char *f
         return -1;
     int status = 0;
     rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+        (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != okExit))
         return -1;
     const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);

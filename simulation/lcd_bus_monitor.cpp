@@ -324,7 +324,7 @@ void LcdBusMonitor::completeWrite(bool data, std::uint8_t byte, double t) {
         if (t < resetStepDoneNs_ + wait && !busyReported_)
             found(FindingKind::Violation, Rule::Busy, kBusyTitle, t, [&] {
                 return "E strobe while the controller is busy until " +
-                       microseconds(resetStepDoneNs_ + wait) + " (" + busyBecause() +
+                       microseconds(resetStepDoneNs_ + wait - startupNs_) + " (" + busyBecause() +
                        ", a step of the reset)";
             });
     }

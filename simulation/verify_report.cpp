@@ -126,6 +126,9 @@ int replayScore(const BoardRun &run, const BoardConfig &config, const BusTiming 
     for (const BusEdge &edge : run.busEdges)
         monitor.busChanged(remap(edge.driven), remap(edge.levels), edge.cycle);
     monitor.finish(run.busEdges.empty() ? 0 : run.busEdges.back().cycle);
+    // A reading with no data written makes no more sense.
+    if (monitor.dataWrites() == 0)
+        return -1000;
     int score = 0;
     if (image)
         for (int a = 0; a < lcd::kCgramSize; ++a)
@@ -150,8 +153,7 @@ std::optional<BoardWiring> matchingWiring(const BoardRun &run, const BoardConfig
     std::array<int, lcd::kLineCount> order;
     for (int line = 0; line < lcd::kLineCount; ++line)
         order[line] = line;
-    const int asWired = replayScore(run, config, *timing, order, expected ? &image : nullptr);
-    int best = asWired;
+    int best = std::max(0, replayScore(run, config, *timing, order, expected ? &image : nullptr));
     std::optional<std::array<int, lcd::kLineCount>> bestOrder;
     std::array<int, 4> data = {lcd::D4, lcd::D5, lcd::D6, lcd::D7};
     for (const bool swapRsE : {false, true}) {

@@ -232,6 +232,9 @@ const ChipCase kChipCases[] = {
     // Causes, named first.
     {"WrongClock", "atmega328p", 16, "B:0,1,2,3,4,5,low", kBuiltFor1MHz, "busy,clock,startup",
      "every wait is 1/16 of what the program seems to intend: was it built for 1 MHz?"},
+    // Times count from reset, 65 ms after power-on.
+    {"WrongClockTimesFromReset", "atmega328p", 16, "B:0,1,2,3,4,5,low", kBuiltFor1MHz,
+     "busy,clock,startup", "busy until 4101.562 us (instruction 0x3F at 1.562 us, a step"},
     {"NoInitialisation", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
     ldi r16, 0x3F
     out DDRB, r16
@@ -313,6 +316,33 @@ TEST_P(ChipModel, JudgesTheBusAtTheChipsClock) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, ChipModel, ::testing::ValuesIn(kChipCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace glimmerset::avrtest
+
+namespace glimmerset::avrtest {
+namespace {
+
+// Rows written downwards are a deliberate choice when CGRAM ends right,
+// and the cause when it doesn't.
+TEST(JudgeRun, DecrementEntryModeIsTheCauseOnlyWhenCgramIsWrong) {
+    BoardRun run;
+    run.loaded = true;
+    run.clockHz = 16'000'000;
+    run.writes = run.dataWrites = 64;
+    run.end = RunEnd::Loop;
+    run.lcd.twoLine = true;
+    run.findings.add(FindingKind::Warning, Rule::Decrement, "glyph rows written downwards");
+    const GlyphSet dark;
+    run.lcd.cgram[5] = 0x01;
+    run.lcd.cgramWritten = ~std::uint64_t{0};
+    const Findings wrong = judgeRun(run, BoardConfig{}, &dark);
+    ASSERT_FALSE(wrong.all().empty());
+    EXPECT_EQ(wrong.all().front().rule, Rule::Decrement);
+    EXPECT_EQ(wrong.all().front().kind, FindingKind::Failure);
+    run.lcd.cgram[5] = 0xE0; // bits 5 to 7 are no part of the row
+    EXPECT_EQ(ruleList(judgeRun(run, BoardConfig{}, &dark)), "");
+}
 
 } // namespace
 } // namespace glimmerset::avrtest
