@@ -1,7 +1,7 @@
 #include "simulated_board.h"
 
+#include "intel_hex.h"
 #include "lcd_backpack.h"
-#include "program_image.h"
 
 extern "C" {
 #include <avr_eeprom.h>
@@ -400,9 +400,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     BoardRun run;
     run.mcu = config.mcu;
     run.clockHz = config.clockHz ? config.clockHz : 16'000'000;
+    // Intel hex is read against the chip's flash, which an ELF may name.
     ProgramImage image;
-    if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
-                                                                          run.loadError))
+    if (program.format == ProgramFile::Elf && !readAvrElf(program.path, image, run.loadError))
         return run;
     if (run.mcu.empty())
         run.mcu = image.mcu;
@@ -424,6 +424,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     }
     const Core chip(core, run.clockHz);
     avr_t *avr = chip.get();
+    if (program.format == ProgramFile::IntelHex &&
+        !readIntelHex(program.path, avr->flashend + 1u, image, run.loadError))
+        return run;
     LcdBusMonitor monitor(run.clockHz, *timing);
     BusHookup hookup(avr, config.wiring, monitor);
     // Declared after the core: it gives the TWI's registers handlers of its
