@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <map>
+#include <optional>
 #include <vector>
 
 namespace glimmerset {
@@ -37,46 +40,34 @@ int digit(char c) {
     return -1;
 }
 
-// One memory the file writes, with which of its bytes were written.
+// One memory the file writes, as runs of bytes by their first address.
 class Memory {
 public:
-    explicit Memory(std::uint8_t erased) : erased_(erased) {}
-
-    // False when the byte was written before.
-    bool write(std::uint32_t address, std::uint8_t value) {
-        if (address >= bytes_.size()) {
-            bytes_.resize(std::size_t(address) + 1, erased_);
-            written_.resize(std::size_t(address) + 1, false);
+    // The address written a second time, or nothing.
+    std::optional<std::uint32_t> write(std::uint32_t address, const std::uint8_t *data,
+                                       std::uint32_t size) {
+        const std::uint64_t end = std::uint64_t(address) + size;
+        auto next = runs_.lower_bound(address);
+        auto previous = next == runs_.begin() ? runs_.end() : std::prev(next);
+        if (previous != runs_.end() && previous->first + previous->second.size() > address)
+            return address;
+        if (next != runs_.end() && next->first < end)
+            return next->first;
+        auto run = previous != runs_.end() && previous->first + previous->second.size() == address
+                       ? previous
+                       : runs_.emplace_hint(next, address, std::vector<std::uint8_t>());
+        run->second.insert(run->second.end(), data, data + size);
+        if (next != runs_.end() && next->first == end) {
+            run->second.insert(run->second.end(), next->second.begin(), next->second.end());
+            runs_.erase(next);
         }
-        if (written_[address])
-            return false;
-        bytes_[address] = value;
-        written_[address] = true;
-        return true;
+        return std::nullopt;
     }
 
-    // Each run of written bytes at its address.
-    void runs(std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> &out) const {
-        for (std::size_t at = 0; at < bytes_.size();) {
-            if (!written_[at]) {
-                ++at;
-                continue;
-            }
-            std::size_t end = at;
-            while (end < bytes_.size() && written_[end])
-                ++end;
-            out.emplace_back(std::uint32_t(at),
-                             std::vector<std::uint8_t>(bytes_.begin() + at, bytes_.begin() + end));
-            at = end;
-        }
-    }
-
-    const std::vector<std::uint8_t> &bytes() const { return bytes_; }
+    const std::map<std::uint32_t, std::vector<std::uint8_t>> &runs() const { return runs_; }
 
 private:
-    std::uint8_t erased_;
-    std::vector<std::uint8_t> bytes_;
-    std::vector<bool> written_;
+    std::map<std::uint32_t, std::vector<std::uint8_t>> runs_;
 };
 
 class HexParser {
@@ -96,9 +87,11 @@ public:
         }
         if (!endLine_)
             return fail("the file ends without the end-of-file record :00000001FF");
-        flash_.runs(image.flash);
-        if (!eeprom_.bytes().empty())
-            image.eeprom = eeprom_.bytes();
+        image.flash.assign(flash_.runs().begin(), flash_.runs().end());
+        for (const auto &[address, bytes] : eeprom_.runs()) {
+            image.eeprom.resize(address, 0xFF);
+            image.eeprom.insert(image.eeprom.end(), bytes.begin(), bytes.end());
+        }
         return true;
     }
 
@@ -176,21 +169,33 @@ private:
     }
 
     bool place(std::uint16_t offset, const std::uint8_t *data, int length) {
-        for (int i = 0; i < length; ++i) {
-            // A segment's offsets wrap at 64 KiB; a linear address runs on.
-            const std::uint64_t address =
-                segmented_ ? base_ + std::uint16_t(offset + i) : std::uint64_t(base_) + offset + i;
-            bool fresh;
-            if (address < flashBytes_)
-                fresh = flash_.write(std::uint32_t(address), data[i]);
-            else if (address >= kEepromImage && address < kEepromImageEnd)
-                fresh = eeprom_.write(std::uint32_t(address - kEepromImage), data[i]);
-            else
-                return fail("data for address " + hex(address, 4) + ", outside the chip's " +
-                            std::to_string(flashBytes_) + " bytes of flash");
-            if (!fresh)
-                return fail("address " + hex(address, 4) + " written a second time");
-        }
+        // A segment's offsets wrap at 64 KiB; a linear address runs on.
+        if (!segmented_)
+            return piece(std::uint64_t(base_) + offset, data, length);
+        const int first = std::min(length, 0x10000 - offset);
+        return piece(base_ + offset, data, first) && piece(base_, data + first, length - first);
+    }
+
+    std::uint64_t firstOutside(std::uint64_t address) const {
+        if (address < flashBytes_)
+            return flashBytes_;
+        return address >= kEepromImage && address < kEepromImageEnd ? kEepromImageEnd : address;
+    }
+
+    bool piece(std::uint64_t address, const std::uint8_t *data, int size) {
+        if (size == 0)
+            return true;
+        const std::uint64_t end = address + size;
+        std::optional<std::uint32_t> twice;
+        if (end <= flashBytes_)
+            twice = flash_.write(std::uint32_t(address), data, size);
+        else if (address >= kEepromImage && end <= kEepromImageEnd)
+            twice = eeprom_.write(std::uint32_t(address - kEepromImage), data, size);
+        else
+            return fail("data for address " + hex(firstOutside(address), 4) +
+                        ", outside the chip's " + std::to_string(flashBytes_) + " bytes of flash");
+        if (twice)
+            return fail("address " + hex(*twice, 4) + " written a second time");
         return true;
     }
 
@@ -200,7 +205,7 @@ private:
     int endLine_ = 0;
     std::uint32_t base_ = 0;
     bool segmented_ = false;
-    Memory flash_{0xFF}, eeprom_{0xFF};
+    Memory flash_, eeprom_;
 };
 
 } // namespace
