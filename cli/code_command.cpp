@@ -68,7 +68,7 @@ int codeCommand(const QStringList &arguments) {
                           QStringLiteral("the templates are assembly; --test-program and --rest "
                                          "go with the forms asm and asm-table."));
 
-    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
+    const GlyphFileContent set = readSetFile(parser.positionalArguments().constFirst());
     const QString code = codeForSet(set, parser.isSet(testProgram), parser.isSet(rest),
                                     templateFolder(parser), *chosen);
     warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram), parser.isSet(rest));

@@ -40,7 +40,10 @@ QString templateFolder(const QCommandLineParser &parser) {
     return set.isEmpty() ? folder : set;
 }
 
-void warnAboutOddPixels(const GlyphFileContent &set) {
+GlyphFileContent readSetFile(const QString &path) {
+    const GlyphFileContent set = glyphs_from_file(path, Leftovers::Counted);
+    for (const QString &shape : set.shape)
+        printError(QStringLiteral("Warning: ") + shape);
     // An assembly file read as a set would fill the screen with them.
     constexpr qsizetype kNamed = 5;
     for (const QString &odd : set.oddPixels.first(std::min(kNamed, set.oddPixels.size())))
@@ -48,11 +51,11 @@ void warnAboutOddPixels(const GlyphFileContent &set) {
     if (set.oddPixels.size() > kNamed)
         printError(QStringLiteral("Warning: %1 more pixel fields hold neither 0 nor 1.")
                        .arg(set.oddPixels.size() - kNamed));
+    return set;
 }
 
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form) {
-    warnAboutOddPixels(set);
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;

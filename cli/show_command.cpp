@@ -34,8 +34,7 @@ int showCommand(const QStringList &arguments) {
     parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
-    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-    warnAboutOddPixels(set);
+    const GlyphFileContent set = readSetFile(parser.positionalArguments().constFirst());
     return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
 }
 

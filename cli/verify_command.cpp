@@ -245,7 +245,7 @@ std::optional<double> programClockMhz(const QString &code) {
 Program readProgram(const VerifyOptions &options) {
     Program program;
     if (options.setPath)
-        program.set = glyphs_from_file(*options.setPath);
+        program.set = readSetFile(*options.setPath);
     QString text;
     if (options.programPath.isEmpty()) {
         text = codeForSet(*program.set, true, true, options.templateDir);
