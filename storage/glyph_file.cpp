@@ -136,22 +136,25 @@ private:
     QList<Line> lines_;
 };
 
-GlyphFileContent readGlyphs(FieldReader &reader, Leftovers leftovers) {
+} // namespace
+
+GlyphFileContent glyphsFromReader(FieldReader &reader, Leftovers leftovers) {
     GlyphFileContent content;
     FileShape shape;
     int index = 0;
     try {
         for (int g = 0; g < kGlyphCount; ++g, ++index) {
-            shape.field(reader.lineNumber(), index);
+            const int line = reader.lineNumber();
             content.names[g] = reader.readText();
+            shape.field(line, index);
         }
         for (int g = 0; g < kGlyphCount; ++g)
             for (int r = 0; r < kRowCount; ++r)
                 for (int c = 0; c < kColumnCount; ++c, ++index) {
                     const int line = reader.lineNumber();
-                    shape.field(line, index);
                     QByteArrayView field;
                     const std::int16_t value = reader.readNumber(&field);
+                    shape.field(line, index);
                     content.glyphs.setPixel(r, c, g, value);
                     if (field != "0" && field != "1")
                         content.oddPixels << reader.message(
@@ -186,8 +189,9 @@ GlyphFileContent readGlyphs(FieldReader &reader, Leftovers leftovers) {
     try {
         while (left <= kMaxLeftovers && !reader.atEnd()) {
             const int line = reader.lineNumber();
+            const bool blank = reader.readText().trimmed().isEmpty();
             shape.field(line, index++);
-            if (!reader.readText().trimmed().isEmpty() && left++ == 0)
+            if (!blank && left++ == 0)
                 firstLine = line;
         }
     } catch (const Error &) {
@@ -209,11 +213,9 @@ GlyphFileContent readGlyphs(FieldReader &reader, Leftovers leftovers) {
     return content;
 }
 
-} // namespace
-
 GlyphFileContent glyphs_from_file(const QString &path, Leftovers leftovers) {
     FieldReader reader = FieldReader::openFile(path);
-    GlyphFileContent content = readGlyphs(reader, leftovers);
+    GlyphFileContent content = glyphsFromReader(reader, leftovers);
     reader.close();
     return content;
 }
@@ -221,7 +223,7 @@ GlyphFileContent glyphs_from_file(const QString &path, Leftovers leftovers) {
 GlyphFileContent glyphsFromBytes(const QByteArray &bytes, const QString &displayName,
                                  Leftovers leftovers) {
     FieldReader reader = FieldReader::fromBytes(bytes, displayName);
-    return readGlyphs(reader, leftovers);
+    return glyphsFromReader(reader, leftovers);
 }
 
 } // namespace glimmerset
