@@ -38,7 +38,8 @@ int codeCommand(const QStringList &arguments) {
         "             and glimmerset_load_glyphs(command, data)\n"
         "  arduino    a sketch header for LiquidCrystal and LiquidCrystal_I2C: a PROGMEM\n"
         "             array for each glyph and loadGlyphs(lcd)"));
-    parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
+    parser.addPositionalArgument(QStringLiteral("SET.ch"),
+                                 QStringLiteral("The glyph file; - reads the standard input."));
     const QCommandLineOption output(
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to FILE, named exactly (nothing is added), replacing it "

@@ -7,6 +7,7 @@
 #include "codegen/template_folder.h"
 #include "codegen/template_text.h"
 #include "storage/error.h"
+#include "storage/field_reader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,7 +42,9 @@ QString templateFolder(const QCommandLineParser &parser) {
 }
 
 GlyphFileContent readSetFile(const QString &path) {
-    const GlyphFileContent set = glyphs_from_file(path, Leftovers::Counted);
+    FieldReader reader =
+        path == u"-" ? FieldReader::openStandardInput() : FieldReader::openFile(path);
+    const GlyphFileContent set = glyphsFromReader(reader, Leftovers::Counted);
     for (const QString &shape : set.shape)
         printError(QStringLiteral("Warning: ") + shape);
     // An assembly file read as a set would fill the screen with them.

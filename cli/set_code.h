@@ -16,7 +16,8 @@ namespace glimmerset::cli {
 QCommandLineOption templatesOption();
 QString templateFolder(const QCommandLineParser &parser);
 
-// The set in the glyph file at path, read as the window reads it. Tells on
+// The set in the glyph file at path ("-": the standard input), read as the
+// window reads it. Tells on
 // stderr where a hand-written file loses its shape and of pixel fields that
 // hold anything but 0 or 1, the first few by their line: a file that is no
 // glyph file still loads. Throws Error.

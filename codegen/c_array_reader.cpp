@@ -312,4 +312,35 @@ Found readCArrays(const QString &text) {
     return ArrayParser(tokens).run();
 }
 
+Found readBareList(const QString &text) {
+    Found found;
+    FoundRows array;
+    const auto close = [&] {
+        if (!array.rows.isEmpty())
+            found.arrays << array;
+        array = FoundRows();
+    };
+    int depth = 0;
+    for (const Token &token : tokenize(text)) {
+        if (token.is(u'{') || token.is(u'}')) {
+            close();
+            depth += token.is(u'{') ? 1 : -1;
+            if (depth < 0)
+                return {};
+            continue;
+        }
+        if (token.is(u',') || token.is(u';'))
+            continue;
+        long value = 0;
+        if (token.kind == Token::Literal || token.kind == Token::Punctuation ||
+            !parseCNumber(token.text.toString(), value))
+            return {};
+        if (array.rows.isEmpty())
+            array.line = token.line;
+        array.rows << Row{token.text.toString(), value, token.line};
+    }
+    close();
+    return found;
+}
+
 } // namespace glimmerset::import

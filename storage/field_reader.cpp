@@ -41,6 +41,10 @@ FieldReader FieldReader::openFile(const QString &path) {
     return FieldReader(openRegularFileForReading(path), QStringLiteral("\"%1\"").arg(path));
 }
 
+FieldReader FieldReader::openStandardInput() {
+    return FieldReader(glimmerset::openStandardInput(), QString::fromLatin1(kStandardInputName));
+}
+
 FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displayName,
                                    qsizetype chunkSize) {
     auto buffer = std::make_unique<QBuffer>();

@@ -20,6 +20,8 @@ public:
     // Throws Error when path, symlinks followed, is not a regular file or
     // can't be opened for reading. Never waits on a FIFO.
     static FieldReader openFile(const QString &path);
+    // The process's standard input, named so in messages.
+    static FieldReader openStandardInput();
     // The size of each read from the device.
     static constexpr qsizetype kChunkSize = 64 * 1024;
 

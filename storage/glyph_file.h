@@ -8,6 +8,8 @@
 
 namespace glimmerset {
 
+class FieldReader;
+
 struct GlyphFileContent {
     GlyphNames names;
     GlyphSet glyphs;
@@ -38,6 +40,7 @@ void glyphs_to_file(const QString &path, const GlyphNames &names, const GlyphSet
 // All or nothing: takes exactly the first 8 + 320 fields, or throws Error,
 // which for a file that ends too soon says where its shape breaks.
 GlyphFileContent glyphs_from_file(const QString &path, Leftovers leftovers = Leftovers::Ignored);
+GlyphFileContent glyphsFromReader(FieldReader &reader, Leftovers leftovers);
 GlyphFileContent glyphsFromBytes(const QByteArray &bytes, const QString &displayName,
                                  Leftovers leftovers = Leftovers::Ignored);
 

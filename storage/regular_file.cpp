@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 
 namespace glimmerset {
@@ -44,6 +46,13 @@ std::unique_ptr<QFile> openRegularFileForReading(const QString &path) {
     if (!file->open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw failure(file->errorString());
     fd.release();
+    return file;
+}
+
+std::unique_ptr<QFile> openStandardInput() {
+    auto file = std::make_unique<QFile>();
+    if (!file->open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw Error(QStringLiteral("Can't read the standard input: %1.").arg(file->errorString()));
     return file;
 }
 

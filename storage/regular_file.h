@@ -13,4 +13,9 @@ namespace glimmerset {
 // Error naming the file and the reason.
 std::unique_ptr<QFile> openRegularFileForReading(const QString &path);
 
+// The process's standard input, which the command line reads for a path
+// of "-"; it stays open when the QFile goes.
+std::unique_ptr<QFile> openStandardInput();
+inline constexpr char kStandardInputName[] = "(standard input)";
+
 } // namespace glimmerset
