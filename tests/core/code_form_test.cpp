@@ -52,6 +52,11 @@ TEST(CodeForms, IdentifiersAreValidUniqueAndMadeOfTheNames) {
         "glyph4",     "glyphFlChe2",     "glyphCharacter7", "glyphInt"};
     EXPECT_EQ(glyphIdentifiers(names, IdentifierStyle::Constant), constants);
     EXPECT_EQ(glyphIdentifiers(names, IdentifierStyle::Camel), camels);
+
+    // The sketch's own table of glyphs is no glyph's.
+    GlyphNames table = defaultGlyphNames();
+    table[5] = QStringLiteral("Table");
+    EXPECT_EQ(glyphIdentifiers(table, IdentifierStyle::Camel)[5], QStringLiteral("glyph5"));
 }
 
 TEST(CodeForms, NamesAreSpelledOutForATerminal) {
