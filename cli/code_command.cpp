@@ -13,7 +13,7 @@ namespace {
 // A name the code could only carry by changing it is no secret to the user.
 void noteChangedNames(const GlyphNames &names) {
     for (int g = 0; g < kGlyphCount; ++g)
-        if (nameForComment(names[g]) != names[g])
+        if (nameForComment(names[g]) != names[g].left(commentNameLength(names[g])))
             printError(QStringLiteral("code: the name of character %1, \"%2\", holds a character "
                                       "that would end or continue its comment line; the code "
                                       "writes %3 in its place.")

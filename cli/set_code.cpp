@@ -3,6 +3,7 @@
 #include "cli/cli_io.h"
 
 #include "codegen/code_generation.h"
+#include "codegen/name_text.h"
 #include "codegen/template_check.h"
 #include "codegen/template_folder.h"
 #include "codegen/template_text.h"
@@ -59,6 +60,13 @@ GlyphFileContent readSetFile(const QString &path) {
 
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form) {
+    for (int g = 0; g < kGlyphCount; ++g)
+        if (const QString &name = set.names[g]; commentNameLength(name) < name.size())
+            printError(QStringLiteral("Warning: the name of character %1 is longer than the %2 "
+                                      "characters of a comment line avra takes whole (4095 "
+                                      "bytes); the code keeps its first %2.")
+                           .arg(g + 1)
+                           .arg(kMaxCommentName));
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;

@@ -24,7 +24,8 @@ QString templateFolder(const QCommandLineParser &parser);
 GlyphFileContent readSetFile(const QString &path);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
-// asked, the two templates; form replaces the block. Throws Error with the window's message and the reason when a
+// asked, the two templates; form replaces the block. Warns on stderr of a
+// name cut to fit its comment line. Throws Error with the window's message and the reason when a
 // template can't be read.
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form = CodeForm::Asm);
