@@ -213,12 +213,9 @@ std::variant<VerifyOptions, int> parseOptions(const QStringList &arguments) {
     return options;
 }
 
+// Far more source than any AVR's flash needs; avra would hold it all and more.
 QByteArray readWhole(const QString &path) {
-    const auto file = openRegularFileForReading(path);
-    const QByteArray bytes = file->readAll();
-    if (file->error() != QFile::NoError)
-        throw Error(QStringLiteral("Can't read %1: %2.").arg(path, file->errorString()));
-    return bytes;
+    return readRegularFile(path, qint64(16) << 20, QStringLiteral("a program's source"));
 }
 
 // The clock the shipped driver's waits were written for, when it says.
