@@ -182,6 +182,10 @@ GlyphFileContent glyphsFromReader(FieldReader &reader, Leftovers leftovers) {
                                           .arg(broken->first)
                                           .arg(broken->second));
     }
+    QByteArray names;
+    for (const QString &name : content.names)
+        names += windows1252::encodeLossy(name) + '\n';
+    content.namesLookLikeUtf8 = windows1252::looksLikeUtf8(names);
     if (leftovers == Leftovers::Ignored)
         return content;
 

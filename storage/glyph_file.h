@@ -22,6 +22,9 @@ struct GlyphFileContent {
     // takes a line, the pixel lines hold as many as the most of them), and
     // fields left over after the set. Filled when read with Leftovers::Counted.
     QStringList shape;
+    // The names' bytes are UTF-8 with characters beyond ASCII, as an editor
+    // saves them: read as Windows-1252 they come out garbled.
+    bool namesLookLikeUtf8 = false;
 };
 
 // How far a glyph file is read: the set alone, as the window reads it, or on

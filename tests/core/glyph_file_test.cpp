@@ -253,3 +253,24 @@ INSTANTIATE_TEST_SUITE_P(
                   {"set.ch, line 73: 4 fields left over after the set of 328 fields: never read."},
                   {}}),
     [](const ::testing::TestParamInfo<ShapeCase> &info) { return std::string(info.param.name); });
+
+// An editor's UTF-8 reads as garbled Windows-1252; show, code and verify say so.
+TEST(GlyphFileEncoding, NamesSavedAsUtf8AreTold) {
+    const struct {
+        const char *what;
+        QByteArray names;
+        bool utf8;
+    } cases[] = {
+        {"Utf8", "\xE2\x99\xA5 Heart\r\n\xC2\xB0 Degree\r\n", true},
+        {"ByteOrderMark", "\xEF\xBB\xBF" "Arrow\r\n", true},
+        {"Windows1252", "\xB0 Degree\r\nCaf\xE9\r\n", false},
+        {"Ascii", "Arrow\r\n", false},
+    };
+    for (const auto &c : cases) {
+        QByteArray bytes = c.names;
+        for (int g = bytes.count('\n'); g < kGlyphCount; ++g)
+            bytes += "Character\r\n";
+        bytes += QByteArray(" 0 \r\n").repeated(kPixelCount);
+        EXPECT_EQ(glyphsFromBytes(bytes, "set.ch").namesLookLikeUtf8, c.utf8) << c.what;
+    }
+}
