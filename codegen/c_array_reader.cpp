@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+
 namespace glimmerset::import {
 
 namespace {
@@ -313,6 +315,12 @@ Found readCArrays(const QString &text) {
 }
 
 Found readBareList(const QString &text) {
+    // Most text is something else from its first character on: no need to
+    // take it apart.
+    const auto first = std::find_if(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
+    if (first == text.end() ||
+        !(first->isDigit() || *first == u'{' || *first == u'B' || *first == u'/'))
+        return {};
     Found found;
     FoundRows array;
     const auto close = [&] {
