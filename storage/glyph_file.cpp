@@ -81,8 +81,11 @@ namespace {
 constexpr int kNameFields = kGlyphCount;
 constexpr int kSetFields = kNameFields + kPixelCount;
 // Fields after the set read to tell of them; a set followed by megabytes of
-// something else needs no exact count.
+// something else needs no exact count. Only a file of known, modest size is
+// read on, as no field is too long to hold: a pipe may never end.
 constexpr int kMaxLeftovers = 1000;
+constexpr int kMaxFieldsReadOn = 10 * kMaxLeftovers;
+constexpr qint64 kMaxBytesReadOn = qint64(16) << 20;
 
 // The count of fields on each line that holds the set, the line the set
 // ends on in full: enough to find where a hand-written file's rows break.
@@ -190,8 +193,11 @@ GlyphFileContent glyphsFromReader(FieldReader &reader, Leftovers leftovers) {
         return content;
 
     int left = 0, firstLine = 0;
+    const bool readOn = reader.sizeHint() > 0 && reader.sizeHint() <= kMaxBytesReadOn;
     try {
-        while (left <= kMaxLeftovers && !reader.atEnd()) {
+        for (int read = 0;
+             readOn && left <= kMaxLeftovers && read < kMaxFieldsReadOn && !reader.atEnd();
+             ++read) {
             const int line = reader.lineNumber();
             const bool blank = reader.readText().trimmed().isEmpty();
             shape.field(line, index++);
