@@ -16,7 +16,7 @@ namespace {
 // A name the code could only carry by changing it is no secret to the user.
 void noteChangedNames(const GlyphNames &names) {
     for (int g = 0; g < kGlyphCount; ++g)
-        if (nameForComment(names[g]) != names[g])
+        if (nameForComment(names[g]) != names[g].left(commentNameLength(names[g])))
             printError(QStringLiteral("code: the name of character %1, \"%2\", holds a character "
                                       "that would end or continue its comment line; the code "
                                       "writes %3 in its place.")
@@ -41,7 +41,8 @@ int codeCommand(const QStringList &arguments) {
         "             and glimmerset_load_glyphs(command, data)\n"
         "  arduino    a sketch header for LiquidCrystal and LiquidCrystal_I2C: a PROGMEM\n"
         "             array for each glyph and loadGlyphs(lcd)"));
-    parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
+    parser.addPositionalArgument(QStringLiteral("SET.ch"),
+                                 QStringLiteral("The glyph file; - reads the standard input."));
     const QCommandLineOption output(
         {QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to FILE, named exactly (nothing is added), replacing it "
@@ -81,7 +82,7 @@ int codeCommand(const QStringList &arguments) {
         inputs << QDir(templateFolder(parser)).filePath(QLatin1String(name));
     refuseToOverwrite(parser.value(output), inputs, parser.isSet(force));
 
-    const GlyphFileContent set = glyphs_from_file(setPath);
+    const GlyphFileContent set = readSetFile(setPath);
     const QString code = codeForSet(set, parser.isSet(testProgram), parser.isSet(rest),
                                     templateFolder(parser), *chosen);
     warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram), parser.isSet(rest));

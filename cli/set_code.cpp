@@ -3,13 +3,17 @@
 #include "cli/cli_io.h"
 
 #include "codegen/code_generation.h"
+#include "codegen/name_text.h"
 #include "codegen/template_check.h"
 #include "codegen/template_folder.h"
 #include "codegen/template_text.h"
 #include "storage/error.h"
+#include "storage/field_reader.h"
+#include "storage/regular_file.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -18,6 +22,36 @@ namespace glimmerset::cli {
 namespace {
 
 const QString kTemplatesName = QStringLiteral("templates");
+
+// path as a shell word: quoted unless it is made of characters no shell
+// takes for anything else.
+QString shellWord(const QString &path) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+:@%-]+$"));
+    if (plain.match(path).hasMatch())
+        return path;
+    return u'\'' + QString(path).replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+}
+
+QString utf8Warning(const QString &path, const GlyphNames &names) {
+    const auto garbled = std::find_if(names.begin(), names.end(), [](const QString &name) {
+        return std::any_of(name.begin(), name.end(), [](QChar c) { return c.unicode() >= 0x80; });
+    });
+    const bool standardInput = path == u"-";
+    const QFileInfo file(path);
+    const QString converted = standardInput
+                                  ? QStringLiteral("set.ch")
+                                  : (path.contains(u'/') ? file.path() + u'/' : QString()) +
+                                        file.completeBaseName() + QStringLiteral("-1252.ch");
+    return QStringLiteral("Warning: %1 looks like UTF-8, as editors save text, but a glyph file is "
+                          "Windows-1252: its names come out garbled, such as %2. Convert it with\n"
+                          "  iconv -f UTF-8 -t WINDOWS-1252//TRANSLIT %3> %4\n"
+                          "where characters Windows-1252 lacks (such as \u2665) become ?.")
+        .arg(standardInput ? QString::fromLatin1(kStandardInputName)
+                           : QStringLiteral("\"%1\"").arg(terminalText(path)),
+             terminalText(quoted(*garbled)),
+             standardInput ? QString() : terminalText(shellWord(path)) + u' ',
+             terminalText(shellWord(converted)));
+}
 
 } // namespace
 
@@ -40,7 +74,14 @@ QString templateFolder(const QCommandLineParser &parser) {
     return set.isEmpty() ? folder : set;
 }
 
-void warnAboutOddPixels(const GlyphFileContent &set) {
+GlyphFileContent readSetFile(const QString &path) {
+    FieldReader reader =
+        path == u"-" ? FieldReader::openStandardInput() : FieldReader::openFile(path);
+    const GlyphFileContent set = glyphsFromReader(reader, Leftovers::Counted);
+    for (const QString &shape : set.shape)
+        printError(QStringLiteral("Warning: ") + terminalText(shape));
+    if (set.namesLookLikeUtf8)
+        printError(utf8Warning(path, set.names));
     // An assembly file read as a set would fill the screen with them.
     constexpr qsizetype kNamed = 5;
     for (const QString &odd : set.oddPixels.first(std::min(kNamed, set.oddPixels.size())))
@@ -48,11 +89,18 @@ void warnAboutOddPixels(const GlyphFileContent &set) {
     if (set.oddPixels.size() > kNamed)
         printError(QStringLiteral("Warning: %1 more pixel fields hold neither 0 nor 1.")
                        .arg(set.oddPixels.size() - kNamed));
+    return set;
 }
 
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form) {
-    warnAboutOddPixels(set);
+    for (int g = 0; g < kGlyphCount; ++g)
+        if (const QString &name = set.names[g]; commentNameLength(name) < name.size())
+            printError(QStringLiteral("Warning: the name of character %1 is longer than the %2 "
+                                      "characters of a comment line avra takes whole (4095 "
+                                      "bytes); the code keeps its first %2.")
+                           .arg(g + 1)
+                           .arg(kMaxCommentName));
     CodeRequest request;
     request.testProgram = testProgram;
     request.characterCode = true;

@@ -16,13 +16,16 @@ namespace glimmerset::cli {
 QCommandLineOption templatesOption();
 QString templateFolder(const QCommandLineParser &parser);
 
-// Tells on stderr of pixel fields that hold anything but 0 or 1, the first
-// few by their line: a file that is no glyph file still loads.
-void warnAboutOddPixels(const GlyphFileContent &set);
+// The set in the glyph file at path ("-": the standard input), read as the
+// window reads it. Tells on
+// stderr where a hand-written file loses its shape and of pixel fields that
+// hold anything but 0 or 1, the first few by their line: a file that is no
+// glyph file still loads. Throws Error.
+GlyphFileContent readSetFile(const QString &path);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
-// asked, the two templates, after warnAboutOddPixels; form replaces the
-// block. Throws Error with the window's message and the reason when a
+// asked, the two templates; form replaces the block. Warns on stderr of a
+// name cut to fit its comment line. Throws Error with the window's message and the reason when a
 // template can't be read.
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form = CodeForm::Asm);

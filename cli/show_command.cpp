@@ -31,11 +31,11 @@ int showCommand(const QStringList &arguments) {
     parser.setApplicationDescription(QStringLiteral(
         "Shows the eight names and glyphs of SET.ch as text: each glyph its list entry and\n"
         "name, then 8 rows of 5 characters, '#' lit and '.' dark."));
-    parser.addPositionalArgument(QStringLiteral("SET.ch"), QStringLiteral("The glyph file."));
+    parser.addPositionalArgument(QStringLiteral("SET.ch"),
+                                 QStringLiteral("The glyph file; - reads the standard input."));
     if (const auto exit = parseCommand(parser, arguments, 1))
         return *exit;
-    const GlyphFileContent set = glyphs_from_file(parser.positionalArguments().constFirst());
-    warnAboutOddPixels(set);
+    const GlyphFileContent set = readSetFile(parser.positionalArguments().constFirst());
     return writeStdout(glyphsAsText(set).toLocal8Bit()) ? kSuccess : kFailure;
 }
 

@@ -289,13 +289,9 @@ std::optional<int> checkOptions(const VerifyOptions &options) {
     return std::nullopt;
 }
 
+// Far more source than any AVR's flash needs; avra would hold it all and more.
 QByteArray readWhole(const QString &path) {
-    const auto file = openRegularFileForReading(path);
-    const QByteArray bytes = file->readAll();
-    if (file->error() != QFile::NoError)
-        throw Error(
-            QStringLiteral("Can't read %1: %2.").arg(shownValue(path), file->errorString()));
-    return bytes;
+    return readRegularFile(path, qint64(16) << 20, QStringLiteral("a program's source"));
 }
 
 // What the program's ".equ NAME = VALUE" sets, up to a comment; empty when it doesn't.
@@ -344,7 +340,7 @@ bool startsAsElf(const QString &path) {
 std::variant<Program, int> readProgram(const VerifyOptions &options) {
     Program program;
     if (options.setPath)
-        program.set = glyphs_from_file(*options.setPath);
+        program.set = readSetFile(*options.setPath);
     QString text;
     if (options.programPath.isEmpty()) {
         program.kind = Program::SetProgram;

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+
 namespace glimmerset::import {
 
 namespace {
@@ -310,6 +312,43 @@ std::optional<QString> nameFromComment(const QString &comment) {
 Found readCArrays(const QString &text) {
     const QList<Token> tokens = tokenize(text);
     return ArrayParser(tokens).run();
+}
+
+Found readBareList(const QString &text) {
+    // Most text is something else from its first character on: no need to
+    // take it apart.
+    const auto first = std::find_if(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
+    if (first == text.end() ||
+        !(first->isDigit() || *first == u'{' || *first == u'B' || *first == u'/'))
+        return {};
+    Found found;
+    FoundRows array;
+    const auto close = [&] {
+        if (!array.rows.isEmpty())
+            found.arrays << array;
+        array = FoundRows();
+    };
+    int depth = 0;
+    for (const Token &token : tokenize(text)) {
+        if (token.is(u'{') || token.is(u'}')) {
+            close();
+            depth += token.is(u'{') ? 1 : -1;
+            if (depth < 0)
+                return {};
+            continue;
+        }
+        if (token.is(u',') || token.is(u';'))
+            continue;
+        long value = 0;
+        if (token.kind == Token::Literal || token.kind == Token::Punctuation ||
+            !parseCNumber(token.text.toString(), value))
+            return {};
+        if (array.rows.isEmpty())
+            array.line = token.line;
+        array.rows << Row{token.text.toString(), value, token.line};
+    }
+    close();
+    return found;
 }
 
 } // namespace glimmerset::import

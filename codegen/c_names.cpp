@@ -3,10 +3,26 @@
 #include "codegen/name_text.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <algorithm>
 
 namespace glimmerset {
+
+namespace {
+
+// What the C header and the sketch name themselves; a glyph named "Table"
+// would otherwise declare the sketch's glyphTable a second time.
+const QStringList kFormIdentifiers = {
+    QStringLiteral("glyphTable"),
+    QStringLiteral("loadGlyphs"),
+    QStringLiteral("glyph_rows"),
+    QStringLiteral("glimmerset_glyph"),
+    QStringLiteral("glimmerset_load_glyphs"),
+    QStringLiteral("GLIMMERSET_GLYPHS_H"),
+};
+
+} // namespace
 
 std::array<QString, kGlyphCount> glyphIdentifiers(const GlyphNames &names, IdentifierStyle style) {
     static const QRegularExpression words(QStringLiteral("[A-Za-z0-9]+"));
@@ -22,7 +38,7 @@ std::array<QString, kGlyphCount> glyphIdentifiers(const GlyphNames &names, Ident
         // Without a letter the words could be a number: GLYPH_3 is glyph 3's own.
         const bool taken =
             std::find(identifiers.begin(), identifiers.begin() + g, id) != identifiers.begin() + g;
-        if (!names[g].contains(letter) || taken)
+        if (!names[g].contains(letter) || taken || kFormIdentifiers.contains(id))
             id = (constant ? QStringLiteral("GLYPH_%1") : QStringLiteral("glyph%1")).arg(g);
         identifiers[g] = id;
     }

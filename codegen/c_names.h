@@ -15,7 +15,8 @@ enum class IdentifierStyle {
 
 // One identifier a glyph, made of the ASCII letters and digits of its name
 // behind a prefix that no C or Arduino header defines; a name that gives no
-// letter, or the same identifier as an earlier glyph, gets GLYPH_n or glyphN.
+// letter, the same identifier as an earlier glyph, or one the form itself
+// declares (glyphTable) gets GLYPH_n or glyphN.
 std::array<QString, kGlyphCount> glyphIdentifiers(const GlyphNames &names, IdentifierStyle style);
 
 // The comment line that names glyph g in the C forms: // 0 "Arrow". The

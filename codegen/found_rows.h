@@ -41,6 +41,10 @@ bool parseCNumber(const QString &text, long &value);
 
 Found readCArrays(const QString &text);
 Found readAssembly(const QString &text);
+// Numbers, commas and braces alone, as web generators print a glyph: each
+// innermost brace list an array, numbers outside braces one more. Nothing
+// when the text holds anything else.
+Found readBareList(const QString &text);
 
 // Our forms' comment naming glyph n: 0 "Arrow" (as text after the comment sign).
 std::optional<QString> nameFromComment(const QString &comment);

@@ -69,8 +69,11 @@ void checkRow(const Row &row, const QString &source) {
 ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName) {
     const QString text = decodeSource(bytes);
     // Braces mark C; assembly has none.
-    const import::Found found =
+    import::Found found =
         text.contains(u'{') ? import::readCArrays(text) : import::readAssembly(text);
+    if (found.arrays.isEmpty())
+        if (import::Found bare = import::readBareList(text); !bare.arrays.isEmpty())
+            found = bare;
     ImportedGlyphs result;
     result.set.names = defaultGlyphNames();
     for (const QString &warning : found.warnings)
@@ -114,14 +117,18 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
 }
 
 ImportedGlyphs importGlyphFile(const QString &path) {
-    const auto file = openRegularFileForReading(path);
-    const QByteArray bytes = file->read(kMaxSource + 1);
-    if (file->error() != QFileDevice::NoError)
-        throw Error(QStringLiteral("Can't read \"%1\": %2.").arg(path, file->errorString()));
+    return importGlyphDevice(*openRegularFileForReading(path), QStringLiteral("\"%1\"").arg(path));
+}
+
+ImportedGlyphs importGlyphDevice(QIODevice &device, const QString &displayName) {
+    const QByteArray bytes = device.read(kMaxSource + 1);
+    if (const auto *file = qobject_cast<QFileDevice *>(&device);
+        file && file->error() != QFileDevice::NoError)
+        throw Error(QStringLiteral("Can't read %1: %2.").arg(displayName, file->errorString()));
     if (bytes.size() > kMaxSource)
         throw Error(
-            QStringLiteral("\"%1\" is over 1 MiB: too large to be glyph arrays.").arg(path));
-    return importGlyphs(bytes, QStringLiteral("\"%1\"").arg(path));
+            QStringLiteral("%1 is over 1 MiB: too large to be glyph arrays.").arg(displayName));
+    return importGlyphs(bytes, displayName);
 }
 
 } // namespace glimmerset

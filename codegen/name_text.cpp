@@ -16,8 +16,20 @@ bool movesTheTerminal(char16_t c) {
 
 } // namespace
 
+qsizetype commentNameLength(QStringView name) {
+    if (name.size() <= kMaxCommentName)
+        return name.size();
+    qsizetype units = 0;
+    for (qsizetype points = 0; points < kMaxCommentName && units < name.size(); ++points)
+        units += QChar::isHighSurrogate(name[units].unicode()) && units + 1 < name.size() &&
+                         QChar::isLowSurrogate(name[units + 1].unicode())
+                     ? 2
+                     : 1;
+    return units;
+}
+
 QString nameForComment(const QString &name) {
-    QString safe = name;
+    QString safe = name.left(commentNameLength(name));
     for (QChar &c : safe)
         if (endsALine(c.unicode()))
             c = kNameStandIn;

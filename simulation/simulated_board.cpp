@@ -1,8 +1,8 @@
 #include "simulated_board.h"
 
 #include "hex_text.h"
+#include "intel_hex.h"
 #include "lcd_backpack.h"
-#include "program_image.h"
 
 extern "C" {
 #include <avr_eeprom.h>
@@ -493,9 +493,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     BoardRun run;
     run.mcu = config.mcu;
     run.clockHz = config.clockHz ? config.clockHz : kDefaultClockHz;
+    // Intel hex is read against the chip's flash, which an ELF may name.
     ProgramImage image;
-    if (!(program.format == ProgramFile::Elf ? readAvrElf : readIntelHex)(program.path, image,
-                                                                          run.loadError))
+    if (program.format == ProgramFile::Elf && !readAvrElf(program.path, image, run.loadError))
         return run;
     run.clockAssumed = config.clockAssumed;
     avr_kind_t *core = findCore(run.mcu);
@@ -510,6 +510,9 @@ BoardRun simulateBoard(const ProgramFile &program, const BoardConfig &config, do
     }
     const Core chip(core, run.clockHz);
     avr_t *avr = chip.get();
+    if (program.format == ProgramFile::IntelHex &&
+        !readIntelHex(program.path, avr->flashend + 1u, image, run.loadError))
+        return run;
     LcdBusMonitor monitor(run.clockHz, *timing, config.startupMs);
     if (!config.wiring.backpack)
         monitor.keepEdges();

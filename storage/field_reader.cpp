@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 
+#include <algorithm>
 #include <bit>
 #include <new>
 
@@ -18,7 +19,6 @@ namespace glimmerset {
 
 namespace {
 
-constexpr qint64 kChunkSize = 64 * 1024;
 // A string handed out holds no more than this for a field of one character.
 constexpr qsizetype kMaxRecycled = 256;
 
@@ -28,8 +28,10 @@ bool isBlank(char c) {
 
 } // namespace
 
-FieldReader::FieldReader(std::unique_ptr<QIODevice> device, QString displayName)
-    : device_(std::move(device)), displayName_(std::move(displayName)) {}
+FieldReader::FieldReader(std::unique_ptr<QIODevice> device, QString displayName,
+                         qsizetype chunkSize)
+    : device_(std::move(device)), displayName_(std::move(displayName)),
+      chunkSize_(std::max<qsizetype>(chunkSize, 1)) {}
 
 FieldReader::FieldReader(FieldReader &&) noexcept = default;
 FieldReader &FieldReader::operator=(FieldReader &&) noexcept = default;
@@ -39,16 +41,25 @@ FieldReader FieldReader::openFile(const QString &path) {
     return FieldReader(openRegularFileForReading(path), QStringLiteral("\"%1\"").arg(path));
 }
 
-FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displayName) {
+FieldReader FieldReader::openStandardInput() {
+    return FieldReader(glimmerset::openStandardInput(), QString::fromLatin1(kStandardInputName));
+}
+
+FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displayName,
+                                   qsizetype chunkSize) {
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(bytes);
     buffer->open(QIODevice::ReadOnly);
-    return FieldReader(std::move(buffer), displayName);
+    return FieldReader(std::move(buffer), displayName, chunkSize);
 }
 
-void FieldReader::fail(const QString &what) const { failAt(line_, what); }
+void FieldReader::fail(const QString &what) const {
+    failAt(line_, what);
+}
 
-void FieldReader::failAt(int line, const QString &what) const { throw Error(message(line, what)); }
+void FieldReader::failAt(int line, const QString &what) const {
+    throw Error(message(line, what));
+}
 
 QString FieldReader::message(int line, const QString &what) const {
     return QStringLiteral("%1, line %2: %3").arg(displayName_).arg(line).arg(what);
@@ -60,9 +71,9 @@ bool FieldReader::fill() {
     if (!device_ || !device_->isOpen())
         return false;
     if (!buffer_)
-        buffer_.reset(new char[kChunkSize]);
+        buffer_.reset(new char[chunkSize_]);
     pos_ = size_ = 0; // a failed read leaves nothing stale to hand out
-    const qint64 n = device_->read(buffer_.get(), kChunkSize);
+    const qint64 n = device_->read(buffer_.get(), chunkSize_);
     if (n < 0)
         fail(QStringLiteral("can't read the file: %1.").arg(device_->errorString()));
     size_ = n;

@@ -20,8 +20,16 @@ public:
     // Throws Error when path, symlinks followed, is not a regular file or
     // can't be opened for reading. Never waits on a FIFO.
     static FieldReader openFile(const QString &path);
+    // The process's standard input, named so in messages.
+    static FieldReader openStandardInput();
+    // The size of each read from the device.
+    static constexpr qsizetype kChunkSize = 64 * 1024;
+
     // For tests and fuzzers; displayName stands in for the path in messages.
-    static FieldReader fromBytes(const QByteArray &bytes, const QString &displayName = QStringLiteral("(memory)"));
+    // A small chunkSize puts fields across reads without megabytes of input.
+    static FieldReader fromBytes(const QByteArray &bytes,
+                                 const QString &displayName = QStringLiteral("(memory)"),
+                                 qsizetype chunkSize = kChunkSize);
 
     FieldReader(FieldReader &&) noexcept;
     FieldReader &operator=(FieldReader &&) noexcept;
@@ -47,7 +55,8 @@ public:
     int lineNumber() const { return line_; }
 
 private:
-    FieldReader(std::unique_ptr<QIODevice> device, QString displayName);
+    FieldReader(std::unique_ptr<QIODevice> device, QString displayName,
+                qsizetype chunkSize = kChunkSize);
     // The next field's bytes, valid until the next read; the field's end is consumed.
     QByteArrayView readField();
     bool takeBufferedField(QByteArrayView &field);
@@ -62,6 +71,7 @@ private:
     std::unique_ptr<QIODevice> device_;
     QString displayName_;
     std::unique_ptr<char[]> buffer_;
+    qsizetype chunkSize_;
     qsizetype size_ = 0; // bytes in buffer_
     qsizetype pos_ = 0;
     QByteArray spill_; // a field that crosses a chunk's end, or has to outlive one

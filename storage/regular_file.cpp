@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 
 namespace glimmerset {
@@ -44,6 +46,25 @@ std::unique_ptr<QFile> openRegularFileForReading(const QString &path) {
     if (!file->open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         throw failure(file->errorString());
     fd.release();
+    return file;
+}
+
+QByteArray readRegularFile(const QString &path, qint64 maxBytes, const QString &what) {
+    const auto file = openRegularFileForReading(path);
+    // The read is bounded too: the file may grow after the size was taken.
+    const QByteArray bytes = file->size() > maxBytes ? QByteArray() : file->read(maxBytes + 1);
+    if (file->error() != QFile::NoError)
+        throw Error(QStringLiteral("Can't read \"%1\": %2.").arg(path, file->errorString()));
+    if (file->size() > maxBytes || bytes.size() > maxBytes)
+        throw Error(QStringLiteral("\"%1\" is over %2 MiB: too large to be %3.")
+                        .arg(path, QString::number(maxBytes >> 20), what));
+    return bytes;
+}
+
+std::unique_ptr<QFile> openStandardInput() {
+    auto file = std::make_unique<QFile>();
+    if (!file->open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        throw Error(QStringLiteral("Can't read the standard input: %1.").arg(file->errorString()));
     return file;
 }
 

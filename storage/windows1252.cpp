@@ -1,5 +1,8 @@
 #include "storage/windows1252.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
 #include <array>
 
 #ifdef __SSE2__
@@ -94,6 +97,14 @@ QByteArray encodeLossy(QStringView text) {
     out.reserve(text.size());
     forEachCodePoint(text, [&](QStringView, std::optional<char> byte) { out += byte.value_or('?'); });
     return out;
+}
+
+bool looksLikeUtf8(QByteArrayView bytes) {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes); // the decoder works when asked for text
+    return !utf8.hasError();
 }
 
 std::optional<QString> firstUnencodable(QStringView text) {

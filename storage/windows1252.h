@@ -17,6 +17,10 @@ void decodeInto(QChar *out, QByteArrayView bytes);
 // Characters Windows-1252 lacks become '?'.
 QByteArray encodeLossy(QStringView text);
 
+// Whether bytes read as Windows-1252 are rather UTF-8, as editors save
+// text: valid UTF-8 that holds characters beyond ASCII.
+bool looksLikeUtf8(QByteArrayView bytes);
+
 // The first character (a whole code point) of text that Windows-1252 lacks, if any.
 std::optional<QString> firstUnencodable(QStringView text);
 

@@ -71,6 +71,13 @@ const GlyphCase kCases[] = {
          names[2] = QStringLiteral("; RCALL lcd_fc, \"quoted\"");
          names[7] = QStringLiteral("  spaced  ");
      }},
+    // As long as avra takes a comment line, and longer, cut to fit.
+    {"LongestNames",
+     [](GlyphNames &names, GlyphSet &g) {
+         seeded(4)(names, g);
+         names[0] = QString(4094, u'x');
+         names[5] = QString(6000, u'\u00B0');
+     }},
 };
 
 // The program needs about a tenth of a second.

@@ -165,8 +165,9 @@ TEST(Cli, ShowDrawsEachGlyphUnderItsName) {
 }
 
 // A file that is no glyph file loads all the same, as in the window; every
-// command that reads one names the pixel fields that hold neither 0 nor 1,
-// the first five by their line, and keeps its output.
+// command that reads one says where its shape breaks and names the pixel
+// fields that hold neither 0 nor 1, the first five by their line, and keeps
+// its output.
 TEST(Cli, PixelFieldsOtherThanZeroOrOneAreWarnedAbout) {
     QTemporaryDir dir;
     QByteArray set = readAll(sourceFile("docs/example.ch"));
@@ -176,6 +177,9 @@ TEST(Cli, PixelFieldsOtherThanZeroOrOneAreWarnedAbout) {
     writeAll(dir.filePath(QStringLiteral("odd.ch")), set);
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
     const QString warnings = QStringLiteral(
+        "Warning: \"odd.ch\", line 9: the line holds 2 fields where the other pixel lines hold 1, "
+        "so every pixel after it is read out of place.\n"
+        "Warning: \"odd.ch\", line 328: a field left over after the set of 328 fields: never read.\n"
         "Warning: \"odd.ch\", line 9: the pixel field holds \"LDI r16\", not 0 or 1; it counts as dark.\n"
         "Warning: \"odd.ch\", line 9: the pixel field holds \"2\", not 0 or 1; it counts as dark.\n"
         "Warning: \"odd.ch\", line 10: the pixel field holds \"-1\", not 0 or 1; it counts as dark.\n"
@@ -284,6 +288,21 @@ TEST(Cli, ImportGivesBackTheFileCodeWasMadeFrom) {
     EXPECT_TRUE(back.err.isEmpty()) << back.err.toStdString();
     EXPECT_EQ(readAll(dir.filePath(QStringLiteral("back.ch"))),
               readAll(sourceFile("docs/example.ch")));
+}
+
+// "-" is the standard input for every command that reads a set or a source.
+TEST(Cli, ReadsTheStandardInputForDash) {
+    QProcess shell;
+    shell.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("\"$0\" code \"$1\" --form arduino | \"$0\" import - -o - | "
+                                "\"$0\" code - | \"$0\" import - | \"$0\" show -"),
+                 QStringLiteral(GLIMMERSET_CLI), sourceFile("docs/example.ch")});
+    ASSERT_TRUE(shell.waitForFinished(30000));
+    EXPECT_EQ(shell.exitCode(), 0);
+    EXPECT_EQ(shell.readAllStandardError(), QByteArray());
+    const CliRun show = run({QStringLiteral("show"), sourceFile("docs/example.ch")}, QDir::tempPath());
+    EXPECT_EQ(shell.readAllStandardOutput(), show.out);
 }
 
 // The README's Makefile that makes glyphs.inc, as it stands there, with a

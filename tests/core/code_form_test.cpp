@@ -1,6 +1,7 @@
 #include "codegen/c_names.h"
 #include "codegen/code_form.h"
 #include "codegen/name_text.h"
+#include "storage/windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,36 @@ TEST(CodeForms, IdentifiersAreValidUniqueAndMadeOfTheNames) {
         "glyph4",     "glyphFlChe2",     "glyphCharacter7", "glyphInt"};
     EXPECT_EQ(glyphIdentifiers(names, IdentifierStyle::Constant), constants);
     EXPECT_EQ(glyphIdentifiers(names, IdentifierStyle::Camel), camels);
+
+    // The sketch's own table of glyphs is no glyph's.
+    GlyphNames table = defaultGlyphNames();
+    table[5] = QStringLiteral("Table");
+    EXPECT_EQ(glyphIdentifiers(table, IdentifierStyle::Camel)[5], QStringLiteral("glyph5"));
+}
+
+// avra takes a line of 4095 bytes: a name keeps to the 4094 after the
+// comment sign, a character (a byte in the file) however it is stored.
+TEST(CodeForms, ANameFitsTheLineAvraTakes) {
+    const QString heart = QString::fromUcs4(U"\U0001F496"); // two UTF-16 units, one '?'
+    const struct {
+        const char *what;
+        QString name, kept;
+    } cases[] = {
+        {"AsLongAsFits", QString(4094, u'x'), QString(4094, u'x')},
+        {"OneTooMany", QString(4095, u'\u00E9'), QString(4094, u'\u00E9')},
+        {"PairsCountOnce", heart.repeated(4095), heart.repeated(4094)},
+        {"CutBeforeABackslash", QString(4093, u'x') + QStringLiteral("\\y"),
+         QString(4093, u'x') + u'?'},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(nameForComment(c.name), c.kept) << c.what;
+        GlyphNames names = defaultGlyphNames();
+        names[3] = c.name;
+        const QByteArray code =
+            windows1252::encodeLossy(formCode(CodeForm::Asm, names, GlyphSet()));
+        for (const QByteArray &line : code.split('\n'))
+            EXPECT_LE(line.size(), 4096) << c.what; // with its CR
+    }
 }
 
 TEST(CodeForms, NamesAreSpelledOutForATerminal) {

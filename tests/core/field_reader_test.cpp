@@ -105,7 +105,7 @@ TEST(FieldReader, FieldsSpanningReadChunksComeBackWhole) {
 // reads too, and the reader must agree with the plain reference throughout,
 // for fields read as text and as numbers.
 TEST(FieldReader, AgreesWithTheReferenceAcrossTheReadChunkBoundary) {
-    constexpr qsizetype kChunk = 64 * 1024;
+    constexpr qsizetype kChunk = FieldReader::kChunkSize;
     const QByteArray tails[] = {
         "\r\n  \"a,b\" junk, c \r\nnext",
         "\r\n\"open\r\n\"\",\t\r\r\n\n,",

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace glimmerset;
 using glimmerset::test::readAll;
 using glimmerset::test::writeAll;
@@ -178,4 +180,115 @@ TEST(FileNames, ExtensionIsAddedUnlessAlreadyExact) {
     EXPECT_EQ(withExtension("prog.asm", kAsmFileExtension), "prog.asm");
     EXPECT_EQ(withExtension("prog.ASM", kAsmFileExtension), "prog.ASM.asm");
     EXPECT_EQ(withExtension("prog.txt", kAsmFileExtension), "prog.txt.asm");
+}
+
+namespace {
+
+// A set as rows of five, as people write one by hand; edit changes row
+// `row` (0 to 63, each on line 9 + row) before the file ends in tail.
+QByteArray rowsOfFive(const std::function<void(int, QByteArray &)> &edit,
+                      const QByteArray &names = defaultNameLines(), const QByteArray &tail = {}) {
+    QByteArray bytes = names;
+    for (int row = 0; row < 64; ++row) {
+        QByteArray line = "0,1,0,1,0";
+        edit(row, line);
+        bytes += line + "\r\n";
+    }
+    return bytes + tail;
+}
+
+struct ShapeCase {
+    const char *name;
+    QByteArray bytes;
+    QStringList shape;   // what show, code and verify warn of
+    QString readFailure; // what the read error ends in, if it fails
+};
+
+void PrintTo(const ShapeCase &shapeCase, std::ostream *out) {
+    *out << shapeCase.name;
+}
+
+class GlyphFileShape : public ::testing::TestWithParam<ShapeCase> {};
+
+const auto kAsIs = [](int, QByteArray &) {};
+
+} // namespace
+
+TEST_P(GlyphFileShape, TellsWhereAHandWrittenFileBreaks) {
+    const ShapeCase &shapeCase = GetParam();
+    try {
+        const GlyphFileContent content =
+            glyphsFromBytes(shapeCase.bytes, "set.ch", Leftovers::Counted);
+        EXPECT_EQ(content.shape, shapeCase.shape);
+        EXPECT_TRUE(shapeCase.readFailure.isEmpty());
+        // The window reads the same set, not asking where it breaks.
+        const GlyphFileContent window = glyphsFromBytes(shapeCase.bytes, "set.ch");
+        EXPECT_TRUE(window.shape.isEmpty());
+        EXPECT_EQ(window.glyphs.pixel(7, 4, 7), content.glyphs.pixel(7, 4, 7));
+    } catch (const Error &error) {
+        EXPECT_TRUE(error.message().endsWith(shapeCase.readFailure) &&
+                    !shapeCase.readFailure.isEmpty())
+            << error.message().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HandWritten, GlyphFileShape,
+    ::testing::Values(
+        ShapeCase{"RowsOfFive", rowsOfFive(kAsIs), {}, {}},
+        ShapeCase{"AsSaved", glyphFileBytes(defaultGlyphNames(), patterned()), {}, {}},
+        ShapeCase{"BlankLinesAtTheEnd", rowsOfFive(kAsIs, defaultNameLines(), "\r\n \r\n"), {}, {}},
+        ShapeCase{
+            "AValueTooMany",
+            rowsOfFive([](int row, QByteArray &line) { line += row == 2 ? ",1" : ""; }),
+            {"set.ch, line 11: the line holds 6 fields where the other pixel lines hold 5, so "
+             "every pixel after it is read out of place.",
+             "set.ch, line 72: a field left over after the set of 328 fields: never read."},
+            {}},
+        ShapeCase{"AValueTooFew",
+                  rowsOfFive([](int row, QByteArray &line) { line.chop(row == 2 ? 2 : 0); }),
+                  {},
+                  "the file ends where more was expected. The set needs 328 fields (8 names, 320 "
+                  "pixels), the file holds 327; line 11: the line holds 4 fields where the other "
+                  "pixel lines hold 5, so every pixel after it is read out of place."},
+        ShapeCase{
+            "ABlankLineBetweenGlyphs",
+            rowsOfFive([](int row, QByteArray &line) { line.prepend(row == 8 ? "\r\n" : ""); }),
+            {"set.ch, line 17: the line holds 1 field where the other pixel lines hold 5, so "
+             "every pixel after it is read out of place.",
+             "set.ch, line 73: a field left over after the set of 328 fields: never read."},
+            {}},
+        ShapeCase{
+            "ANameWithAComma",
+            rowsOfFive(kAsIs, defaultNameLines().replace("Character 2", "Heart, small")),
+            {"set.ch, line 2: the line holds 2 fields where a name takes a line of its own (a "
+             "name with a comma goes in double quotes), so every field after it is read out of "
+             "place.",
+             "set.ch, line 72: a field left over after the set of 328 fields: never read."},
+            {}},
+        ShapeCase{"ANoteAfterTheSet",
+                  rowsOfFive(kAsIs, defaultNameLines(), "; drawn by hand\r\n1,2,3\r\n"),
+                  {"set.ch, line 73: 4 fields left over after the set of 328 fields: never read."},
+                  {}}),
+    [](const ::testing::TestParamInfo<ShapeCase> &info) { return std::string(info.param.name); });
+
+// An editor's UTF-8 reads as garbled Windows-1252; show, code and verify say so.
+TEST(GlyphFileEncoding, NamesSavedAsUtf8AreTold) {
+    const struct {
+        const char *what;
+        QByteArray names;
+        bool utf8;
+    } cases[] = {
+        {"Utf8", "\xE2\x99\xA5 Heart\r\n\xC2\xB0 Degree\r\n", true},
+        {"ByteOrderMark", "\xEF\xBB\xBF" "Arrow\r\n", true},
+        {"Windows1252", "\xB0 Degree\r\nCaf\xE9\r\n", false},
+        {"Ascii", "Arrow\r\n", false},
+    };
+    for (const auto &c : cases) {
+        QByteArray bytes = c.names;
+        for (int g = bytes.count('\n'); g < kGlyphCount; ++g)
+            bytes += "Character\r\n";
+        bytes += QByteArray(" 0 \r\n").repeated(kPixelCount);
+        EXPECT_EQ(glyphsFromBytes(bytes, "set.ch").namesLookLikeUtf8, c.utf8) << c.what;
+    }
 }

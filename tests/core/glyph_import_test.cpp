@@ -99,6 +99,16 @@ const Notation kNotations[] = {
      {{31, 17}},
      {" load"},
      1},
+    {"BareListInBraces",
+     "{0x00,0x0A,0x1F,0x1F,0x0E,0x04,0x00,0x00}\n",
+     {{0, 10, 31, 31, 14, 4, 0, 0}},
+     {"Character 1"},
+     0},
+    {"BareListsWithoutBraces",
+     "0x00, 0x0A, 0x1F, 0x1F, 0x0E, 0x04, 0x00, 0x00,\nB00100, B01110, 4, 4, 4, 4, 4, 0\n",
+     {{0, 10, 31, 31, 14, 4, 0, 0}, {4, 14, 4, 4, 4, 4, 4, 0}},
+     {"Character 1", "Character 2"},
+     0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sources, ImportNotation, ::testing::ValuesIn(kNotations),

@@ -3,6 +3,7 @@
 #include "codegen/template_text.h"
 #include "storage/error.h"
 #include "storage/glyph_file.h"
+#include "storage/regular_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -369,6 +370,26 @@ TEST_F(HostileFiles, LoadingStopsReadingAfterTheLastField) {
     EXPECT_TRUE(content.glyphs.isLit(3, 2, 5));
     // One buffer's worth past the fields at most, never the 64 MiB tail.
     EXPECT_LT(read, saved.size() + 128 * 1024);
+}
+
+// A 300 MB program source is refused by its size, not read into memory.
+TEST_F(HostileFiles, AHugeSourceIsRefusedUnread) {
+    const QString file = path("huge.asm");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(qint64(300) << 20));
+    }
+    const qint64 before = bytesReadByThisThread();
+    try {
+        readRegularFile(file, qint64(16) << 20, QStringLiteral("a program's source"));
+        ADD_FAILURE() << "read whole";
+    } catch (const Error &error) {
+        EXPECT_EQ(
+            error.message(),
+            QStringLiteral("\"%1\" is over 16 MiB: too large to be a program's source.").arg(file));
+    }
+    if (before >= 0)
+        EXPECT_LT(bytesReadByThisThread() - before, 1 << 20);
 }
 
 TEST_F(HostileFiles, FolderWhereAFileIsExpected) {
