@@ -187,7 +187,7 @@ const ChipCase kChipCases[] = {
     out PORTB, r16
     rjmp PC
 )",
-     "PW_EH,nothing-written,startup", "E high for 125 ns"},
+     "PW_EH,display-off,nothing-written,startup", "E high for 125 ns"},
     // The IN after one NOP samples half a clock after E rose: 31 ns.
     {"InOneNopAfterE", "atmega328p", 16, kWithRw, R"(
     ldi r16, 0x70
@@ -217,16 +217,16 @@ const ChipCase kChipCases[] = {
      "nothing-written,startup"},
     // A first access 1 ms after reset: on time only by the chip's start-up.
     {"FirstAccessAfter1ms", "atmega328p", 1, "B:0,1,2,3,4,5,low", kFirstAccessAfter1ms,
-     "nothing-written,startup", "us: E rose"},
+     "display-off,nothing-written,startup", "us: E rose"},
     {"FirstAccessAfter1msWithoutStartup", "atmega328p", 1, "B:0,1,2,3,4,5,low",
-     kFirstAccessAfter1ms, "busy,nothing-written", "busy until 15000.000 us (power-on)",
+     kFirstAccessAfter1ms, "busy,display-off,nothing-written", "busy until 15000.000 us (power-on)",
      RunEnd::Loop, 0},
     // The loop can be left by the interrupt: the run goes on to its end.
     {"WritesFromATimerInterrupt", "atmega328p", 16, "B:0,1,2,3,4,5,low", kFromTimerInterrupt,
      "startup", "", RunEnd::TimeUp},
     // E dropped by writing a one to PINB: only the newer chips toggle.
     {"PinToggleOnAtmega88", "atmega88", 16, "B:0,1,2,3,4,5,low", kEDroppedByPin,
-     "nothing-written,startup"},
+     "display-off,nothing-written,startup"},
     {"PinToggleOnAtmega8", "atmega8", 16, "B:0,1,2,3,4,5,low", kEDroppedByPin,
      "pin-toggle,silence,startup", "which the atmega8 doesn't do"},
     // Causes, named first.
@@ -248,7 +248,7 @@ const ChipCase kChipCases[] = {
     cbi PORTB, 5
     rjmp PC
 )",
-     "no-init,one-line,startup", "no initialisation: data written before any function set"},
+     "display-off,no-init,one-line,startup", "no initialisation: data written before any function set"},
     // It polls the busy flag with RW on PB6, which the wiring ties low.
     {"ReadsWithRwTiedLow", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
     ldi r16, 0x70
@@ -266,7 +266,7 @@ poll:
     rjmp poll
     rjmp PC
 )",
-     "nothing-written,one-line,rw-tied,startup", "add rw= and the pin RW is on", RunEnd::TimeUp},
+     "display-off,nothing-written,one-line,rw-tied,startup", "add rw= and the pin RW is on", RunEnd::TimeUp},
     // A third of a second before its first port write, with 0.1 s to run.
     {"StillWaiting", "atmega328p", 16, "B:0,1,2,3,4,5,low", R"(
     ldi r20, 20
@@ -332,6 +332,8 @@ TEST(JudgeRun, DecrementEntryModeIsTheCauseOnlyWhenCgramIsWrong) {
     run.writes = run.dataWrites = 64;
     run.end = RunEnd::Loop;
     run.lcd.twoLine = true;
+    run.lcd.displayControl = 0x0C;
+    run.lcd.displayWasOn = true;
     run.findings.add(FindingKind::Warning, Rule::Decrement, "glyph rows written downwards");
     const GlyphSet dark;
     run.lcd.cgram[5] = 0x01;
