@@ -442,8 +442,9 @@ std::variant<Target, int> resolveTarget(const VerifyOptions &options, const Prog
                                     [](const auto &source) { return source.first != 0; });
     board.clockHz = clock->first;
     const QString clockBy = QLatin1String(clock->second);
-    // The set's own program is built for the default; a program of the user's may not be.
-    board.clockAssumed = clock == std::end(clocks) - 1 && program.kind != Program::SetProgram;
+    // The set's own program and one that writes LCD_CLOCK_MHZ say what they were built for.
+    board.clockAssumed = clock == std::end(clocks) - 1 && program.kind != Program::SetProgram &&
+                         !program.writtenClockMhz;
     const double mhz = board.clockHz / 1e6;
     if (program.elfClockHz && program.elfClockHz != board.clockHz)
         target.notes += QStringLiteral("Note: the ELF's .mmcu section names %1 MHz, the simulated "
