@@ -15,7 +15,7 @@ QStringList linesOf(const QString &block) {
 }
 
 void setRow(GlyphSet &set, int glyph, int row, const char *bits) {
-    for (int c = 0; c < kColumnCount; ++c)
+    for (int c = 0; c < lcd::kGlyphColumns; ++c)
         set.setPixel(row, c, glyph, bits[c] == '1' ? 1 : 0);
 }
 
@@ -37,7 +37,8 @@ TEST(CharacterCode, ArrowExampleByteForByte) {
     ASSERT_EQ(lines.size(), 330);
 
     QString expected = "LCD_char:\r\n";
-    const char *dataRows[8] = {"00100", "01000", "11111", "01000", "00100", "00000", "00000", "00000"};
+    const char *dataRows[8] = {"00100", "01000", "11111", "01000",
+                               "00100", "00000", "00000", "00000"};
     for (int k = 0; k < 8; ++k) {
         expected += ";" + names[k] + "\r\n";
         for (int r = 0; r < 8; ++r) {
