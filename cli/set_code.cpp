@@ -7,6 +7,7 @@
 #include "codegen/template_folder.h"
 #include "codegen/template_text.h"
 #include "storage/error.h"
+#include "storage/executable_folder.h"
 
 #include <QDir>
 #include <QFileInfo>
