@@ -68,20 +68,28 @@ QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCod
     return code;
 }
 
-void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
+TemplateReport checkTemplates(const QString &templateDir, bool testProgram, bool restOfCode) {
+    TemplateReport report;
     for (const auto &[wanted, name] :
          {std::pair(testProgram, kMainTemplateName), std::pair(restOfCode, kRestTemplateName)}) {
         if (!wanted)
             continue;
+        const QString fileName = QString::fromLatin1(name);
         try {
             for (const TemplateFinding &finding :
-                 checkTemplateFile(QDir(templateDir).filePath(QString::fromLatin1(name))))
-                printError(QStringLiteral("Warning: ") +
-                           describeFinding(QString::fromLatin1(name), finding));
-        } catch (const Error &) {
-            // The stage has just read it; what changed since is the next run's news.
+                 checkTemplateFile(QDir(templateDir).filePath(fileName)))
+                report.findings << describeFinding(fileName, finding);
+        } catch (const Error &e) {
+            report.unreadable << e.message();
         }
     }
+    return report;
+}
+
+void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
+    // An unreadable one the stage has just read: what changed since is the next run's news.
+    for (const QString &finding : checkTemplates(templateDir, testProgram, restOfCode).findings)
+        printError(QStringLiteral("Warning: ") + finding);
 }
 
 } // namespace glimmerset::cli

@@ -6,6 +6,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,8 +28,15 @@ void warnAboutOddPixels(const GlyphFileContent &set);
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
                    const QString &templateDir, CodeForm form = CodeForm::Asm);
 
-// Each line of the chosen templates that the template stage would break, as
-// a warning on stderr; the code stays as it is.
+// Each line of the chosen templates that the template stage would break,
+// described, and the error of each template that can't be read.
+struct TemplateReport {
+    QStringList findings;
+    QStringList unreadable;
+};
+TemplateReport checkTemplates(const QString &templateDir, bool testProgram, bool restOfCode);
+
+// The findings as warnings on stderr; the code stays as it is.
 void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode);
 
 } // namespace glimmerset::cli
