@@ -52,7 +52,7 @@ void warnAboutOddPixels(const GlyphFileContent &set) {
 }
 
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                   const QString &templateDir, CodeForm form) {
+                   const QString &templateDir, CodeForm form, bool warnOfTemplates) {
     warnAboutOddPixels(set);
     CodeRequest request;
     request.testProgram = testProgram;
@@ -62,9 +62,14 @@ QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCod
     request.names = set.names;
     request.glyphs = set.glyphs;
     request.templateDir = templateDir;
+    QStringList findings;
+    if (warnOfTemplates)
+        request.templateFindings = &findings;
     QString code;
     if (const auto failure = appendCode(code, request))
         throw Error(failure->message + u'\n' + failure->reason);
+    for (const QString &finding : findings)
+        printError(QStringLiteral("Warning: ") + finding);
     return code;
 }
 

@@ -23,10 +23,13 @@ void warnAboutOddPixels(const GlyphFileContent &set);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
 // asked, the two templates, after warnAboutOddPixels; form replaces the
-// block. Throws Error with the window's message and the reason when a
-// template can't be read.
+// block. With warnOfTemplates, then each line of those templates that the
+// template stage would break as a warning on stderr, from the same read.
+// Throws Error with the window's message and the reason when a template
+// can't be read.
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                   const QString &templateDir, CodeForm form = CodeForm::Asm);
+                   const QString &templateDir, CodeForm form = CodeForm::Asm,
+                   bool warnOfTemplates = false);
 
 // Each line of the chosen templates that the template stage would break,
 // described, and the error of each template that can't be read.

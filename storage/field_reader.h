@@ -20,8 +20,11 @@ public:
     // Throws Error when path, symlinks followed, is not a regular file or
     // can't be opened for reading. Never waits on a FIFO.
     static FieldReader openFile(const QString &path);
+    // Bytes already read from path, named in messages as openFile names it.
+    static FieldReader fromFileBytes(const QByteArray &bytes, const QString &path);
     // For tests and fuzzers; displayName stands in for the path in messages.
-    static FieldReader fromBytes(const QByteArray &bytes, const QString &displayName = QStringLiteral("(memory)"));
+    static FieldReader fromBytes(const QByteArray &bytes,
+                                 const QString &displayName = QStringLiteral("(memory)"));
 
     FieldReader(FieldReader &&) noexcept;
     FieldReader &operator=(FieldReader &&) noexcept;
