@@ -7,7 +7,8 @@
 namespace glimmerset {
 
 void toggle_current_cell(GlyphGrid &grid) {
-    grid.setCellBackColor(grid.cellBackColor() == PIXEL_ON_COLOR ? PIXEL_OFF_COLOR : PIXEL_ON_COLOR);
+    grid.setCellBackColor(grid.cellBackColor() == PIXEL_ON_COLOR ? PIXEL_OFF_COLOR
+                                                                 : PIXEL_ON_COLOR);
 }
 
 namespace {
@@ -17,9 +18,9 @@ namespace {
 template <typename Visit> void forEachCell(const GlyphGrids &grids, Visit visit) {
     for (int g = 0; g < kGlyphCount; ++g) {
         GlyphGrid &grid = *grids[g];
-        for (int r = 0; r < kRowCount; ++r) {
+        for (int r = 0; r < lcd::kGlyphRows; ++r) {
             grid.setRow(r);
-            for (int c = 0; c < kColumnCount; ++c) {
+            for (int c = 0; c < lcd::kGlyphColumns; ++c) {
                 grid.setCol(c);
                 visit(grid, r, c, g);
             }

@@ -25,13 +25,13 @@ GlyphGrid::GlyphGrid(QWidget *parent) : QWidget(parent) {
 }
 
 void GlyphGrid::setRow(int row) {
-    row_ = std::clamp(row, 0, kRowCount - 1);
+    row_ = std::clamp(row, 0, lcd::kGlyphRows - 1);
     update();
     currentCellMoved();
 }
 
 void GlyphGrid::setCol(int col) {
-    col_ = std::clamp(col, 0, kColumnCount - 1);
+    col_ = std::clamp(col, 0, lcd::kGlyphColumns - 1);
     update();
     currentCellMoved();
 }
@@ -46,8 +46,8 @@ void GlyphGrid::clear() {
     const auto before = colors_;
     colors_.fill(std::nullopt);
     update();
-    for (int r = 0; r < kRowCount; ++r)
-        for (int c = 0; c < kColumnCount; ++c)
+    for (int r = 0; r < lcd::kGlyphRows; ++r)
+        for (int c = 0; c < lcd::kGlyphColumns; ++c)
             if (before[cellIndex(r, c)])
                 cellChanged(r, c);
 }
@@ -94,7 +94,9 @@ int GlyphGrid::columnEdge(int col) const {
     return kBorder + twipsToPixels(twips);
 }
 
-int GlyphGrid::rowEdge(int row) const { return kBorder + twipsToPixels(row * kRowHeightTwips); }
+int GlyphGrid::rowEdge(int row) const {
+    return kBorder + twipsToPixels(row * kRowHeightTwips);
+}
 
 QRect GlyphGrid::cellRect(int row, int col) const {
     const int left = columnEdge(col);
@@ -103,10 +105,10 @@ QRect GlyphGrid::cellRect(int row, int col) const {
 }
 
 std::optional<std::pair<int, int>> GlyphGrid::cellAt(QPoint point) const {
-    for (int r = 0; r < kRowCount; ++r) {
+    for (int r = 0; r < lcd::kGlyphRows; ++r) {
         if (point.y() < rowEdge(r) || point.y() >= rowEdge(r + 1))
             continue;
-        for (int c = 0; c < kColumnCount; ++c)
+        for (int c = 0; c < lcd::kGlyphColumns; ++c)
             if (point.x() >= columnEdge(c) && point.x() < columnEdge(c + 1))
                 return std::pair{r, c};
     }
@@ -114,7 +116,7 @@ std::optional<std::pair<int, int>> GlyphGrid::cellAt(QPoint point) const {
 }
 
 QSize GlyphGrid::sizeHint() const {
-    return QSize(columnEdge(kColumnCount) + kBorder, rowEdge(kRowCount) + kBorder);
+    return QSize(columnEdge(lcd::kGlyphColumns) + kBorder, rowEdge(lcd::kGlyphRows) + kBorder);
 }
 
 void GlyphGrid::paintEvent(QPaintEvent *) {
@@ -123,8 +125,8 @@ void GlyphGrid::paintEvent(QPaintEvent *) {
     painter.fillRect(inner, toQColor(kUncoveredColor));
     painter.setClipRect(inner);
     const QColor gridLine = toQColor(kGridLineColor);
-    for (int r = 0; r < kRowCount; ++r) {
-        for (int c = 0; c < kColumnCount; ++c) {
+    for (int r = 0; r < lcd::kGlyphRows; ++r) {
+        for (int c = 0; c < lcd::kGlyphColumns; ++c) {
             const QRect cell = cellRect(r, c);
             const auto color = colors_[cellIndex(r, c)];
             painter.fillRect(cell, toQColor(color.value_or(kBackColor)));
@@ -200,7 +202,7 @@ void GlyphGrid::keyPressEvent(QKeyEvent *event) {
         setCol(0);
         break;
     case Qt::Key_End:
-        setCol(kColumnCount - 1);
+        setCol(lcd::kGlyphColumns - 1);
         break;
     default:
         QWidget::keyPressEvent(event);

@@ -82,15 +82,15 @@ protected:
 
 private:
     static constexpr int kBorder = 2;
-    static int cellIndex(int row, int col) { return row * kColumnCount + col; }
+    static int cellIndex(int row, int col) { return row * lcd::kGlyphColumns + col; }
     int columnEdge(int col) const;
     int rowEdge(int row) const;
     // Tell assistive technology what changed.
     void cellChanged(int row, int col);
     void currentCellMoved();
 
-    std::array<std::optional<std::uint32_t>, kRowCount * kColumnCount> colors_{};
-    std::array<int, kColumnCount> colWidthsTwips_;
+    std::array<std::optional<std::uint32_t>, lcd::kGlyphRows * lcd::kGlyphColumns> colors_{};
+    std::array<int, lcd::kGlyphColumns> colWidthsTwips_;
     int row_ = 0;
     int col_ = 0;
     bool pressedOnCell_ = false;

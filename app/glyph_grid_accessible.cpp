@@ -11,7 +11,7 @@ namespace glimmerset {
 
 namespace {
 
-constexpr int kCellCount = kRowCount * kColumnCount;
+constexpr int kCellCount = lcd::kGlyphRows * lcd::kGlyphColumns;
 
 // One cell: no object of its own, so it is kept by the grid's interface.
 class CellAccessible : public QAccessibleInterface,
@@ -113,14 +113,15 @@ public:
 
     int childCount() const override { return kCellCount; }
     QAccessibleInterface *child(int index) const override {
-        return index >= 0 && index < kCellCount ? cellAt(index / kColumnCount, index % kColumnCount)
-                                                : nullptr;
+        return index >= 0 && index < kCellCount
+                   ? cellAt(index / lcd::kGlyphColumns, index % lcd::kGlyphColumns)
+                   : nullptr;
     }
     int indexOfChild(const QAccessibleInterface *child) const override {
         const auto *cell = dynamic_cast<const CellAccessible *>(child);
         if (!cell || cell->grid() != grid())
             return -1;
-        return cell->rowIndex() * kColumnCount + cell->columnIndex();
+        return cell->rowIndex() * lcd::kGlyphColumns + cell->columnIndex();
     }
     QAccessibleInterface *childAt(int x, int y) const override {
         const auto cell = grid()->cellAt(grid()->mapFromGlobal(QPoint(x, y)));
@@ -133,9 +134,9 @@ public:
     QAccessibleInterface *caption() const override { return nullptr; }
     QAccessibleInterface *summary() const override { return nullptr; }
     QAccessibleInterface *cellAt(int row, int column) const override {
-        if (row < 0 || row >= kRowCount || column < 0 || column >= kColumnCount)
+        if (row < 0 || row >= lcd::kGlyphRows || column < 0 || column >= lcd::kGlyphColumns)
             return nullptr;
-        QAccessible::Id &id = cells_[row * kColumnCount + column];
+        QAccessible::Id &id = cells_[row * lcd::kGlyphColumns + column];
         if (!id)
             id = QAccessible::registerAccessibleInterface(new CellAccessible(grid(), row, column));
         return QAccessible::accessibleInterface(id);
@@ -148,8 +149,8 @@ public:
     QString rowDescription(int row) const override { return QStringLiteral("Row %1").arg(row + 1); }
     int selectedColumnCount() const override { return 0; }
     int selectedRowCount() const override { return 0; }
-    int columnCount() const override { return kColumnCount; }
-    int rowCount() const override { return kRowCount; }
+    int columnCount() const override { return lcd::kGlyphColumns; }
+    int rowCount() const override { return lcd::kGlyphRows; }
     QList<int> selectedColumns() const override { return {}; }
     QList<int> selectedRows() const override { return {}; }
     bool isColumnSelected(int) const override { return false; }

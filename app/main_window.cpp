@@ -36,11 +36,11 @@ constexpr int kActionRowHeight = 17;
 const QString kGlyphFilter = QStringLiteral("*.ch");
 
 QRect fromTwips(int left, int top, int width, int height) {
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
 }
 
-template <typename Widget>
-Widget *placed(Widget *widget, const char *name, QRect geometry) {
+template <typename Widget> Widget *placed(Widget *widget, const char *name, QRect geometry) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(geometry);
     return widget;
@@ -59,7 +59,8 @@ QListWidget *multiSelectList(QWidget *parent) {
 MainWindow::MainWindow(Platform &platform, QWidget *parent)
     : QWidget(parent), platform_(platform),
       save_(platform, FileDialogKind::Save, QStringLiteral("Save to ..."), kGlyphFilter),
-      open1_(platform, FileDialogKind::Open, QStringLiteral("Open Character File ..."), kGlyphFilter) {
+      open1_(platform, FileDialogKind::Open, QStringLiteral("Open Character File ..."),
+             kGlyphFilter) {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Glimmerset"));
     setWindowIcon(glimmersetIcon());
@@ -79,7 +80,7 @@ MainWindow::MainWindow(Platform &platform, QWidget *parent)
 
 void MainWindow::buildControls() {
     static constexpr std::array<QPoint, kGlyphCount> gridAt = {
-        QPoint(120, 120), QPoint(1680, 120), QPoint(3240, 120), QPoint(4800, 120),
+        QPoint(120, 120),  QPoint(1680, 120),  QPoint(3240, 120),  QPoint(4800, 120),
         QPoint(120, 3000), QPoint(1680, 3000), QPoint(3240, 3000), QPoint(4800, 3000)};
     static constexpr std::array<QPoint, kGlyphCount> nameAt = {
         QPoint(120, 2280), QPoint(1680, 2280), QPoint(3240, 2280), QPoint(4800, 2280),
@@ -87,14 +88,16 @@ void MainWindow::buildControls() {
 
     for (int g = 0; g < kGlyphCount; ++g) {
         const QByteArray name = "char" + QByteArray::number(g + 1);
-        grids_[g] = placed(new GlyphGrid(this), name.constData(), fromTwips(gridAt[g].x(), gridAt[g].y(), 1455, 2055));
+        grids_[g] = placed(new GlyphGrid(this), name.constData(),
+                           fromTwips(gridAt[g].x(), gridAt[g].y(), 1455, 2055));
         connect(grids_[g], &GlyphGrid::clicked, this, [this, g] { char_Click(g); });
     }
     for (int g = 0; g < kGlyphCount; ++g) {
         const QByteArray name = "Text1_" + QByteArray::number(g);
         auto *edit = new QLineEdit(defaultGlyphName(g), this);
         edit->setMaxLength(std::numeric_limits<int>::max());
-        names_[g] = placed(edit, name.constData(), fromTwips(nameAt[g].x(), nameAt[g].y(), 1455, 285));
+        names_[g] =
+            placed(edit, name.constData(), fromTwips(nameAt[g].x(), nameAt[g].y(), 1455, 285));
     }
 
     code_ = placed(new QPlainTextEdit(this), "code", fromTwips(120, 5160, 6135, 2055));
@@ -103,7 +106,8 @@ void MainWindow::buildControls() {
     code_->setTabChangesFocus(true);
     code_->setTabStopDistance(code_->fontMetrics().horizontalAdvance(QLatin1Char(' ')) * 8);
 
-    frame1_ = placed(new QGroupBox(QStringLiteral("Selection"), this), "Frame1", fromTwips(6360, 120, 2415, 2295));
+    frame1_ = placed(new QGroupBox(QStringLiteral("Selection"), this), "Frame1",
+                     fromTwips(6360, 120, 2415, 2295));
     box_ = placed(multiSelectList(frame1_), "Box", fromTwips(120, 240, 2175, 1410));
     // Eight short entries in two columns of four, so all show at once.
     box_->setFlow(QListView::TopToBottom);
@@ -112,18 +116,23 @@ void MainWindow::buildControls() {
     box_->setGridSize(QSize(68, 21));
     box_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // `clear` belongs to the window and lies in front of the frame.
-    clear_ = placed(new QPushButton(QStringLiteral("Clear Selected"), this), "clear", fromTwips(6720, 1920, 1695, 375));
+    clear_ = placed(new QPushButton(QStringLiteral("Clear Selected"), this), "clear",
+                    fromTwips(6720, 1920, 1695, 375));
     clear_->raise();
     connect(clear_, &QPushButton::clicked, this, &MainWindow::clear_Click);
 
-    frame2_ = placed(new QGroupBox(QStringLiteral("Action"), this), "Frame2", fromTwips(6360, 2520, 2415, 2415));
+    frame2_ = placed(new QGroupBox(QStringLiteral("Action"), this), "Frame2",
+                     fromTwips(6360, 2520, 2415, 2415));
     action_ = placed(multiSelectList(frame2_), "action", fromTwips(120, 360, 2175, 1410));
-    ccode_ = placed(new QPushButton(QStringLiteral("Create Selected"), frame2_), "Ccode", fromTwips(360, 1920, 1695, 375));
+    ccode_ = placed(new QPushButton(QStringLiteral("Create Selected"), frame2_), "Ccode",
+                    fromTwips(360, 1920, 1695, 375));
     connect(ccode_, &QPushButton::clicked, this, &MainWindow::Ccode_Click);
 
     frame3_ = placed(new QGroupBox(this), "Frame3", fromTwips(6360, 5040, 2415, 1215));
-    command2_ = placed(new QPushButton(QStringLiteral("Load Characters"), frame3_), "Command2", fromTwips(360, 240, 1695, 375));
-    command3_ = placed(new QPushButton(QStringLiteral("Save Characters"), frame3_), "Command3", fromTwips(360, 720, 1695, 375));
+    command2_ = placed(new QPushButton(QStringLiteral("Load Characters"), frame3_), "Command2",
+                       fromTwips(360, 240, 1695, 375));
+    command3_ = placed(new QPushButton(QStringLiteral("Save Characters"), frame3_), "Command3",
+                       fromTwips(360, 720, 1695, 375));
     connect(command2_, &QPushButton::clicked, this, &MainWindow::Command2_Click);
     connect(command3_, &QPushButton::clicked, this, &MainWindow::Command3_Click);
 
@@ -182,7 +191,7 @@ void MainWindow::nameForAssistiveTechnology() {
 void MainWindow::Form_Load() {
     label1_->setText(QStringLiteral("24 Nov. 2000\nTalvoren"));
     // The grid needs no further settings: it never highlights a range.
-    for (int c = 0; c < kColumnCount; ++c)
+    for (int c = 0; c < lcd::kGlyphColumns; ++c)
         for (GlyphGrid *grid : grids_)
             grid->setColWidth(c, kColWidthTwips);
     for (int g = 0; g < kGlyphCount; ++g)
@@ -234,7 +243,9 @@ void MainWindow::Command2_Click() {
     });
 }
 
-void MainWindow::showMessage(const QString &text) { platform_.showMessage(this, text); }
+void MainWindow::showMessage(const QString &text) {
+    platform_.showMessage(this, text);
+}
 
 void MainWindow::guarded(const std::function<void()> &body) {
     try {
@@ -242,7 +253,8 @@ void MainWindow::guarded(const std::function<void()> &body) {
     } catch (const Error &e) {
         showMessage(e.message());
     } catch (const std::exception &e) {
-        showMessage(QStringLiteral("Something went wrong: %1").arg(QString::fromLocal8Bit(e.what())));
+        showMessage(
+            QStringLiteral("Something went wrong: %1").arg(QString::fromLocal8Bit(e.what())));
     }
 }
 

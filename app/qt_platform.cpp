@@ -1,7 +1,7 @@
 #include "app/qt_platform.h"
 
-#include "codegen/template_folder.h"
 #include "storage/error.h"
+#include "storage/executable_folder.h"
 #include "storage/file_names.h"
 
 #include <QClipboard>
@@ -15,8 +15,9 @@ namespace glimmerset {
 // Found once: a package upgrade may replace the executable under a running window.
 QtPlatform::QtPlatform() : executableDir_(executableFolder()) {}
 
-QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title, const QString &filter,
-                               const QString &fileName, const QString &addedExtension) {
+QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QString &title,
+                               const QString &filter, const QString &fileName,
+                               const QString &addedExtension) {
     if (kind == FileDialogKind::Open)
         return QFileDialog::getOpenFileName(parent, title, fileName, filter);
     // Qt's own question is about the name as typed, so "glyphs" would replace
@@ -24,15 +25,17 @@ QString QtPlatform::chooseFile(QWidget *parent, FileDialogKind kind, const QStri
     // a "No" shows the dialog again, as Qt's does.
     QString start = fileName;
     for (;;) {
-        const QString chosen =
-            QFileDialog::getSaveFileName(parent, title, start, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+        const QString chosen = QFileDialog::getSaveFileName(parent, title, start, filter, nullptr,
+                                                            QFileDialog::DontConfirmOverwrite);
         if (chosen.isEmpty())
             return chosen;
-        const QFileInfo written(addedExtension.isEmpty() ? chosen : withExtension(chosen, addedExtension));
+        const QFileInfo written(addedExtension.isEmpty() ? chosen
+                                                         : withExtension(chosen, addedExtension));
         if (!written.exists() && !written.isSymLink())
             return chosen;
         QMessageBox question(QMessageBox::Warning, title,
-                             QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(written.fileName()),
+                             QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                 .arg(written.fileName()),
                              QMessageBox::Yes | QMessageBox::No, parent);
         question.setDefaultButton(QMessageBox::No);
         question.setTextFormat(Qt::PlainText);

@@ -38,8 +38,8 @@ QByteArray templateLike(qsizetype size) {
 GlyphSet checkered() {
     GlyphSet set;
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 set.setPixel(r, c, g, (r + c + g) % 2);
     return set;
 }
@@ -55,7 +55,8 @@ qsizetype memchrFloor(const QByteArray &bytes) {
     for (qint64 n; (n = device.read(chunk.data(), qint64(chunk.size()))) > 0;) {
         const char *const end = chunk.data() + n;
         for (const char c : {',', '\n'})
-            for (const char *p = chunk.data(); (p = static_cast<const char *>(std::memchr(p, c, end - p))); ++p)
+            for (const char *p = chunk.data();
+                 (p = static_cast<const char *>(std::memchr(p, c, end - p))); ++p)
                 ++found;
     }
     return found;

@@ -2,12 +2,6 @@
 #include "cli/commands.h"
 #include "cli/set_code.h"
 
-#include "codegen/template_check.h"
-#include "codegen/template_text.h"
-#include "storage/error.h"
-
-#include <QDir>
-
 namespace glimmerset::cli {
 
 int checkTemplatesCommand(const QStringList &arguments) {
@@ -22,21 +16,13 @@ int checkTemplatesCommand(const QStringList &arguments) {
     if (const auto exit = parseCommand(parser, arguments, 0))
         return *exit;
 
-    const QString folder = templateFolder(parser);
-    bool clean = true;
+    const TemplateReport checked = checkTemplates(templateFolder(parser), true, true);
+    for (const QString &error : checked.unreadable)
+        printError(error);
+    const bool clean = checked.findings.isEmpty() && checked.unreadable.isEmpty();
     QString report;
-    for (const char *name : {kMainTemplateName, kRestTemplateName}) {
-        const QString fileName = QString::fromLatin1(name);
-        try {
-            const auto findings = checkTemplateFile(QDir(folder).filePath(fileName));
-            for (const TemplateFinding &finding : findings)
-                report += describeFinding(fileName, finding) + u'\n';
-            clean = clean && findings.isEmpty();
-        } catch (const Error &e) {
-            printError(e.message());
-            clean = false;
-        }
-    }
+    for (const QString &finding : checked.findings)
+        report += finding + u'\n';
     if (clean)
         report = QStringLiteral("main.asm and rest.asm come through the template stage whole.\n");
     if (!printText(report))

@@ -84,8 +84,7 @@ int codeCommand(const QStringList &arguments) {
 
     const GlyphFileContent set = readSetFile(setPath);
     const QString code = codeForSet(set, parser.isSet(testProgram), parser.isSet(rest),
-                                    templateFolder(parser), *chosen);
-    warnOfTemplateFindings(templateFolder(parser), parser.isSet(testProgram), parser.isSet(rest));
+                                    templateFolder(parser), *chosen, true);
     noteChangedNames(set.names);
     return writeOutput(parser.value(output), formFileBytes(*chosen, code));
 }

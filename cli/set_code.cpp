@@ -10,6 +10,7 @@
 #include "storage/error.h"
 #include "storage/field_reader.h"
 #include "storage/regular_file.h"
+#include "storage/executable_folder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -93,7 +94,7 @@ GlyphFileContent readSetFile(const QString &path) {
 }
 
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                   const QString &templateDir, CodeForm form) {
+                   const QString &templateDir, CodeForm form, bool warnOfTemplates) {
     for (int g = 0; g < kGlyphCount; ++g)
         if (const QString &name = set.names[g]; commentNameLength(name) < name.size())
             printError(QStringLiteral("Warning: the name of character %1 is longer than the %2 "
@@ -109,26 +110,34 @@ QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCod
     request.names = set.names;
     request.glyphs = set.glyphs;
     request.templateDir = templateDir;
+    QStringList findings;
+    if (warnOfTemplates)
+        request.templateFindings = &findings;
     QString code;
     if (const auto failure = appendCode(code, request))
         throw Error(failure->message + u'\n' + failure->reason);
+    for (const QString &finding : findings)
+        printError(QStringLiteral("Warning: ") + finding);
     return code;
 }
 
-void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode) {
+TemplateReport checkTemplates(const QString &templateDir, bool testProgram, bool restOfCode) {
+    TemplateReport report;
     for (const auto &[wanted, name] :
          {std::pair(testProgram, kMainTemplateName), std::pair(restOfCode, kRestTemplateName)}) {
         if (!wanted)
             continue;
+        const QString fileName = QString::fromLatin1(name);
         try {
             for (const TemplateFinding &finding :
-                 checkTemplateFile(QDir(templateDir).filePath(QString::fromLatin1(name))))
-                printError(QStringLiteral("Warning: ") +
-                           describeFinding(QString::fromLatin1(name), finding));
-        } catch (const Error &) {
-            // The stage has just read it; what changed since is the next run's news.
+                 checkTemplateFile(QDir(templateDir).filePath(fileName)))
+                report.findings << describeFinding(fileName, finding);
+        } catch (const Error &e) {
+            report.unreadable << e.message();
         }
     }
+    return report;
 }
+
 
 } // namespace glimmerset::cli

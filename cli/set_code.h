@@ -6,6 +6,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -25,13 +26,20 @@ GlyphFileContent readSetFile(const QString &path);
 
 // The code "Create Selected" makes for set with "Character Code" and, as
 // asked, the two templates; form replaces the block. Warns on stderr of a
-// name cut to fit its comment line. Throws Error with the window's message and the reason when a
+// name cut to fit its comment line and, with warnOfTemplates, of each line
+// of those templates that the template stage would break, from the same
+// read. Throws Error with the window's message and the reason when a
 // template can't be read.
 QString codeForSet(const GlyphFileContent &set, bool testProgram, bool restOfCode,
-                   const QString &templateDir, CodeForm form = CodeForm::Asm);
+                   const QString &templateDir, CodeForm form = CodeForm::Asm,
+                   bool warnOfTemplates = false);
 
-// Each line of the chosen templates that the template stage would break, as
-// a warning on stderr; the code stays as it is.
-void warnOfTemplateFindings(const QString &templateDir, bool testProgram, bool restOfCode);
+// Each line of the chosen templates that the template stage would break,
+// described, and the error of each template that can't be read.
+struct TemplateReport {
+    QStringList findings;
+    QStringList unreadable;
+};
+TemplateReport checkTemplates(const QString &templateDir, bool testProgram, bool restOfCode);
 
 } // namespace glimmerset::cli

@@ -18,7 +18,7 @@ QString glyphsAsText(const GlyphFileContent &set) {
             text += u'\n';
         // A name may hold an escape sequence: the terminal gets it spelled out.
         text += glyphListEntry(g) + u' ' + terminalText(set.names[g]) + u'\n';
-        for (int r = 0; r < kRowCount; ++r)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
             text += rowPicture(set.glyphs, g, r) + u'\n';
     }
     return text;

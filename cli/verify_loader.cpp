@@ -1,7 +1,7 @@
 #include "cli/cli_io.h"
 #include "cli/commands.h"
 
-#include "codegen/template_folder.h"
+#include "storage/executable_folder.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,13 +11,16 @@
 namespace glimmerset::cli {
 
 int loadedVerifyCommand(const QStringList &arguments) {
-    const QString path = QDir(executableFolder()).filePath(QStringLiteral(GLIMMERSET_VERIFY_MODULE));
+    const QString path =
+        QDir(executableFolder()).filePath(QStringLiteral(GLIMMERSET_VERIFY_MODULE));
     // Never unloaded: simavr keeps what it registered until the process ends.
     void *module = ::dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     using Command = int(const QStringList &);
-    auto *command = module ? reinterpret_cast<Command *>(::dlsym(module, "glimmersetVerifyCommand")) : nullptr;
+    auto *command =
+        module ? reinterpret_cast<Command *>(::dlsym(module, "glimmersetVerifyCommand")) : nullptr;
     if (!command) {
-        printError(QStringLiteral("verify is not available: %1.").arg(QString::fromLocal8Bit(::dlerror())));
+        printError(QStringLiteral("verify is not available: %1.")
+                       .arg(QString::fromLocal8Bit(::dlerror())));
         return kFailure;
     }
     return command(arguments);

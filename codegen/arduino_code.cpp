@@ -45,7 +45,7 @@ QString arduinoCode(const GlyphNames &names, const GlyphSet &glyphs) {
     for (int g = 0; g < kGlyphCount; ++g) {
         code += QStringLiteral("%1\nconst byte %2[8] PROGMEM = {\n")
                     .arg(cNameComment(g, names[g]), ids[g]);
-        for (int r = 0; r < kRowCount; ++r)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
             code += QStringLiteral("    0b%1, // %2\n")
                         .arg(QString::number(cgramRow(glyphs, g, r), 2).rightJustified(5, u'0'),
                              rowPicture(glyphs, g, r));

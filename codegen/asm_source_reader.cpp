@@ -1,4 +1,5 @@
 #include "codegen/found_rows.h"
+#include "glyphs/lcd_layout.h"
 
 #include <QRegularExpression>
 
@@ -45,22 +46,23 @@ public:
             const bool cgram = ldi_ && ldi_->value >= 0x40 && ldi_->value < 0x80;
             address_ = cgram ? int(ldi_->value - 0x40) : -1;
             // The comment line right above row 0's address names the glyph.
-            if (cgram && address_ % 8 == 0 && comment_)
-                glyph(address_ / 8).name = *comment_;
+            if (cgram && address_ % lcd::kGlyphRows == 0 && comment_)
+                glyph(address_ / lcd::kGlyphRows).name = *comment_;
         } else if (ldi_ && address_ >= 0) {
-            FoundRows &rows = glyph(address_ / 8);
-            rows.rows[address_ % 8] = *ldi_;
-            written_[address_ / 8] |= 1u << (address_ % 8);
-            address_ = (address_ + 1) % 64;
+            const int g = address_ / lcd::kGlyphRows;
+            const int r = address_ % lcd::kGlyphRows;
+            glyph(g).rows[r] = *ldi_;
+            written_[g] |= 1u << r;
+            address_ = (address_ + 1) & lcd::kCgramAddressMask;
         }
         ldi_.reset();
     }
     void addTo(Found &found) const {
-        for (int g = 0; g < 8; ++g) {
+        for (int g = 0; g < lcd::kCgramGlyphs; ++g) {
             if (!glyphs_[g])
                 continue;
             found.arrays << *glyphs_[g];
-            if (written_[g] != 0xFF)
+            if (written_[g] != kAllRows)
                 found.warnings << QStringLiteral("line %1: the program writes %2 of glyph %3's 8 "
                                                  "rows; the others are left dark.")
                                       .arg(QString::number(glyphs_[g]->line))
@@ -72,7 +74,7 @@ public:
 private:
     FoundRows &glyph(int code) {
         if (!glyphs_[code]) {
-            glyphs_[code] = FoundRows{QList<Row>(8, Row{QStringLiteral("0"), 0, 0}),
+            glyphs_[code] = FoundRows{QList<Row>(lcd::kGlyphRows, Row{QStringLiteral("0"), 0, 0}),
                                       std::nullopt,
                                       {},
                                       code,
@@ -84,8 +86,9 @@ private:
     std::optional<Row> ldi_;
     std::optional<QString> comment_;
     int address_ = -1;
-    std::array<std::optional<FoundRows>, 8> glyphs_;
-    std::array<unsigned, 8> written_{};
+    static constexpr unsigned kAllRows = (1u << lcd::kGlyphRows) - 1;
+    std::array<std::optional<FoundRows>, lcd::kCgramGlyphs> glyphs_;
+    std::array<unsigned, lcd::kCgramGlyphs> written_{};
 };
 
 } // namespace

@@ -48,7 +48,7 @@ QString cHeaderCode(const GlyphNames &names, const GlyphSet &glyphs) {
     code += u"};\n\nstatic const uint8_t glyph_rows[8][8] PROGMEM = {\n";
     for (int g = 0; g < kGlyphCount; ++g) {
         code += QStringLiteral("    %1\n    {\n").arg(cNameComment(g, names[g]));
-        for (int r = 0; r < kRowCount; ++r)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
             code += QStringLiteral("        0x%1, // %2\n")
                         .arg(QString::number(cgramRow(glyphs, g, r), 16)
                                  .toUpper()

@@ -31,8 +31,8 @@ bool isAssemblyForm(CodeForm form) {
 }
 
 QString rowPicture(const GlyphSet &glyphs, int glyph, int row) {
-    QString picture(kColumnCount, u'.');
-    for (int c = 0; c < kColumnCount; ++c)
+    QString picture(lcd::kGlyphColumns, u'.');
+    for (int c = 0; c < lcd::kGlyphColumns; ++c)
         if (glyphs.isLit(row, c, glyph))
             picture[c] = u'#';
     return picture;

@@ -4,6 +4,7 @@
 #include "glyphs/glyph_set.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -32,6 +33,9 @@ struct CodeRequest {
     GlyphNames names = defaultGlyphNames();
     GlyphSet glyphs;
     QString templateDir;
+    // When given, each line of a template read that the stage would break,
+    // described, from the same read of the file.
+    QStringList *templateFindings = nullptr;
 };
 
 // Appends the chosen parts in the chain's order (test program, character

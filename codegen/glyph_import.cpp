@@ -38,9 +38,9 @@ QList<std::optional<Glyph>> cutIntoGlyphs(const QList<FoundRows> &arrays) {
         std::optional<QString> name = array.name;
         if (!name && !array.identifier.isEmpty())
             name = array.identifier;
-        const qsizetype pieces = (array.rows.size() + kRowCount - 1) / kRowCount;
+        const qsizetype pieces = (array.rows.size() + lcd::kGlyphRows - 1) / lcd::kGlyphRows;
         for (qsizetype k = 0; k < pieces; ++k) {
-            Glyph glyph{name, array.rows.mid(k * kRowCount, kRowCount), array.line};
+            Glyph glyph{name, array.rows.mid(k * lcd::kGlyphRows, lcd::kGlyphRows), array.line};
             if (name && pieces > 1)
                 glyph.name = QStringLiteral("%1[%2]").arg(*name, QString::number(k));
             if (array.code >= 0) {
@@ -55,7 +55,7 @@ QList<std::optional<Glyph>> cutIntoGlyphs(const QList<FoundRows> &arrays) {
 }
 
 void checkRow(const Row &row, const QString &source) {
-    if (row.value >= 0 && row.value < (1 << kColumnCount))
+    if (row.value >= 0 && row.value < (1 << lcd::kGlyphColumns))
         return;
     throw Error(QStringLiteral("%1, line %2: %3 %4; a row holds five pixels, 0 to 31 (0x1F, "
                                "0b11111), bit 4 the leftmost.")
@@ -101,16 +101,16 @@ ImportedGlyphs importGlyphs(const QByteArray &bytes, const QString &displayName)
             checkRow(row, displayName);
         if (glyph.name)
             result.set.names[g] = *glyph.name;
-        if (glyph.rows.size() < kRowCount)
+        if (glyph.rows.size() < lcd::kGlyphRows)
             result.warnings << QStringLiteral("%1, line %2: %3 has only %4 of 8 rows; the others "
                                               "are left dark.")
                                    .arg(displayName, QString::number(glyph.line),
                                         quoted(result.set.names[g]),
                                         QString::number(glyph.rows.size()));
         for (qsizetype r = 0; r < glyph.rows.size(); ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                result.set.glyphs.setPixel(int(r), c, int(g),
-                                           (glyph.rows[r].value >> (kColumnCount - 1 - c)) & 1);
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
+                result.set.glyphs.setPixel(
+                    int(r), c, int(g), (glyph.rows[r].value >> (lcd::kGlyphColumns - 1 - c)) & 1);
         ++result.found;
     }
     return result;

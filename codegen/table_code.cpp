@@ -43,7 +43,7 @@ QString tableCode(const GlyphNames &names, const GlyphSet &glyphs) {
         code += u';';
         code += nameForComment(names[g]);
         code += u"\r\n\t.db\t";
-        for (int r = 0; r < kRowCount; ++r) {
+        for (int r = 0; r < lcd::kGlyphRows; ++r) {
             if (r > 0)
                 code += u',';
             code += QStringLiteral("0b%1").arg(cgramRow(glyphs, g, r), 8, 2, QLatin1Char('0'));

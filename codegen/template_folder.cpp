@@ -1,14 +1,11 @@
 #include "codegen/template_folder.h"
 
-#include <QCoreApplication>
+#include "storage/executable_folder.h"
+
 #include <QDir>
 #include <QFileInfo>
 
 namespace glimmerset {
-
-QString executableFolder() {
-    return QFileInfo(QCoreApplication::applicationFilePath()).canonicalPath();
-}
 
 QString templateSetFolder(const QString &name) {
     const QString executable = executableFolder();

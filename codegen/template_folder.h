@@ -4,11 +4,6 @@
 
 namespace glimmerset {
 
-// The folder of the running executable, symlinks followed, where main.asm
-// and rest.asm lie; empty when it can't be found. Ask once, at start: after
-// a package upgrade has replaced the executable the question has no answer.
-QString executableFolder();
-
 // The folder of a template set shipped by name, "parallel" or "pcf8574":
 // in the installation's share folder or, in a build, in templates/ beside
 // the executable. Empty when there is no such set.

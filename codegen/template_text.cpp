@@ -3,6 +3,9 @@
 #include "storage/error.h"
 #include "storage/field_reader.h"
 #include "storage/linux_calls.h"
+#include "storage/regular_file.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <new>
@@ -68,6 +71,22 @@ std::optional<QString> appendTemplateText(QString &out, const QString &path) {
     } catch (const Error &e) {
         return e.message();
     }
+}
+
+std::optional<QString> appendTemplateText(QString &out, const QString &path, QByteArray &bytes) {
+    try {
+        const auto file = openRegularFileForReading(path);
+        bytes = file->readAll();
+        if (file->error() != QFileDevice::NoError)
+            return QStringLiteral("\"%1\": can't read the file: %2.")
+                .arg(path, file->errorString());
+    } catch (const Error &e) {
+        return e.message();
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("\"%1\": the template is too large to hold in memory.").arg(path);
+    }
+    FieldReader reader = FieldReader::fromFileBytes(bytes, path);
+    return joinFields(reader, out);
 }
 
 TemplateText templateTextFromBytes(const QByteArray &bytes) {

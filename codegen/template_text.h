@@ -30,6 +30,9 @@ struct TemplateText {
 // begins with a join prefix, else CR LF. Gives why reading stopped early, if
 // it did; out keeps every field read up to there.
 std::optional<QString> appendTemplateText(QString &out, const QString &path);
+// The same, the file read whole into bytes on the way, for a caller that
+// checks the template too and would otherwise read it twice.
+std::optional<QString> appendTemplateText(QString &out, const QString &path, QByteArray &bytes);
 // The same for bytes in memory, into a fresh text.
 TemplateText templateTextFromBytes(const QByteArray &bytes);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "glyphs/lcd_layout.h"
+
 #include <QString>
 
 #include <array>
@@ -7,10 +9,9 @@
 
 namespace glimmerset {
 
-inline constexpr int kGlyphCount = 8;
-inline constexpr int kRowCount = 8;
-inline constexpr int kColumnCount = 5;
-inline constexpr int kPixelCount = kGlyphCount * kRowCount * kColumnCount;
+// The glyphs are the controller's eight CGRAM characters.
+inline constexpr int kGlyphCount = lcd::kCgramGlyphs;
+inline constexpr int kPixelCount = kGlyphCount * lcd::kGlyphRows * lcd::kGlyphColumns;
 
 // The names a glyph carries before the user renames it, and its entry in the
 // "Clear Selected" list: glyph 0 is "Character 1" and "1.Char".
@@ -21,7 +22,9 @@ QString glyphListEntry(int glyph);
 // any 16-bit value; only exactly 1 counts as lit.
 class GlyphSet {
 public:
-    std::int16_t pixel(int row, int column, int glyph) const { return values_[index(row, column, glyph)]; }
+    std::int16_t pixel(int row, int column, int glyph) const {
+        return values_[index(row, column, glyph)];
+    }
     void setPixel(int row, int column, int glyph, std::int16_t value) {
         values_[index(row, column, glyph)] = value;
     }
@@ -29,7 +32,7 @@ public:
 
     // Element r + 8c + 40g, row varying fastest.
     static constexpr int index(int row, int column, int glyph) {
-        return row + kRowCount * column + kRowCount * kColumnCount * glyph;
+        return row + lcd::kGlyphRows * column + lcd::kGlyphRows * lcd::kGlyphColumns * glyph;
     }
     const std::array<std::int16_t, kPixelCount> &values() const { return values_; }
 
@@ -39,7 +42,7 @@ private:
     std::array<std::int16_t, kPixelCount> values_{};
 };
 
-// A glyph's row as the controller's CGRAM holds it (see lcd_layout.h).
+// A glyph's row as the controller's CGRAM holds it.
 std::uint8_t cgramRow(const GlyphSet &glyphs, int glyph, int row);
 
 using GlyphNames = std::array<QString, kGlyphCount>;

@@ -28,9 +28,19 @@ inline constexpr unsigned kHighDataLines = 0xF0;
 // rightmost; bits 5 to 7 are not shown.
 inline constexpr int kGlyphColumns = 5;
 inline constexpr int kGlyphRows = 8;
-inline constexpr int kCgramSize = 64;
 constexpr std::uint8_t glyphRowBit(int column) {
     return static_cast<std::uint8_t>(0x10 >> column);
+}
+
+// CGRAM in the 5x8 font: eight glyphs of eight row bytes, glyph g's row r
+// at address 8g + r. The address counter has six bits, so it wraps from
+// the last row of glyph 7 to the first of glyph 0.
+inline constexpr int kCgramGlyphs = 8;
+inline constexpr int kCgramSize = kCgramGlyphs * kGlyphRows;
+inline constexpr unsigned kCgramAddressMask = kCgramSize - 1;
+static_assert(kCgramAddressMask == 0x3F);
+constexpr int cgramAddress(int glyph, int row) {
+    return kGlyphRows * glyph + row;
 }
 
 // DDRAM holds 80 characters. In the two-line mode that every multi-line
@@ -56,12 +66,9 @@ struct Geometry {
 };
 
 inline constexpr Geometry kGeometries[] = {
-    {8, 1, {0x00}},
-    {16, 1, {0x00}},
-    {16, 2, {0x00, 0x40}},
-    {16, 4, {0x00, 0x40, 0x10, 0x50}},
-    {20, 2, {0x00, 0x40}},
-    {20, 4, {0x00, 0x40, 0x14, 0x54}},
+    {8, 1, {0x00}},        {16, 1, {0x00}},
+    {16, 2, {0x00, 0x40}}, {16, 4, {0x00, 0x40, 0x10, 0x50}},
+    {20, 2, {0x00, 0x40}}, {20, 4, {0x00, 0x40, 0x14, 0x54}},
     {40, 2, {0x00, 0x40}},
 };
 inline constexpr Geometry kDefaultGeometry = kGeometries[2];

@@ -47,7 +47,7 @@ std::string nanoseconds(double ns) {
 }
 
 std::string glyphRow(int address) {
-    return "glyph " + std::to_string(address / 8) + " row " + std::to_string(address % 8);
+    return "glyph " + std::to_string(address / lcd::kGlyphRows) + " row " + std::to_string(address % lcd::kGlyphRows);
 }
 
 } // namespace
@@ -177,7 +177,7 @@ void LcdBusMonitor::eRose(double t) {
             readData_ = rs;
             if (rs)
                 readByte_ = addressingCgram_
-                                ? memory_.cgram[address_ & 0x3F]
+                                ? memory_.cgram[address_ & lcd::kCgramAddressMask]
                                 : memory_.ddram[lcd::ddramCell(address_, memory_.twoLine)];
             else
                 readByte_ = static_cast<std::uint8_t>((t < busyUntilNs_ ? 0x80 : 0) | address_);
@@ -359,7 +359,7 @@ void LcdBusMonitor::instruction(std::uint8_t byte, double t) {
     } else if (byte & 0x40) {
         closeRun(t);
         addressingCgram_ = true;
-        address_ = byte & 0x3F;
+        address_ = byte & lcd::kCgramAddressMask;
     } else if (byte & 0x20) {
         const bool eightBit = byte & 0x10;
         if (eightBit_ && !eightBit && eightBitFunctionSets_ < 3)
@@ -424,7 +424,7 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
         run_.start = address_;
     }
     if (addressingCgram_) {
-        const int at = address_ & 0x3F;
+        const int at = address_ & lcd::kCgramAddressMask;
         // Bits 5 to 7 of a CGRAM byte are plain RAM: only where the counter
         // went tells characters from glyph rows.
         if (!increment_) {
@@ -466,8 +466,8 @@ void LcdBusMonitor::writeData(std::uint8_t byte, double t) {
 
 void LcdBusMonitor::moveAddress(int step) {
     if (addressingCgram_) {
-        wrapped_ = wrapped_ || (address_ == 63 && step > 0) || (address_ == 0 && step < 0);
-        address_ = static_cast<std::uint8_t>((address_ + step) & 0x3F);
+        wrapped_ = wrapped_ || (address_ == lcd::kCgramAddressMask && step > 0) || (address_ == 0 && step < 0);
+        address_ = static_cast<std::uint8_t>((address_ + step) & lcd::kCgramAddressMask);
         return;
     }
     if (!memory_.twoLine) {
@@ -492,7 +492,7 @@ void LcdBusMonitor::closeRun(double t) {
     const int extra = run_.length % lcd::kGlyphRows;
     if (run_.cgram && !run_.named && !run_.decrement && run_.start % lcd::kGlyphRows == 0 &&
         run_.length > lcd::kGlyphRows && extra != 0) {
-        const int at = (run_.start + run_.length - extra) & 0x3F;
+        const int at = (run_.start + run_.length - extra) & lcd::kCgramAddressMask;
         found(FindingKind::Failure, Rule::CgramCharacters, kCharactersInCgram, t, [&] {
             return std::to_string(extra) + " data writes after the glyph rows went into " +
                    glyphRow(at) + " on";

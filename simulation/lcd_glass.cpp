@@ -39,8 +39,8 @@ Glass glassOf(const LcdMemory &memory, const lcd::Geometry &geometry, bool backl
             glass.codes[cell] = code;
             if (code < 16)
                 for (int row = 0; row < lcd::kGlyphRows; ++row)
-                    glass.cgram[(code & 7) * lcd::kGlyphRows + row] =
-                        memory.cgram[(code & 7) * lcd::kGlyphRows + row] & 0x1F;
+                    glass.cgram[lcd::cgramAddress(code & 7, row)] =
+                        memory.cgram[lcd::cgramAddress(code & 7, row)] & 0x1F;
             if (cursorShown && address == memory.cursor) {
                 glass.cursorCell = static_cast<std::int16_t>(cell);
                 glass.cursorUnderline = memory.displayControl & 0x02;
@@ -55,7 +55,7 @@ std::uint8_t Glass::dots(int line, int column, int row) const {
     if (cell == cursorCell && (cursorBlock || (cursorUnderline && row == lcd::kGlyphRows - 1)))
         return 0x1F;
     const std::uint8_t code = codes[cell];
-    return code < 16 ? cgram[(code & 7) * lcd::kGlyphRows + row] : rom::a00Row(code, row);
+    return code < 16 ? cgram[lcd::cgramAddress(code & 7, row)] : rom::a00Row(code, row);
 }
 
 bool Glass::looksLike(const Glass &other) const {

@@ -184,8 +184,8 @@ std::optional<BoardWiring> matchingWiring(const BoardRun &run, const BoardConfig
 std::array<std::uint8_t, lcd::kCgramSize> cgramImage(const GlyphSet &glyphs) {
     std::array<std::uint8_t, lcd::kCgramSize> image{};
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            image[8 * g + r] = cgramRow(glyphs, g, r);
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            image[lcd::cgramAddress(g, r)] = cgramRow(glyphs, g, r);
     return image;
 }
 
@@ -214,7 +214,7 @@ Findings judgeRun(const BoardRun &run, const BoardConfig &config, const GlyphSet
         for (int a = 0; a < lcd::kCgramSize; ++a)
             if (!holds(run.lcd, a, image[a]))
                 findings.add(FindingKind::Failure, Rule::Cgram, "CGRAM does not hold the set", [&] {
-                    return "glyph " + std::to_string(a / 8) + " row " + std::to_string(a % 8) +
+                    return "glyph " + std::to_string(a / lcd::kGlyphRows) + " row " + std::to_string(a % lcd::kGlyphRows) +
                            (written(run.lcd, a) ? " differs" : " never written");
                 });
     }
@@ -310,8 +310,8 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         const auto image = cgramImage(set->glyphs);
         for (int g = 0; g < kGlyphCount; ++g) {
             QStringList differing;
-            for (int r = 0; r < kRowCount; ++r)
-                if (!holds(run.lcd, 8 * g + r, image[8 * g + r]))
+            for (int r = 0; r < lcd::kGlyphRows; ++r)
+                if (!holds(run.lcd, lcd::cgramAddress(g, r), image[lcd::cgramAddress(g, r)]))
                     differing << QString::number(r);
             const QString glyph =
                 QStringLiteral("Glyph %1 \"%2\": ").arg(g).arg(terminalText(set->names[g]));
@@ -319,14 +319,14 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
                 lines << glyph + QStringLiteral("CGRAM holds all 8 rows");
                 continue;
             }
-            if (!(run.lcd.cgramWritten >> (8 * g) & 0xFF)) {
+            if (!(run.lcd.cgramWritten >> lcd::cgramAddress(g, 0) & 0xFF)) {
                 lines << glyph + QStringLiteral("CGRAM never written, so all 8 rows differ");
                 continue;
             }
             lines << glyph +
                          QStringLiteral("rows %1 differ (set | CGRAM)").arg(differing.join(u' '));
             for (const QString &row : differing) {
-                const int a = 8 * g + row.toInt();
+                const int a = lcd::cgramAddress(g, row.toInt());
                 lines << QStringLiteral("    row %1  %2 | %3")
                              .arg(row, dots(image[a]),
                                   written(run.lcd, a) ? dots(run.lcd.cgram[a])
@@ -335,10 +335,10 @@ VerifyReport verifyReport(const BoardRun &run, const BoardConfig &config,
         }
     } else {
         lines << QStringLiteral("CGRAM as the program left it (glyphs 0 to 7, - never written):");
-        for (int r = 0; r < kRowCount; ++r) {
+        for (int r = 0; r < lcd::kGlyphRows; ++r) {
             QStringList row;
             for (int g = 0; g < kGlyphCount; ++g)
-                row << cgramRow(run.lcd, 8 * g + r);
+                row << cgramRow(run.lcd, lcd::cgramAddress(g, r));
             lines << QStringLiteral("    ") + row.join(u' ');
         }
     }

@@ -37,8 +37,20 @@ FieldReader::FieldReader(FieldReader &&) noexcept = default;
 FieldReader &FieldReader::operator=(FieldReader &&) noexcept = default;
 FieldReader::~FieldReader() = default;
 
+namespace {
+
+QString fileDisplayName(const QString &path) {
+    return QStringLiteral("\"%1\"").arg(path);
+}
+
+} // namespace
+
 FieldReader FieldReader::openFile(const QString &path) {
-    return FieldReader(openRegularFileForReading(path), QStringLiteral("\"%1\"").arg(path));
+    return FieldReader(openRegularFileForReading(path), fileDisplayName(path));
+}
+
+FieldReader FieldReader::fromFileBytes(const QByteArray &bytes, const QString &path) {
+    return fromBytes(bytes, fileDisplayName(path));
 }
 
 FieldReader FieldReader::openStandardInput() {

@@ -25,6 +25,8 @@ public:
     // The size of each read from the device.
     static constexpr qsizetype kChunkSize = 64 * 1024;
 
+    // Bytes already read from path, named in messages as openFile names it.
+    static FieldReader fromFileBytes(const QByteArray &bytes, const QString &path);
     // For tests and fuzzers; displayName stands in for the path in messages.
     // A small chunkSize puts fields across reads without megabytes of input.
     static FieldReader fromBytes(const QByteArray &bytes,

@@ -18,12 +18,15 @@ namespace glimmerset {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 // A plain line comes back as typed unless the reader would split it, trim it,
 // or take it for a quoted field.
 bool needsQuotes(const QString &name) {
-    return name.contains(u',') || (!name.isEmpty() && (isBlank(name.front()) || isBlank(name.back())));
+    return name.contains(u',') ||
+           (!name.isEmpty() && (isBlank(name.front()) || isBlank(name.back())));
 }
 
 // A character a message box would not show (a line separator, a control
@@ -78,8 +81,8 @@ QByteArray glyphFileBytes(const GlyphNames &names, const GlyphSet &glyphs) {
     for (int g = 0; g < kGlyphCount; ++g)
         bytes += nameLine(names[g]);
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 bytes += glyphs.isLit(r, c, g) ? " 1 \r\n" : " 0 \r\n";
     return bytes;
 }
@@ -164,8 +167,8 @@ GlyphFileContent glyphsFromReader(FieldReader &reader, Leftovers leftovers) {
             shape.field(line, index);
         }
         for (int g = 0; g < kGlyphCount; ++g)
-            for (int r = 0; r < kRowCount; ++r)
-                for (int c = 0; c < kColumnCount; ++c, ++index) {
+            for (int r = 0; r < lcd::kGlyphRows; ++r)
+                for (int c = 0; c < lcd::kGlyphColumns; ++c, ++index) {
                     const int line = reader.lineNumber();
                     QByteArrayView field;
                     const std::int16_t value = reader.readNumber(&field);

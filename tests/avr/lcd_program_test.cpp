@@ -33,8 +33,8 @@ void PrintTo(const GlyphCase &glyphCase, std::ostream *os) {
 
 void forEachPixel(GlyphSet &glyphs, const std::function<std::int16_t(int, int, int)> &value) {
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 glyphs.setPixel(r, c, g, value(r, c, g));
 }
 
@@ -55,7 +55,7 @@ const GlyphCase kCases[] = {
          names[0] = QStringLiteral("Arrow");
          const char *rows[] = {"00100", "01000", "11111", "01000", "00100"};
          for (int r = 0; r < 5; ++r)
-             for (int c = 0; c < kColumnCount; ++c)
+             for (int c = 0; c < lcd::kGlyphColumns; ++c)
                  g.setPixel(r, c, 0, rows[r][c] == '1');
      }},
     {"Checkerboard",

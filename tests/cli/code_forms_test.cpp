@@ -2,6 +2,7 @@
 // simulated board: CGRAM must hold the set and line 1 show codes 0 to 7.
 
 #include "support/cli_process.h"
+#include "support/chips.h"
 #include "support/file_bytes.h"
 
 #include "codegen/asm_file.h"
@@ -70,19 +71,6 @@ QString readmeBlock(const QString &language, const QString &marker) {
                   << marker.toStdString();
     return {};
 }
-
-struct Chip {
-    const char *include;
-    const char *mcu;
-};
-
-// The README's table, and the two small chips the table form is meant for.
-const Chip kChips[] = {
-    {"m8def.inc", "atmega8"},       {"m16def.inc", "atmega16"},      {"m32def.inc", "atmega32"},
-    {"m48def.inc", "atmega48"},     {"m88def.inc", "atmega88"},      {"m168def.inc", "atmega168"},
-    {"m328Pdef.inc", "atmega328p"}, {"tn2313def.inc", "attiny2313"}, {"tn13def.inc", "attiny13"},
-    {"tn85def.inc", "attiny85"},
-};
 
 class TableForm : public ::testing::TestWithParam<Chip> {};
 

@@ -1,4 +1,5 @@
 #include "support/cli_process.h"
+#include "support/chips.h"
 #include "support/file_bytes.h"
 
 #include "simulation/display_picture.h"
@@ -77,24 +78,14 @@ const GlyphFill kSets[] = {
 QString setFile(const QTemporaryDir &dir, const GlyphFill &fill) {
     GlyphSet glyphs;
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 glyphs.setPixel(r, c, g, fill(r, c, g));
     const QString path = dir.filePath(QStringLiteral("set.ch"));
     glyphs_to_file(path, defaultGlyphNames(), glyphs);
     return path;
 }
 
-struct Chip {
-    const char *include;
-    const char *mcu;
-};
-
-const Chip kChips[] = {
-    {"m8def.inc", "atmega8"},       {"m16def.inc", "atmega16"},      {"m32def.inc", "atmega32"},
-    {"m48def.inc", "atmega48"},     {"m88def.inc", "atmega88"},      {"m168def.inc", "atmega168"},
-    {"m328Pdef.inc", "atmega328p"}, {"tn2313def.inc", "attiny2313"},
-};
 const int kClocksMhz[] = {1, 4, 8, 16, 20};
 
 // A name from a shared file reaches the terminal spelled out, never as the
@@ -123,7 +114,7 @@ TEST_P(ProvenOn, ShippedTemplatesHoldTheSet) {
         if (chip.include == std::string("m328Pdef.inc") && mhz == 16)
             rest += QStringLiteral("; unchanged\r\n");
     });
-    const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
+    const auto index = chipIndex(chip) + static_cast<std::size_t>(mhz);
     const VerifyRun r =
         verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
                 templates, QStringLiteral("--clock"), QString::number(mhz)});
@@ -138,7 +129,7 @@ TEST_P(ProvenOn, ShippedTemplatesHoldTheSet) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, ProvenOn,
-                         ::testing::Combine(::testing::ValuesIn(kChips),
+                         ::testing::Combine(::testing::ValuesIn(kProgramChips),
                                             ::testing::ValuesIn(kClocksMhz)),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param).mcu) + "_" +
@@ -170,7 +161,7 @@ TEST_P(OtherChip, StopsAtTheFirstAccessPastItsRam) {
         << r.out.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, OtherChip, ::testing::ValuesIn(kChips),
+INSTANTIATE_TEST_SUITE_P(Matrix, OtherChip, ::testing::ValuesIn(kProgramChips),
                          [](const auto &info) { return std::string(info.param.mcu); });
 
 // Timer 0 started before the line at, overflowing within 256 cycles; its
@@ -209,7 +200,7 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
                                          QStringLiteral(".equ LCD_I2C_ADDRESS = %1\r\n").arg(hex));
                         },
                         QStringLiteral("pcf8574/"));
-    const auto index = static_cast<std::size_t>(&chip - kChips) + static_cast<std::size_t>(mhz);
+    const auto index = chipIndex(chip) + static_cast<std::size_t>(mhz);
     const VerifyRun r =
         verify({setFile(dir, kSets[index % std::size(kSets)]), QStringLiteral("--templates"),
                 templates, QStringLiteral("--wiring"), QStringLiteral("i2c:") + hex,
@@ -230,7 +221,7 @@ TEST_P(ProvenOnBackpack, ShippedTemplatesHoldTheSet) {
 
 INSTANTIATE_TEST_SUITE_P(
     Matrix, ProvenOnBackpack,
-    ::testing::Combine(::testing::ValuesIn(std::begin(kChips), std::end(kChips) - 1),
+    ::testing::Combine(::testing::ValuesIn(kProgramChips.first(kProgramChips.size() - 1)),
                        ::testing::ValuesIn(kClocksMhz), ::testing::Values(0x27, 0x3F)),
     [](const auto &info) {
         return std::string(std::get<0>(info.param).mcu) + "_" +
@@ -766,9 +757,9 @@ bool buildCProgram(const QTemporaryDir &dir, const QString &set, const QStringLi
     const GlyphSet glyphs = glyphs_from_file(set).glyphs;
     QByteArray header = "#include <avr/pgmspace.h>\nconst uint8_t glyphs[64] PROGMEM = {";
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r) {
+        for (int r = 0; r < lcd::kGlyphRows; ++r) {
             int row = 0;
-            for (int column = 0; column < kColumnCount; ++column)
+            for (int column = 0; column < lcd::kGlyphColumns; ++column)
                 row |= glyphs.isLit(r, column, g) ? 0x10 >> column : 0;
             header += QByteArray::number(row) + ',';
         }
@@ -1020,8 +1011,8 @@ TEST_P(VerifyPng, DrawsTheSetFromCgram) {
     int litDots = 0;
     for (int line = 0; line < geometry->lines; ++line)
         for (int column = 0; column < geometry->columns; ++column)
-            for (int row = 0; row < kRowCount; ++row)
-                for (int dot = 0; dot < kColumnCount; ++dot) {
+            for (int row = 0; row < lcd::kGlyphRows; ++row)
+                for (int dot = 0; dot < lcd::kGlyphColumns; ++dot) {
                     const bool want =
                         line == 0 && column < kGlyphCount && content.glyphs.isLit(row, dot, column);
                     EXPECT_EQ(lit(line, column, row, dot), want)

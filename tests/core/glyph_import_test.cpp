@@ -30,9 +30,9 @@ TEST_P(ImportNotation, GivesTheGlyphsInOrder) {
     ASSERT_EQ(imported.found, int(n.rows.size()));
     for (std::size_t g = 0; g < n.rows.size(); ++g) {
         EXPECT_EQ(imported.set.names[g], QString::fromUtf8(n.names[g])) << g;
-        for (int r = 0; r < kRowCount; ++r) {
+        for (int r = 0; r < lcd::kGlyphRows; ++r) {
             int bits = 0;
-            for (int c = 0; c < kColumnCount; ++c)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 bits = bits << 1 | imported.set.glyphs.pixel(r, c, int(g));
             EXPECT_EQ(bits, r < int(n.rows[g].size()) ? n.rows[g][r] : 0)
                 << "glyph " << g << " row " << r;
@@ -156,8 +156,8 @@ TEST(Import, EveryFormGivesBackTheSet) {
                  QStringLiteral("0 \"looks like\""),
                  QStringLiteral("trailing\\ x")};
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 set.glyphs.setPixel(r, c, g, (r * 7 + c * 3 + g) % 4 == 0);
     for (const CodeForm form : {CodeForm::Asm, CodeForm::AsmTable, CodeForm::C, CodeForm::Arduino})
         for (const bool templates : {false, true}) {

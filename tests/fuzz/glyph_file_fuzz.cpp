@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (again.names != loaded.names || !again.shape.isEmpty())
         __builtin_trap();
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 if (again.glyphs.isLit(r, c, g) != loaded.glyphs.isLit(r, c, g))
                     __builtin_trap();
     return 0;

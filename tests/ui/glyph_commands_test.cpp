@@ -127,15 +127,16 @@ TEST_F(GlyphCommands, LoadReplacesNamesValuesAndCellsAsTheFileSays) {
     for (int g = 0; g < kGlyphCount; ++g) {
         EXPECT_EQ(grid(g)->row(), 7);
         EXPECT_EQ(grid(g)->col(), 4);
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                EXPECT_EQ(cellColor(*grid(g), r, c), glyphs.isLit(r, c, g) ? PIXEL_ON_COLOR : PIXEL_OFF_COLOR);
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
+                EXPECT_EQ(cellColor(*grid(g), r, c),
+                          glyphs.isLit(r, c, g) ? PIXEL_ON_COLOR : PIXEL_OFF_COLOR);
     }
 }
 
 TEST_F(GlyphCommands, CommaSeparatedRowsLoadLikeOneValuePerLine) {
     QByteArray pixels;
-    for (int row = 0; row < kGlyphCount * kRowCount; ++row)
+    for (int row = 0; row < kGlyphCount * lcd::kGlyphRows; ++row)
         pixels += row == 0 ? "0, 1,0 ,0,1\r\n" : "0,0,0,0,0\r\n";
     writeFile(QStringLiteral("rows.ch"), defaultFileWith(pixels));
     platform.answers = {path(QStringLiteral("rows.ch"))};
@@ -166,8 +167,8 @@ TEST_F(GlyphCommands, SaveThenLoadInAFreshWindowGivesTheSameSet) {
         const QString key = QStringLiteral("Text1_%1").arg(g);
         EXPECT_EQ(fresh.findChild<QLineEdit *>(key)->text(), name(g)->text()) << g;
         auto *freshGrid = fresh.findChild<GlyphGrid *>(QStringLiteral("char%1").arg(g + 1));
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 EXPECT_EQ(isLit(*freshGrid, r, c), isLit(*grid(g), r, c));
     }
 }
@@ -178,14 +179,16 @@ TEST_F(GlyphCommands, CancelledOrFailedLoadChangesNothing) {
     QByteArray truncated = defaultFileWith(pixelLines({}));
     truncated.chop(5 * 10);
     writeFile(QStringLiteral("short.ch"), truncated);
-    platform.answers = {QString(), path(QStringLiteral("short.ch")), path(QStringLiteral("absent.ch"))};
+    platform.answers = {QString(), path(QStringLiteral("short.ch")),
+                        path(QStringLiteral("absent.ch"))};
     press("Command2");
     EXPECT_TRUE(platform.messages.empty());
     press("Command2");
     press("Command2");
 
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_TRUE(platform.messages[0].text.contains(QStringLiteral("short.ch"))) << platform.messages[0].text.toStdString();
+    EXPECT_TRUE(platform.messages[0].text.contains(QStringLiteral("short.ch")))
+        << platform.messages[0].text.toStdString();
     EXPECT_TRUE(platform.messages[1].text.contains(QStringLiteral("absent.ch")));
     EXPECT_EQ(name(0)->text(), QStringLiteral("mine"));
     EXPECT_EQ(name(1)->text(), QStringLiteral("Character 2"));

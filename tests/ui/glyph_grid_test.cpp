@@ -25,8 +25,8 @@ TEST_F(GridClicks, EachClickTogglesTheClickedCellOnly) {
     EXPECT_EQ(g.cellBackColor(), PIXEL_ON_COLOR);
 
     for (int glyph = 0; glyph < kGlyphCount; ++glyph)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 if (glyph != 2 || r != 3 || c != 1) {
                     EXPECT_FALSE(cellColor(*grid(glyph), r, c).has_value()) << glyph << r << c;
                 }
@@ -46,7 +46,8 @@ TEST_F(GridClicks, OnlyTheExactOnColourCountsAsLit) {
     g.setCol(2);
     g.setCellBackColor(PIXEL_ON_COLOR - 1);
     GlyphSet glyphs;
-    snapshot_grids({grid(0), grid(1), grid(2), grid(3), grid(4), grid(5), grid(6), grid(7)}, glyphs);
+    snapshot_grids({grid(0), grid(1), grid(2), grid(3), grid(4), grid(5), grid(6), grid(7)},
+                   glyphs);
     EXPECT_EQ(glyphs.pixel(1, 1, 0), 1);
     EXPECT_EQ(glyphs.pixel(2, 2, 0), 0);
 }
@@ -67,8 +68,8 @@ TEST_F(GridClicks, ArrowKeysMoveTheCurrentCellAndLightNothing) {
     EXPECT_EQ(g.col(), 4);
     QTest::keyClick(&g, Qt::Key_Space);
     QTest::keyClick(&g, Qt::Key_Return);
-    for (int r = 0; r < kRowCount; ++r)
-        for (int c = 0; c < kColumnCount; ++c)
+    for (int r = 0; r < lcd::kGlyphRows; ++r)
+        for (int c = 0; c < lcd::kGlyphColumns; ++c)
             EXPECT_EQ(isLit(g, r, c), r == 0 && c == 0) << r << c;
 }
 
@@ -136,8 +137,8 @@ TEST(GlyphGrid, EveryCellFitsInsideTheWidgetAtTheStartupWidths) {
     EXPECT_EQ(g.cellRect(0, 0).height() + 1, 16); // 240 twips a row, line included
     // Five columns of 250 twips come to 1250 twips, 83 pixels.
     EXPECT_EQ(last.right() + 2 - g.cellRect(0, 0).left(), 83);
-    for (int r = 0; r < kRowCount; ++r)
-        for (int c = 0; c < kColumnCount; ++c)
+    for (int r = 0; r < lcd::kGlyphRows; ++r)
+        for (int c = 0; c < lcd::kGlyphColumns; ++c)
             EXPECT_EQ(g.cellAt(g.cellRect(r, c).center()), (std::pair{r, c}));
 }
 
@@ -185,9 +186,10 @@ TEST_F(GlyphEditing, SnapshotReadsEveryCellAndLeavesTheCurrentCellBottomRight) {
 TEST_F(GlyphEditing, PaintLightsExactlyTheOnesAndASnapshotDropsOtherValues) {
     GlyphSet glyphs;
     for (int g = 0; g < kGlyphCount; ++g)
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                glyphs.setPixel(r, c, g, std::int16_t((r + c + g) % 3 == 0 ? 0 : ((r + c) % 2 ? 2 : -1)));
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
+                glyphs.setPixel(r, c, g,
+                                std::int16_t((r + c + g) % 3 == 0 ? 0 : ((r + c) % 2 ? 2 : -1)));
     glyphs.setPixel(7, 4, 7, 1);
     const GlyphSet painted = glyphs;
     paint_grids(grids, glyphs);
@@ -195,9 +197,10 @@ TEST_F(GlyphEditing, PaintLightsExactlyTheOnesAndASnapshotDropsOtherValues) {
     for (int g = 0; g < kGlyphCount; ++g) {
         EXPECT_EQ(grids[g]->row(), 7);
         EXPECT_EQ(grids[g]->col(), 4);
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
-                EXPECT_EQ(cellColor(*grids[g], r, c), (g == 7 && r == 7 && c == 4) ? PIXEL_ON_COLOR : PIXEL_OFF_COLOR);
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
+                EXPECT_EQ(cellColor(*grids[g], r, c),
+                          (g == 7 && r == 7 && c == 4) ? PIXEL_ON_COLOR : PIXEL_OFF_COLOR);
     }
     snapshot_grids(grids, glyphs);
     GlyphSet expected;

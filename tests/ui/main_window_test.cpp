@@ -18,12 +18,13 @@ TEST_F(StartUp, ListsAreFilledNothingIsSelectedAndCodeIsEmpty) {
     QStringList box;
     for (int i = 0; i < list("Box")->count(); ++i)
         box << list("Box")->item(i)->text();
-    EXPECT_EQ(box, QStringList({"1.Char", "2.Char", "3.Char", "4.Char", "5.Char", "6.Char", "7.Char", "8.Char"}));
+    EXPECT_EQ(box, QStringList({"1.Char", "2.Char", "3.Char", "4.Char", "5.Char", "6.Char",
+                                "7.Char", "8.Char"}));
     QStringList action;
     for (int i = 0; i < list("action")->count(); ++i)
         action << list("action")->item(i)->text();
-    EXPECT_EQ(action, QStringList({"Character Code", "Add the rest of the Code", "Add a Test Program", "Save to File",
-                                   "Copy to Clipboard"}));
+    EXPECT_EQ(action, QStringList({"Character Code", "Add the rest of the Code",
+                                   "Add a Test Program", "Save to File", "Copy to Clipboard"}));
     EXPECT_TRUE(list("Box")->selectedItems().isEmpty());
     EXPECT_TRUE(list("action")->selectedItems().isEmpty());
     EXPECT_EQ(codeShown(), QString());
@@ -36,10 +37,10 @@ TEST_F(StartUp, ListsAreFilledNothingIsSelectedAndCodeIsEmpty) {
         GlyphGrid &gr = *grid(g);
         EXPECT_EQ(gr.row(), 0);
         EXPECT_EQ(gr.col(), 0);
-        for (int c = 0; c < kColumnCount; ++c)
+        for (int c = 0; c < lcd::kGlyphColumns; ++c)
             EXPECT_EQ(gr.colWidth(c), 250);
-        for (int r = 0; r < kRowCount; ++r)
-            for (int c = 0; c < kColumnCount; ++c)
+        for (int r = 0; r < lcd::kGlyphRows; ++r)
+            for (int c = 0; c < lcd::kGlyphColumns; ++c)
                 EXPECT_FALSE(cellColor(gr, r, c).has_value());
     }
     EXPECT_EQ(window->glyphSet(), GlyphSet{});
@@ -76,20 +77,20 @@ struct Placement {
 // The layout as drawn in twips; a control inside a frame is checked against
 // its window position too.
 constexpr Placement kLayout[] = {
-    {"char1", "main", 120, 120, 1455, 2055},      {"char2", "main", 1680, 120, 1455, 2055},
-    {"char3", "main", 3240, 120, 1455, 2055},     {"char4", "main", 4800, 120, 1455, 2055},
-    {"Text1_0", "main", 120, 2280, 1455, 285},    {"Text1_1", "main", 1680, 2280, 1455, 285},
-    {"Text1_2", "main", 3240, 2280, 1455, 285},   {"Text1_3", "main", 4800, 2280, 1455, 285},
-    {"Text1_4", "main", 120, 2640, 1455, 285},    {"Text1_5", "main", 1680, 2640, 1455, 285},
-    {"Text1_6", "main", 3240, 2640, 1455, 285},   {"Text1_7", "main", 4800, 2640, 1455, 285},
-    {"char5", "main", 120, 3000, 1455, 2055},     {"char6", "main", 1680, 3000, 1455, 2055},
-    {"char7", "main", 3240, 3000, 1455, 2055},    {"char8", "main", 4800, 3000, 1455, 2055},
-    {"code", "main", 120, 5160, 6135, 2055},      {"Frame1", "main", 6360, 120, 2415, 2295},
-    {"Box", "Frame1", 6480, 360, 2175, 1410},     {"clear", "main", 6720, 1920, 1695, 375},
-    {"Frame2", "main", 6360, 2520, 2415, 2415},   {"action", "Frame2", 6480, 2880, 2175, 1410},
-    {"Ccode", "Frame2", 6720, 4440, 1695, 375},   {"Frame3", "main", 6360, 5040, 2415, 1215},
+    {"char1", "main", 120, 120, 1455, 2055},       {"char2", "main", 1680, 120, 1455, 2055},
+    {"char3", "main", 3240, 120, 1455, 2055},      {"char4", "main", 4800, 120, 1455, 2055},
+    {"Text1_0", "main", 120, 2280, 1455, 285},     {"Text1_1", "main", 1680, 2280, 1455, 285},
+    {"Text1_2", "main", 3240, 2280, 1455, 285},    {"Text1_3", "main", 4800, 2280, 1455, 285},
+    {"Text1_4", "main", 120, 2640, 1455, 285},     {"Text1_5", "main", 1680, 2640, 1455, 285},
+    {"Text1_6", "main", 3240, 2640, 1455, 285},    {"Text1_7", "main", 4800, 2640, 1455, 285},
+    {"char5", "main", 120, 3000, 1455, 2055},      {"char6", "main", 1680, 3000, 1455, 2055},
+    {"char7", "main", 3240, 3000, 1455, 2055},     {"char8", "main", 4800, 3000, 1455, 2055},
+    {"code", "main", 120, 5160, 6135, 2055},       {"Frame1", "main", 6360, 120, 2415, 2295},
+    {"Box", "Frame1", 6480, 360, 2175, 1410},      {"clear", "main", 6720, 1920, 1695, 375},
+    {"Frame2", "main", 6360, 2520, 2415, 2415},    {"action", "Frame2", 6480, 2880, 2175, 1410},
+    {"Ccode", "Frame2", 6720, 4440, 1695, 375},    {"Frame3", "main", 6360, 5040, 2415, 1215},
     {"Command2", "Frame3", 6720, 5280, 1695, 375}, {"Command3", "Frame3", 6720, 5760, 1695, 375},
-    {"Frame4", "main", 6360, 6360, 2415, 975},    {"Label1", "Frame4", 6480, 6600, 2175, 615},
+    {"Frame4", "main", 6360, 6360, 2415, 975},     {"Label1", "Frame4", 6480, 6600, 2175, 615},
 };
 
 TEST_F(StartUp, EveryControlSitsWhereTheLayoutPutsIt) {
@@ -100,7 +101,9 @@ TEST_F(StartUp, EveryControlSitsWhereTheLayoutPutsIt) {
         ASSERT_NE(widget, nullptr) << p.name;
         EXPECT_EQ(widget->parentWidget()->objectName(), QString::fromLatin1(p.parent)) << p.name;
         const QPoint at = widget->mapTo(window.get(), QPoint(0, 0));
-        EXPECT_EQ(QRect(at, widget->size()), QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15)) << p.name;
+        EXPECT_EQ(QRect(at, widget->size()),
+                  QRect(p.left / 15, p.top / 15, p.width / 15, p.height / 15))
+            << p.name;
         EXPECT_TRUE(widget->isVisible()) << p.name;
     }
     // `clear` lies over its frame and must be in front of it.
@@ -119,7 +122,8 @@ TEST_F(StartUp, EveryCaptionAndEntryFitsItsControl) {
         for (int i = 0; i < l->count(); ++i) {
             const QRect item = l->visualItemRect(l->item(i));
             EXPECT_TRUE(visible.contains(item)) << name << i;
-            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->item(i)->text()), item.width()) << name << i;
+            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->item(i)->text()), item.width())
+                << name << i;
         }
     }
     auto *label = window->findChild<QLabel *>(QStringLiteral("Label1"));
@@ -131,10 +135,10 @@ TEST_F(StartUp, TabVisitsTheControlsInTheirOrder) {
     QApplication::setActiveWindow(window.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     grid(0)->setFocus();
-    const QStringList expected = {"char1",   "char2",   "char3",   "char4",   "char5",   "char6",   "char7",
-                                  "char8",   "clear",   "Box",     "code",    "Text1_0", "Text1_1", "Text1_2",
-                                  "Text1_3", "Text1_4", "Text1_5", "Text1_6", "Text1_7", "action",  "Ccode",
-                                  "Command3", "Command2", "char1"};
+    const QStringList expected = {
+        "char1",   "char2",   "char3",   "char4",   "char5",   "char6",    "char7",    "char8",
+        "clear",   "Box",     "code",    "Text1_0", "Text1_1", "Text1_2",  "Text1_3",  "Text1_4",
+        "Text1_5", "Text1_6", "Text1_7", "action",  "Ccode",   "Command3", "Command2", "char1"};
     QStringList visited;
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QWidget *focus = QApplication::focusWidget();
@@ -151,7 +155,7 @@ TEST_F(ClearSelected, ClearsTheSelectedGlyphsOnlyAndKeepsTheSelection) {
     auto *name0 = window->findChild<QLineEdit *>(QStringLiteral("Text1_0"));
     name0->setText(QStringLiteral("Arrow"));
     for (int g = 0; g < kGlyphCount; ++g)
-        clickCell(g, g, g % kColumnCount);
+        clickCell(g, g, g % lcd::kGlyphColumns);
     selectActions({kCharacterCodeRow});
     press("Ccode"); // takes a snapshot
     const GlyphSet before = window->glyphSet();
@@ -161,9 +165,9 @@ TEST_F(ClearSelected, ClearsTheSelectedGlyphsOnlyAndKeepsTheSelection) {
     press("clear");
     for (int g = 0; g < kGlyphCount; ++g) {
         const bool cleared = g == 0 || g == 7;
-        EXPECT_EQ(isLit(*grid(g), g, g % kColumnCount), !cleared) << g;
+        EXPECT_EQ(isLit(*grid(g), g, g % lcd::kGlyphColumns), !cleared) << g;
         if (cleared) {
-            EXPECT_FALSE(cellColor(*grid(g), g, g % kColumnCount).has_value());
+            EXPECT_FALSE(cellColor(*grid(g), g, g % lcd::kGlyphColumns).has_value());
         }
     }
     EXPECT_EQ(window->glyphSet(), before);

@@ -192,8 +192,8 @@ TEST_F(ForAssistiveTechnology, AGridIsATableOfCellsThatPressLikeAClick) {
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->role(), QAccessible::Table);
     ASSERT_NE(table->tableInterface(), nullptr);
-    EXPECT_EQ(table->tableInterface()->rowCount(), kRowCount);
-    EXPECT_EQ(table->tableInterface()->columnCount(), kColumnCount);
+    EXPECT_EQ(table->tableInterface()->rowCount(), lcd::kGlyphRows);
+    EXPECT_EQ(table->tableInterface()->columnCount(), lcd::kGlyphColumns);
     EXPECT_EQ(table->childCount(), 40);
 
     QAccessibleInterface *cell = table->tableInterface()->cellAt(3, 1);
