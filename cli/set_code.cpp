@@ -139,5 +139,4 @@ TemplateReport checkTemplates(const QString &templateDir, bool testProgram, bool
     return report;
 }
 
-
 } // namespace glimmerset::cli

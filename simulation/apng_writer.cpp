@@ -1,4 +1,4 @@
-#include "apng_writer.h"
+#include "simulation/apng_writer.h"
 
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
-#include "avr_assembler.h"
+#include "simulation/avr_assembler.h"
 
-#include "child_process.h"
+#include "simulation/child_process.h"
 
 #include "storage/error.h"
 

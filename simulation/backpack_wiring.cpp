@@ -1,7 +1,7 @@
-#include "backpack_wiring.h"
+#include "simulation/backpack_wiring.h"
 
-#include "hex_text.h"
-#include "pcf8574.h"
+#include "simulation/hex_text.h"
+#include "simulation/pcf8574.h"
 
 #include "codegen/name_text.h"
 #include "storage/error.h"

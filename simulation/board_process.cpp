@@ -1,6 +1,6 @@
-#include "board_process.h"
+#include "simulation/board_process.h"
 
-#include "child_process.h"
+#include "simulation/child_process.h"
 
 #include "storage/error.h"
 

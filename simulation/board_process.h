@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simulated_board.h"
+#include "simulation/simulated_board.h"
 
 namespace glimmerset {
 

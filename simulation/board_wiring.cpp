@@ -1,4 +1,4 @@
-#include "board_wiring.h"
+#include "simulation/board_wiring.h"
 
 #include "codegen/name_text.h"
 #include "storage/error.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backpack_wiring.h"
+#include "simulation/backpack_wiring.h"
 #include "glyphs/lcd_layout.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "character_rom.h"
+#include "simulation/character_rom.h"
 
 #include "codegen/name_text.h"
 

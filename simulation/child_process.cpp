@@ -1,6 +1,6 @@
-#include "child_process.h"
+#include "simulation/child_process.h"
 
-#include "signal_cleanup.h"
+#include "simulation/signal_cleanup.h"
 
 #include "storage/error.h"
 #include "storage/regular_file.h"

@@ -1,6 +1,6 @@
-#include "display_expectation.h"
+#include "simulation/display_expectation.h"
 
-#include "character_rom.h"
+#include "simulation/character_rom.h"
 
 namespace glimmerset {
 

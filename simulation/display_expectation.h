@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lcd_glass.h"
+#include "simulation/lcd_glass.h"
 
 #include <QString>
 #include <QStringList>

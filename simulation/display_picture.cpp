@@ -1,6 +1,6 @@
-#include "display_picture.h"
+#include "simulation/display_picture.h"
 
-#include "apng_writer.h"
+#include "simulation/apng_writer.h"
 
 #include "storage/atomic_file.h"
 #include "storage/error.h"

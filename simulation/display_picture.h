@@ -1,8 +1,8 @@
 #pragma once
 
-#include "glass_recorder.h"
+#include "simulation/glass_recorder.h"
 #include "glyphs/lcd_layout.h"
-#include "lcd_glass.h"
+#include "simulation/lcd_glass.h"
 
 #include <QString>
 

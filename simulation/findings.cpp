@@ -1,4 +1,4 @@
-#include "findings.h"
+#include "simulation/findings.h"
 
 #include <algorithm>
 #include <array>

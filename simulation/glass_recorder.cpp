@@ -1,4 +1,4 @@
-#include "glass_recorder.h"
+#include "simulation/glass_recorder.h"
 
 namespace glimmerset {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lcd_bus_monitor.h"
-#include "lcd_glass.h"
+#include "simulation/lcd_bus_monitor.h"
+#include "simulation/lcd_glass.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "intel_hex.h"
+#include "simulation/intel_hex.h"
 
 #include <algorithm>
 #include <cstdio>

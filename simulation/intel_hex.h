@@ -1,6 +1,6 @@
 #pragma once
 
-#include "program_image.h"
+#include "simulation/program_image.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "lcd_backpack.h"
+#include "simulation/lcd_backpack.h"
 
-#include "hex_text.h"
+#include "simulation/hex_text.h"
 extern "C" {
 #include <sim_avr.h>
 }

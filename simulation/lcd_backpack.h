@@ -1,10 +1,10 @@
 #pragma once
 
-#include "backpack_wiring.h"
-#include "findings.h"
-#include "lcd_bus_monitor.h"
-#include "pcf8574.h"
-#include "twi_master.h"
+#include "simulation/backpack_wiring.h"
+#include "simulation/findings.h"
+#include "simulation/lcd_bus_monitor.h"
+#include "simulation/pcf8574.h"
+#include "simulation/twi_master.h"
 
 #include <cstdint>
 #include <functional>

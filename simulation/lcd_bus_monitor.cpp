@@ -1,6 +1,6 @@
-#include "lcd_bus_monitor.h"
+#include "simulation/lcd_bus_monitor.h"
 
-#include "hex_text.h"
+#include "simulation/hex_text.h"
 
 #include <algorithm>
 #include <cstdio>

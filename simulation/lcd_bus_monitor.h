@@ -1,6 +1,6 @@
 #pragma once
 
-#include "findings.h"
+#include "simulation/findings.h"
 #include "glyphs/lcd_layout.h"
 
 #include <array>

@@ -1,6 +1,6 @@
-#include "lcd_glass.h"
+#include "simulation/lcd_glass.h"
 
-#include "character_rom.h"
+#include "simulation/character_rom.h"
 
 namespace glimmerset {
 

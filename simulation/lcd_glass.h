@@ -1,7 +1,7 @@
 #pragma once
 
 #include "glyphs/lcd_layout.h"
-#include "lcd_bus_monitor.h"
+#include "simulation/lcd_bus_monitor.h"
 
 #include <array>
 #include <cstdint>

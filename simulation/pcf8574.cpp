@@ -1,4 +1,4 @@
-#include "pcf8574.h"
+#include "simulation/pcf8574.h"
 
 namespace glimmerset {
 

@@ -1,4 +1,4 @@
-#include "program_image.h"
+#include "simulation/program_image.h"
 
 extern "C" {
 #include <avr/avr_mcu_section.h>

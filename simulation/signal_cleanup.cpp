@@ -1,4 +1,4 @@
-#include "signal_cleanup.h"
+#include "simulation/signal_cleanup.h"
 
 #include "storage/error.h"
 #include "storage/regular_file.h"

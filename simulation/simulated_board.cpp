@@ -1,8 +1,8 @@
-#include "simulated_board.h"
+#include "simulation/simulated_board.h"
 
-#include "hex_text.h"
-#include "intel_hex.h"
-#include "lcd_backpack.h"
+#include "simulation/hex_text.h"
+#include "simulation/intel_hex.h"
+#include "simulation/lcd_backpack.h"
 
 extern "C" {
 #include <avr_eeprom.h>

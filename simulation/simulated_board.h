@@ -1,10 +1,10 @@
 #pragma once
 
-#include "board_wiring.h"
-#include "findings.h"
-#include "glass_recorder.h"
+#include "simulation/board_wiring.h"
+#include "simulation/findings.h"
+#include "simulation/glass_recorder.h"
 #include "glyphs/lcd_layout.h"
-#include "lcd_bus_monitor.h"
+#include "simulation/lcd_bus_monitor.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "twi_master.h"
+#include "simulation/twi_master.h"
 
 extern "C" {
 #include <avr_twi.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pcf8574.h"
+#include "simulation/pcf8574.h"
 
 #include <cstdint>
 #include <map>

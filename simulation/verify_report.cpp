@@ -1,7 +1,7 @@
-#include "verify_report.h"
+#include "simulation/verify_report.h"
 
-#include "character_rom.h"
-#include "lcd_glass.h"
+#include "simulation/character_rom.h"
+#include "simulation/lcd_glass.h"
 
 #include "codegen/name_text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "findings.h"
-#include "simulated_board.h"
+#include "simulation/findings.h"
+#include "simulation/simulated_board.h"
 
 #include "glyphs/glyph_set.h"
 #include "storage/glyph_file.h"
