@@ -62,7 +62,9 @@ FieldReader FieldReader::fromBytes(const QByteArray &bytes, const QString &displ
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(bytes);
     buffer->open(QIODevice::ReadOnly);
-    return FieldReader(std::move(buffer), displayName, chunkSize);
+    // Bytes in memory fit one read: a buffer past their end is only cost.
+    return FieldReader(std::move(buffer), displayName,
+                       std::min(chunkSize, std::max<qsizetype>(bytes.size(), 1)));
 }
 
 void FieldReader::fail(const QString &what) const {
